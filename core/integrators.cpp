@@ -52,8 +52,8 @@ void integrateMidpoint(StateList& state, DerivativeEvaluator& evaluator, float t
   Scratch scratch;
   StateList derivatives1 = scratch.list(state.size());
   StateList derivatives2 = scratch.list(state.size());
-  evaluator.evaluate(state, derivatives1, timeStep, time);  // k1 = f(x, t)
-  stage(derivatives2, state, h2, derivatives1);             // xm = x + h/2·k1
+  evaluator.evaluate(state, derivatives1, timeStep, time);              // k1 = f(x, t)
+  stage(derivatives2, state, h2, derivatives1);                         // xm = x + h/2·k1
   evaluator.evaluate(derivatives2, derivatives1, h2, later(time, h2));  // k2 = f(xm, t + h/2)
   advance(state, timeStep, derivatives1);                               // x += h·k2
 }
@@ -81,9 +81,9 @@ void integrateRK4(StateList& state, DerivativeEvaluator& evaluator, float timeSt
   // x += h/6·(((k1 + 2·k2) + 2·k3) + k4), summed in double in that order.
   const double h6 = static_cast<double>(timeStep) / 6.0;
   auto update = [h6](float& s, float a, float b, float c, float e) {
-    const double sum = ((static_cast<double>(a) + 2.0 * static_cast<double>(b)) +
-                        2.0 * static_cast<double>(c)) +
-                       static_cast<double>(e);
+    const double sum =
+        ((static_cast<double>(a) + 2.0 * static_cast<double>(b)) + 2.0 * static_cast<double>(c)) +
+        static_cast<double>(e);
     s = static_cast<float>(static_cast<double>(s) + h6 * sum);
   };
   for (std::size_t i = 0; i < n; ++i) {
