@@ -5,21 +5,39 @@
 
 namespace {
 
-// Backing store for the temporaries of one step. Five lists of up to eight
-// entries (RK4 on any state we use) fit without touching the heap; longer
-// states fall back to operator new.
-class Scratch {
+// Backing store for the temporaries of one step: a bump allocator over a
+// buffer on the stack. Five lists of up to eight entries (RK4 on any state we
+// use) fit without touching the heap; longer states fall back to operator new.
+// Memory is given back all at once when the step returns.
+class Scratch final : public std::pmr::memory_resource {
  public:
-  Scratch() : resource_(buffer_, sizeof buffer_, std::pmr::new_delete_resource()) {}
+  Scratch() = default;
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
 
   // A list of n zero vectors.
-  StateList list(std::size_t n) { return StateList(n, Vector3f(), &resource_); }
+  StateList list(std::size_t n) { return StateList(n, Vector3f(), this); }
 
  private:
+  void* do_allocate(std::size_t bytes, std::size_t align) override {
+    const std::size_t start = (used_ + align - 1) & ~(align - 1);
+    if (start + bytes <= sizeof buffer_) {
+      used_ = start + bytes;
+      return buffer_ + start;
+    }
+    return std::pmr::new_delete_resource()->allocate(bytes, align);
+  }
+  void do_deallocate(void* p, std::size_t bytes, std::size_t align) override {
+    const auto* b = static_cast<const std::byte*>(p);
+    if (b < buffer_ || b >= buffer_ + sizeof buffer_)
+      std::pmr::new_delete_resource()->deallocate(p, bytes, align);
+  }
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+    return this == &other;
+  }
+
   alignas(std::max_align_t) std::byte buffer_[5 * 8 * sizeof(Vector3f)];
-  std::pmr::monotonic_buffer_resource resource_;
+  std::size_t used_ = 0;
 };
 
 inline float half(float h) { return static_cast<float>(static_cast<double>(h) / 2.0); }
