@@ -1,0 +1,56 @@
+#pragma once
+
+// The ballistics model: a projectile fired from a gun at the origin flies
+// under gravity and linear air friction until it reaches the ground y = 0.
+// Pure computation; it knows nothing of windows or drawing.
+
+#include <vector>
+
+#include "integrators.h"
+#include "vector3f.h"
+
+// The parameters of one flight. Copied as a whole by the application, so the
+// twelve floats and their order matter.
+struct BallisticsParams {
+  float azimuth = 0.0f;          // horizontal aim, radians; 0 fires along +z, positive turns to +x
+  float elevation = 0.0f;        // aim above the horizontal, radians
+  float projectileMass = 10.0f;  // mass of the projectile
+  float powderAmount = 1.0f;     // amount of powder in the charge
+  float powderPower = 10000.0f;  // impulse given by one unit of powder
+  float gravity = -9.8f;         // signed acceleration along y; negative pulls down
+  float airFriction = 50.0f;     // linear friction coefficient (force per unit speed)
+  Vector3f target{100.0f, 100.0f, 0.0f};  // the target point; the flight never reads it
+  float timeStep = 0.1f;                  // integration step
+  float time = 0.0f;                      // simulated time of the current flight
+};
+
+class BallisticsSim {
+ public:
+  // A flight that has not reached the ground after this many steps is
+  // stopped. It is far above any flight that lands with sensible parameters
+  // (the start-up shot takes about 1.45 million steps at a time step of 1e-6)
+  // and keeps the trajectory within 2^22 points, 48 MiB.
+  static constexpr int kMaxFlightSteps = 4000000;
+
+  BallisticsParams params;
+  int scheme = Euler;                // an IntegrationScheme value; not validated
+  std::vector<Vector3f> trajectory;  // launch point first, ground point last
+  StateList state;                   // [0] position, [1] velocity
+
+  void setScheme(int newScheme);
+  // One whole flight from params with scheme; prints one console line.
+  void simulate();
+  // One integration step, then params.time advances by params.timeStep.
+  void step();
+  void printTrajectory();
+};
+
+// dp/dt = v, dv/dt = -(airFriction/projectileMass)·v + (0, gravity, 0)
+class BallisticSimDerivativeEvaluator : public DerivativeEvaluator {
+ public:
+  explicit BallisticSimDerivativeEvaluator(BallisticsSim* sim) : sim_(sim) {}
+  void evaluate(const StateList& inputs, StateList& outputs, float timeStep, float time) override;
+
+ private:
+  BallisticsSim* sim_;  // not owned
+};

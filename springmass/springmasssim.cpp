@@ -1,0 +1,95 @@
+#include "springmasssim.h"
+
+#include <cassert>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+inline double d(float v) { return static_cast<double>(v); }
+
+// Below this, speed and acceleration of one evaluation count as zero.
+constexpr float kSettleThreshold = 0.00001f;
+// The run ends once the speed is at most this and the last step settled.
+constexpr float kRestSpeed = 0.001f;
+
+}  // namespace
+
+SpringMassParams::SpringMassParams() {
+  mass = 5.0f;
+  gravity = -9.8f;
+  springCount = 1;
+  timeStep = 0.1f;
+  time = 0.0f;
+  springs.resize(1);
+}
+
+void SpringMassParams::setValues(float newMass, float newGravity, int count) {
+  mass = newMass;
+  gravity = newGravity;
+  springCount = count;
+  springs.resize(static_cast<std::size_t>(count));
+}
+
+void SpringMassSimDerivativeEvaluator::evaluate(const StateList& inputs, StateList& outputs,
+                                                float /*timeStep*/, float /*time*/) {
+  // clang-format off
+  assert(inputs.size()==2);
+  // clang-format on
+  const SpringParams& s = sim_.params.springs[0];
+  const Vector3f& p = inputs[0];
+  const Vector3f& v = inputs[1];
+
+  // Hooke's law along the line to the anchor: F = -ks·(|y| - restLength)·sign(y)
+  // pulls the body towards the anchor when stretched and pushes it away when
+  // compressed, on either side of it; y = 0 counts as the positive side.
+  const float sgn = p.y >= 0.0f ? 1.0f : -1.0f;
+  float force = static_cast<float>((d(std::fabs(p.y)) - d(s.restLength)) * -d(s.ks) * d(sgn));
+  force = static_cast<float>(d(force) - d(s.kd) * d(v.y));        // damping against the velocity
+  force = static_cast<float>(d(force) + d(sim_.params.gravity));  // gravity, as a force
+  const float a = static_cast<float>(d(force) / d(sim_.params.mass));
+
+  outputs[0] = v;
+  outputs[1] = Vector3f(0.0f, a, 0.0f);
+  if (std::fabs(outputs[0].y) < kSettleThreshold && std::fabs(outputs[1].y) < kSettleThreshold)
+    settled = 1;
+}
+
+void SpringMassSim::setScheme(int newScheme) { scheme = newScheme; }
+
+int SpringMassSim::step() {
+  SpringMassSimDerivativeEvaluator evaluator(*this);
+  stepWithScheme(scheme, state, evaluator, params.timeStep, params.time);
+  return evaluator.settled;
+}
+
+void SpringMassSim::simulate() {
+  assert(!params.springs.empty());
+  state.resize(2);
+  state[0] = Vector3f(0.0f, -params.springs[0].restLength, 0.0f);  // at rest, unstretched
+  state[1] = Vector3f(0.0f, 0.0f, 0.0f);
+  trajectory.clear();
+  trajectory.push_back(state[0].y);
+  std::printf("Beginning numerical simulation ... ");
+
+  // With no mass the acceleration F/m has no value; the run would only fill
+  // the trajectory with infinities and NaN.
+  if (params.mass == 0.0f) {
+    std::printf("not run: a mass of 0 gives the body no defined acceleration\n");
+    return;
+  }
+
+  int settled = 0;
+  do {
+    settled = step();
+    trajectory.push_back(state[0].y);
+  } while ((state[1].length() > kRestSpeed || settled != 1) && trajectory.size() < kMaxSamples);
+
+  std::printf("done, in %d iterations\n", static_cast<int>(trajectory.size() - 1));
+}
+
+void SpringMassSim::printTrajectory() {
+  std::printf("Trajectory of mass follows : \n");
+  for (float h : trajectory) std::printf("(%f), ", d(h));
+  std::printf("\nTrajectory complete(%d).\n", static_cast<int>(trajectory.size()));
+}
