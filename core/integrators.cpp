@@ -5,41 +5,6 @@
 
 namespace {
 
-// Backing store for the temporaries of one step: a bump allocator over a
-// buffer on the stack. Five lists of up to eight entries (RK4 on any state we
-// use) fit without touching the heap; longer states fall back to operator new.
-// Memory is given back all at once when the step returns.
-class Scratch final : public std::pmr::memory_resource {
- public:
-  Scratch() = default;
-  Scratch(const Scratch&) = delete;
-  Scratch& operator=(const Scratch&) = delete;
-
-  // A list of n zero vectors.
-  StateList list(std::size_t n) { return StateList(n, Vector3f(), this); }
-
- private:
-  void* do_allocate(std::size_t bytes, std::size_t align) override {
-    const std::size_t start = (used_ + align - 1) & ~(align - 1);
-    if (start + bytes <= sizeof buffer_) {
-      used_ = start + bytes;
-      return buffer_ + start;
-    }
-    return std::pmr::new_delete_resource()->allocate(bytes, align);
-  }
-  void do_deallocate(void* p, std::size_t bytes, std::size_t align) override {
-    const auto* b = static_cast<const std::byte*>(p);
-    if (b < buffer_ || b >= buffer_ + sizeof buffer_)
-      std::pmr::new_delete_resource()->deallocate(p, bytes, align);
-  }
-  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
-    return this == &other;
-  }
-
-  alignas(std::max_align_t) std::byte buffer_[5 * 8 * sizeof(Vector3f)];
-  std::size_t used_ = 0;
-};
-
 inline float half(float h) { return static_cast<float>(static_cast<double>(h) / 2.0); }
 inline float later(float t, float dt) {
   return static_cast<float>(static_cast<double>(dt) + static_cast<double>(t));
@@ -58,7 +23,7 @@ void advance(StateList& s, float w, const StateList& d) {
 }  // namespace
 
 void integrateEuler(StateList& state, DerivativeEvaluator& evaluator, float timeStep, float time) {
-  Scratch scratch;
+  ScratchArena scratch;
   StateList derivatives = scratch.list(state.size());
   evaluator.evaluate(state, derivatives, timeStep, time);  // k1 = f(x, t)
   advance(state, timeStep, derivatives);                   // x += h·k1
@@ -67,7 +32,7 @@ void integrateEuler(StateList& state, DerivativeEvaluator& evaluator, float time
 void integrateMidpoint(StateList& state, DerivativeEvaluator& evaluator, float timeStep,
                        float time) {
   const float h2 = half(timeStep);
-  Scratch scratch;
+  ScratchArena scratch;
   StateList derivatives1 = scratch.list(state.size());
   StateList derivatives2 = scratch.list(state.size());
   evaluator.evaluate(state, derivatives1, timeStep, time);              // k1 = f(x, t)
@@ -81,7 +46,7 @@ void integrateRK4(StateList& state, DerivativeEvaluator& evaluator, float timeSt
   const float h2 = half(timeStep);
   const float tHalf = later(time, h2);
   const float tFull = later(time, timeStep);
-  Scratch scratch;
+  ScratchArena scratch;
   StateList k1 = scratch.list(n);
   StateList k2 = scratch.list(n);
   StateList k3 = scratch.list(n);
