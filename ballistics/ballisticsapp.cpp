@@ -1,0 +1,328 @@
+#include "ballisticsapp.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_Value_Input.H>
+#include <FL/Fl_Value_Output.H>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "stopwatch.h"
+
+// Both application objects are built during static initialisation, this one
+// first: the priorities order them across their two translation units (a
+// lower number is constructed earlier, and destroyed later).
+BallisticsApp ballisticsApp __attribute__((init_priority(65000)));
+
+namespace {
+constexpr double kPi = 3.141592653589793;
+}  // namespace
+
+BallisticsApp::BallisticsApp() : viewer(&view) {
+  runEuler = true;
+  runMidpoint = true;
+  runRK4 = true;
+}
+
+void BallisticsApp::setParameters(float azimuth, float elevation, float projectileMass,
+                                  float powderAmount, float powderPower, float gravity,
+                                  float airFriction, const Vector3f& target) {
+  printf(
+      "Setting parameters: azimuth=%f, elevation=%f, projectile mass=%f, powder: amount=%f, "
+      "power=%f, gravity=%f, air friction=%f, target=(%f,%f,%f)\n",
+      azimuth, elevation, projectileMass, powderAmount, powderPower, gravity, airFriction, target.x,
+      target.y, target.z);
+  storedParams.azimuth = azimuth;
+  storedParams.elevation = elevation;
+  storedParams.projectileMass = projectileMass;
+  storedParams.powderAmount = powderAmount;
+  storedParams.powderPower = powderPower;
+  storedParams.gravity = gravity;
+  storedParams.airFriction = airFriction;
+  storedParams.target = target;
+  sim.params = storedParams;
+}
+
+void BallisticsApp::setTimeStep(float timeStep) {
+  sim.params.timeStep = storedParams.timeStep = timeStep;
+  printf("Setting time step to %f\n", timeStep);
+}
+
+void BallisticsApp::setSchemeEnabled(int index, bool on) {
+  switch (index) {
+    case 0:
+      runEuler = on;
+      break;
+    case 1:
+      runMidpoint = on;
+      break;
+    case 2:
+      runRK4 = on;
+      break;
+    default:
+      break;
+  }
+}
+
+int BallisticsApp::runSimulation(int argc, char** argv) {
+  view.target = sim.params.target;
+
+  // One flight per enabled scheme; a disabled scheme's old flight is dropped
+  // from the view, not left on screen.
+  struct Flight {
+    bool enabled;
+    int scheme;
+    std::vector<Vector3f>& shown;
+  };
+  const Flight flights[] = {{runEuler, Euler, view.eulerTrajectory},
+                            {runMidpoint, Midpoint, view.midpointTrajectory},
+                            {runRK4, RK4, view.rk4Trajectory}};
+  for (const Flight& flight : flights) {
+    if (flight.enabled) {
+      sim.setScheme(flight.scheme);
+      sim.simulate();
+      flight.shown = sim.trajectory;
+    } else {
+      flight.shown.clear();
+    }
+  }
+
+  Fl::visual(FL_DOUBLE | FL_INDEX);
+  viewer.show(argc, argv);
+  view.redraw();
+  return 0;
+}
+
+namespace ballisticspanel {
+
+int argc = 0;
+char** argv = nullptr;
+Fl_Double_Window* window = nullptr;
+Fl_Value_Input* azimuthInput = nullptr;
+Fl_Value_Input* elevationInput = nullptr;
+Fl_Value_Input* projectileMassInput = nullptr;
+Fl_Value_Input* powderAmountInput = nullptr;
+Fl_Value_Input* gravityInput = nullptr;
+Fl_Value_Input* airFrictionInput = nullptr;
+Fl_Value_Input* powderPowerInput = nullptr;
+Fl_Value_Input* xInput = nullptr;
+Fl_Value_Input* zInput = nullptr;
+Fl_Value_Input* timeStepInput = nullptr;
+Fl_Value_Output* timeTakenOutput = nullptr;
+Fl_Check_Button* eulerButton = nullptr;
+Fl_Check_Button* midpointButton = nullptr;
+Fl_Check_Button* rk4Button = nullptr;
+
+void recomputeCallback(Fl_Widget*, void*) {
+  const float azimuth = static_cast<float>(azimuthInput->value());
+  const float elevation = static_cast<float>(elevationInput->value());
+  const float projectileMass = static_cast<float>(projectileMassInput->value());
+  const float powderAmount = static_cast<float>(powderAmountInput->value());
+  const float gravity = static_cast<float>(gravityInput->value());
+  const float airFriction = static_cast<float>(airFrictionInput->value());
+  const float powderPower = static_cast<float>(powderPowerInput->value());
+  const float timeStep = static_cast<float>(timeStepInput->value());
+  const float x = static_cast<float>(xInput->value());
+  const float z = static_cast<float>(zInput->value());
+  const bool euler = eulerButton->value() != 0;
+  const bool midpoint = midpointButton->value() != 0;
+  const bool rk4 = rk4Button->value() != 0;
+
+  // The panel's "X" runs along the model's z axis and its "Z" along x; the
+  // target stands on the ground.
+  const Vector3f target(z, 0.0f, x);
+  // Degrees to radians; the panel turns the gun the other way round from the
+  // model, so its azimuth changes sign.
+  ballisticsApp.setParameters(static_cast<float>(-azimuth / 180.0 * kPi),
+                              static_cast<float>(elevation / 180.0 * kPi), projectileMass,
+                              powderAmount, powderPower, gravity, airFriction, target);
+  ballisticsApp.setTimeStep(timeStep);
+  ballisticsApp.setSchemeEnabled(2, rk4);
+  ballisticsApp.setSchemeEnabled(0, euler);
+  ballisticsApp.setSchemeEnabled(1, midpoint);
+
+  Stopwatch t;
+  t.start();
+  ballisticsApp.runSimulation(argc, argv);
+  timeTakenOutput->value(t.elapsedSeconds());
+
+  ballisticsApp.view.redraw();
+  window->redraw();
+  printf("callback complete\n");
+}
+
+void exitCallback(Fl_Widget*, void*) { exit(0); }
+
+}  // namespace ballisticspanel
+
+void setUpBallistics(int argc, char** argv) {
+  ballisticspanel::argc = argc;
+  ballisticspanel::argv = argv;
+  // Aim -10 degrees azimuth, 45 degrees elevation; the target 10 ahead.
+  ballisticsApp.setParameters(-0.17453292f, 0.78539819f, 1000.0f, 1.0f, 10000.0f, -9.8f, 50.0f,
+                              Vector3f(0.0f, 0.0f, 10.0f));
+  ballisticsApp.setTimeStep(0.1f);
+  ballisticsApp.setSchemeEnabled(2, true);
+  ballisticsApp.runSimulation(ballisticspanel::argc, ballisticspanel::argv);
+}
+
+Fl_Double_Window* makeBallisticsPanel() {
+  using namespace ballisticspanel;
+  const BallisticsParams& p = ballisticsApp.storedParams;
+
+  window = new Fl_Double_Window(300, 350, "Ballistics Simulation");
+  {
+    Fl_Group* o = new Fl_Group(5, 25, 290, 70, "Gun Control");
+    o->box(FL_PLASTIC_DOWN_BOX);
+    o->align(Fl_Align(FL_ALIGN_TOP_LEFT));
+    {
+      azimuthInput = new Fl_Value_Input(70, 30, 40, 25, "Azimuth");
+      azimuthInput->maximum(360);
+      azimuthInput->step(0.1);
+      azimuthInput->value(-p.azimuth / kPi * 180.0);
+      azimuthInput->callback(recomputeCallback);
+      azimuthInput->when(FL_WHEN_CHANGED);
+    }
+    {
+      elevationInput = new Fl_Value_Input(70, 60, 40, 25, "Elevation");
+      elevationInput->maximum(90);
+      elevationInput->step(0.1);
+      elevationInput->value(p.elevation / kPi * 180.0);
+      elevationInput->callback(recomputeCallback);
+      elevationInput->when(FL_WHEN_CHANGED);
+    }
+    {
+      projectileMassInput = new Fl_Value_Input(225, 30, 50, 25, "Projectile Mass");
+      projectileMassInput->maximum(100000);
+      projectileMassInput->step(0.1);
+      projectileMassInput->value(p.projectileMass);
+      projectileMassInput->callback(recomputeCallback);
+      projectileMassInput->when(FL_WHEN_CHANGED);
+    }
+    {
+      powderAmountInput = new Fl_Value_Input(225, 60, 50, 25, "Powder Amount");
+      powderAmountInput->maximum(1000);
+      powderAmountInput->step(0.1);
+      powderAmountInput->value(p.powderAmount);
+      powderAmountInput->callback(recomputeCallback);
+      powderAmountInput->when(FL_WHEN_CHANGED);
+    }
+    o->end();
+  }
+  {
+    Fl_Group* o = new Fl_Group(5, 120, 290, 70, "Physical constants");
+    o->box(FL_PLASTIC_DOWN_BOX);
+    o->align(Fl_Align(FL_ALIGN_TOP_LEFT));
+    {
+      gravityInput = new Fl_Value_Input(70, 125, 40, 25, "Gravity");
+      gravityInput->step(0.1);
+      gravityInput->value(p.gravity);
+      gravityInput->callback(recomputeCallback);
+      gravityInput->when(FL_WHEN_CHANGED);
+    }
+    {
+      airFrictionInput = new Fl_Value_Input(225, 125, 40, 25, "Air Friction");
+      airFrictionInput->maximum(1000);
+      airFrictionInput->step(0.1);
+      airFrictionInput->value(p.airFriction);
+      airFrictionInput->callback(recomputeCallback);
+      airFrictionInput->when(FL_WHEN_CHANGED);
+    }
+    {
+      powderPowerInput = new Fl_Value_Input(150, 155, 70, 25, "Powder Power");
+      powderPowerInput->maximum(100000);
+      powderPowerInput->step(1);
+      powderPowerInput->value(p.powderPower);
+      powderPowerInput->callback(recomputeCallback);
+      powderPowerInput->when(FL_WHEN_CHANGED);
+    }
+    o->end();
+  }
+  {
+    Fl_Group* o = new Fl_Group(5, 250, 290, 40, "Target");
+    o->box(FL_PLASTIC_DOWN_BOX);
+    o->align(Fl_Align(FL_ALIGN_TOP_LEFT));
+    {
+      xInput = new Fl_Value_Input(25, 255, 50, 25, "X");
+      xInput->maximum(1000);
+      xInput->minimum(-1000);
+      xInput->step(0.1);
+      xInput->value(p.target.z);
+      xInput->callback(recomputeCallback);
+      xInput->when(FL_WHEN_CHANGED);
+    }
+    {
+      zInput = new Fl_Value_Input(90, 255, 50, 25, "Z");
+      zInput->maximum(1000);
+      zInput->minimum(-1000);
+      zInput->step(0.1);
+      zInput->value(p.target.x);
+      zInput->callback(recomputeCallback);
+      zInput->when(FL_WHEN_CHANGED);
+    }
+    {
+      Fl_Button* b = new Fl_Button(145, 255, 80, 25, "Recompute");
+      b->callback(recomputeCallback);
+    }
+    {
+      Fl_Button* b = new Fl_Button(230, 255, 50, 25, "Exit");
+      b->callback(exitCallback);
+    }
+    o->end();
+  }
+  {
+    Fl_Group* o = new Fl_Group(5, 310, 290, 35, "Timing");
+    o->box(FL_PLASTIC_DOWN_BOX);
+    o->align(Fl_Align(FL_ALIGN_TOP_LEFT));
+    {
+      // A new step alone starts nothing; the next recomputation uses it.
+      timeStepInput = new Fl_Value_Input(80, 315, 40, 25, "Time Step");
+      timeStepInput->value(p.timeStep);
+      timeStepInput->minimum(1e-12f);
+    }
+    { timeTakenOutput = new Fl_Value_Output(230, 315, 50, 25, "Time Taken"); }
+    o->end();
+  }
+  {
+    // The scheme switches: independent, any combination may be ticked.
+    Fl_Group* o = new Fl_Group(5, 195, 290, 37);
+    o->box(FL_PLASTIC_DOWN_BOX);
+    {
+      eulerButton = new Fl_Check_Button(60, 202, 20, 20, "Euler");
+      eulerButton->down_box(FL_DOWN_BOX);
+      eulerButton->align(Fl_Align(FL_ALIGN_LEFT));
+      eulerButton->value(ballisticsApp.runEuler);
+      eulerButton->callback(recomputeCallback);
+      eulerButton->when(FL_WHEN_CHANGED);
+    }
+    {
+      midpointButton = new Fl_Check_Button(160, 202, 20, 20, "Mid Point");
+      midpointButton->down_box(FL_DOWN_BOX);
+      midpointButton->align(Fl_Align(FL_ALIGN_LEFT));
+      midpointButton->value(ballisticsApp.runMidpoint);
+      midpointButton->callback(recomputeCallback);
+      midpointButton->when(FL_WHEN_CHANGED);
+    }
+    {
+      rk4Button = new Fl_Check_Button(235, 202, 20, 20, "RK4");
+      rk4Button->down_box(FL_DOWN_BOX);
+      rk4Button->align(Fl_Align(FL_ALIGN_LEFT));
+      rk4Button->value(ballisticsApp.runRK4);
+      rk4Button->callback(recomputeCallback);
+      rk4Button->when(FL_WHEN_CHANGED);
+    }
+    o->end();
+  }
+  window->end();
+  return window;
+}
+
+int runBallistics(int& argc, char** argv) {
+  setUpBallistics(argc, argv);
+  makeBallisticsPanel()->show();
+  return Fl::run();
+}
