@@ -168,7 +168,7 @@ TEST(BallisticsModel, PrintTrajectoryFormat) {
 TEST(BallisticsModelDeathTest, EvaluatorRequiresTwoStateEntries) {
   BallisticsSim sim;
   BallisticSimDerivativeEvaluator ev(&sim);
-  StateList three(3), out(3);
+  StateList three(3), out(3);  // in bounds even where the assertion is compiled out
   EXPECT_DEBUG_DEATH(ev.evaluate(three, out, 0.1f, 0.0f), "inputs.size\\(\\)==2");
 }
 

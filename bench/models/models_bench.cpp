@@ -1,0 +1,154 @@
+// Whole computations of the two models, and the fine ballistics flight beside
+// Boost.Odeint's integrate_const with the same stepper recording the same
+// positions. The models print progress lines on stdout, so stdout goes to
+// /dev/null and the benchmark table to stderr.
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <boost/numeric/odeint.hpp>
+#include <cstdio>
+#include <iostream>
+#include <vector>
+
+#include "ballisticssim.h"
+#include "springmasssim.h"
+
+namespace {
+
+namespace odeint = boost::numeric::odeint;
+
+constexpr int kSchemes[] = {Euler, Midpoint, RK4};
+const char* const kSchemeNames[] = {"Euler", "Midpoint", "RK4"};
+
+// The shot installed at start: azimuth -10°, elevation 45°, mass 1000.
+BallisticsSim startUpShot(int scheme, float timeStep) {
+  BallisticsSim sim;
+  sim.params.azimuth = -0.17453292f;
+  sim.params.elevation = 0.78539819f;
+  sim.params.projectileMass = 1000.0f;
+  sim.params.timeStep = timeStep;
+  sim.setScheme(scheme);
+  return sim;
+}
+
+void flights(benchmark::State& st, float timeStep) {
+  const int scheme = static_cast<int>(st.range(0));
+  BallisticsSim sim = startUpShot(scheme, timeStep);
+  for (auto _ : st) {
+    sim.simulate();
+    benchmark::DoNotOptimize(sim.trajectory.data());
+  }
+  st.SetLabel(kSchemeNames[scheme]);
+  st.counters["steps"] = static_cast<double>(sim.trajectory.size() - 1);
+  st.counters["bytes/point"] =
+      static_cast<double>(sim.trajectory.capacity() * sizeof(Vector3f)) / sim.trajectory.size();
+}
+
+void BM_StartUpFlight(benchmark::State& st) { flights(st, 0.1f); }
+BENCHMARK(BM_StartUpFlight)->DenseRange(Euler, RK4);
+
+void BM_FineFlight(benchmark::State& st) { flights(st, 1e-5f); }
+BENCHMARK(BM_FineFlight)->DenseRange(Euler, RK4)->Unit(benchmark::kMillisecond);
+
+// The same flight for Odeint: position and velocity in one float array,
+// dv/dt = c·v + (0, g, 0) with c = -airFriction/mass, as the model has it.
+using Flat = std::array<float, 6>;
+struct Projectile {
+  float c, g;
+  void operator()(const Flat& x, Flat& dxdt, double) const {
+    for (int i = 0; i < 3; ++i) {
+      dxdt[i] = x[3 + i];
+      dxdt[3 + i] = c * x[3 + i];
+    }
+    dxdt[4] += g;
+  }
+};
+
+template <class Stepper>
+void odeintFlight(benchmark::State& st, Stepper stepper, int scheme) {
+  // Same start and same number of steps as our flight at this time step.
+  BallisticsSim sim = startUpShot(scheme, 1e-5f);
+  sim.simulate();
+  const int steps = static_cast<int>(sim.trajectory.size() - 1);
+  BallisticsSim still = startUpShot(Euler, 0.0f);  // a zero step keeps the muzzle velocity
+  still.simulate();
+  const Vector3f v0 = still.state[1];
+  const Projectile system{-50.0f / 1000.0f, -9.8f};
+  std::vector<Vector3f> trajectory;
+  for (auto _ : st) {
+    trajectory.clear();
+    Flat x{0.0f, 0.0001f, 0.0f, v0.x, v0.y, v0.z};
+    odeint::integrate_const(
+        stepper, system, x, 0.0, steps * 1e-5, 1e-5,
+        [&](const Flat& s, double) { trajectory.push_back(Vector3f(s[0], s[1], s[2])); });
+    benchmark::DoNotOptimize(trajectory.data());
+  }
+  st.SetLabel(kSchemeNames[scheme]);
+  st.counters["steps"] = static_cast<double>(trajectory.size() - 1);
+}
+
+void BM_OdeintFineFlight(benchmark::State& st) {
+  switch (st.range(0)) {
+    case Euler:
+      odeintFlight(st, odeint::euler<Flat, float, Flat, double>(), Euler);
+      break;
+    case Midpoint: {
+      // Explicit midpoint: k2 = f(x + h/2·k1, t + h/2), x += h·k2.
+      using Midpoint2 = odeint::explicit_generic_rk<2, 2, Flat, float, Flat, double>;
+      const boost::array<float, 1> a1 = {{0.5f}};
+      const Midpoint2::coef_b_type b = {{0.0f, 1.0f}};
+      const Midpoint2::coef_c_type c = {{0.0f, 0.5f}};
+      odeintFlight(st, Midpoint2(boost::fusion::make_vector(a1), b, c), Midpoint);
+      break;
+    }
+    default:
+      odeintFlight(st, odeint::runge_kutta4<Flat, float, Flat, double>(), RK4);
+      break;
+  }
+}
+BENCHMARK(BM_OdeintFineFlight)->DenseRange(Euler, RK4)->Unit(benchmark::kMillisecond);
+
+// The longest spring-mass run: undamped, so it runs to the 15000-sample limit.
+void BM_SpringMassUndamped(benchmark::State& st) {
+  SpringMassSim sim;
+  sim.params.springs[0].kd = 0.0f;
+  sim.setScheme(RK4);
+  for (auto _ : st) {
+    sim.simulate();
+    benchmark::DoNotOptimize(sim.trajectory.data());
+  }
+  st.counters["samples"] = static_cast<double>(sim.trajectory.size());
+  st.counters["bytes/sample"] =
+      static_cast<double>(sim.trajectory.capacity() * sizeof(float)) / sim.trajectory.size();
+}
+BENCHMARK(BM_SpringMassUndamped)->Unit(benchmark::kMicrosecond);
+
+// A flight that never lands (no gravity, no drag, level shot) runs to the step limit.
+void BM_RunawayFlight(benchmark::State& st) {
+  BallisticsSim sim = startUpShot(RK4, 0.1f);
+  sim.params.gravity = 0.0f;
+  sim.params.airFriction = 0.0f;
+  sim.params.elevation = 0.0f;
+  for (auto _ : st) {
+    sim.simulate();
+    benchmark::DoNotOptimize(sim.trajectory.data());
+  }
+  st.counters["steps"] = static_cast<double>(sim.trajectory.size() - 1);
+  st.counters["MiB"] = static_cast<double>(sim.trajectory.capacity() * sizeof(Vector3f)) / 1048576;
+}
+BENCHMARK(BM_RunawayFlight)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  if (!std::freopen("/dev/null", "w", stdout)) return 1;
+  benchmark::ConsoleReporter reporter;
+  reporter.SetOutputStream(&std::cerr);
+  reporter.SetErrorStream(&std::cerr);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}
