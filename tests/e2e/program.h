@@ -1,0 +1,197 @@
+#pragma once
+
+// Runs the built pbsim as a user does: on a pseudo-terminal (so its console
+// is a terminal, line-buffered, with the answer typed on it), and drives its
+// windows from outside with xdotool. Every wait has a deadline; a program
+// still running when its Program object goes away is killed.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifndef PBSIM_PATH
+#error "PBSIM_PATH must name the pbsim binary"
+#endif
+
+class Program {
+ public:
+  enum class Stdin { Terminal, Pipe };
+
+  // Starts pbsim. With Stdin::Pipe its standard input is a pipe fed by
+  // send() and ended by closeInput(); its output stays on the terminal.
+  explicit Program(Stdin input = Stdin::Terminal, bool withDisplay = true) {
+    int inPipe[2] = {-1, -1};
+    if (input == Stdin::Pipe && pipe(inPipe) != 0) std::abort();
+    pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
+    if (pid_ < 0) std::abort();
+    if (pid_ == 0) {
+      // The terminal passes bytes unchanged and does not echo, so the
+      // transcript is exactly what pbsim wrote.
+      termios t;
+      tcgetattr(STDIN_FILENO, &t);
+      t.c_lflag &= ~ECHO;
+      t.c_oflag &= ~OPOST;
+      tcsetattr(STDIN_FILENO, TCSANOW, &t);
+      if (input == Stdin::Pipe) {
+        dup2(inPipe[0], STDIN_FILENO);
+        close(inPipe[0]);
+        close(inPipe[1]);
+      }
+      if (!withDisplay) unsetenv("DISPLAY");
+      execl(PBSIM_PATH, "pbsim", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    if (input == Stdin::Pipe) {
+      close(inPipe[0]);
+      input_ = inPipe[1];
+    } else {
+      input_ = master_;
+    }
+    // Kept open so the terminal's settings can be read after pbsim exits.
+    slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
+  }
+
+  ~Program() {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (input_ != master_ && input_ >= 0) close(input_);
+    if (slave_ >= 0) close(slave_);
+    close(master_);
+  }
+
+  pid_t pid() const { return pid_; }
+  const std::string& output() const { return output_; }
+
+  void send(const std::string& text) {
+    if (write(input_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
+  }
+  void closeInput() {
+    close(input_);
+    input_ = -1;
+  }
+
+  // Reads output until it contains `text`; false at the deadline.
+  bool waitForOutput(const std::string& text, double seconds = 30) {
+    return until(seconds, [&] { return output_.find(text) != std::string::npos; });
+  }
+  // Reads output for `seconds` and returns what arrived meanwhile.
+  std::string outputDuring(double seconds) {
+    const std::size_t before = output_.size();
+    until(seconds, [] { return false; });
+    return output_.substr(before);
+  }
+  // Waits for the process to end; false at the deadline. `status` is the exit
+  // status, or -1 when it was ended by a signal.
+  bool waitForExit(int& status, double seconds = 30) {
+    bool done = until(seconds, [&] { return reap(); });
+    status = exitStatus_;
+    return done;
+  }
+  bool running() { return !reap(); }
+
+  // The terminal's settings as pbsim left or set them.
+  termios terminal() const {
+    termios t{};
+    tcgetattr(slave_, &t);
+    return t;
+  }
+  bool terminalIsRaw() const {
+    const termios t = terminal();
+    return (t.c_lflag & (ICANON | ECHO)) == 0;
+  }
+
+  template <class Condition>
+  bool until(double seconds, Condition done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      pump(50);
+    }
+    return true;
+  }
+
+ private:
+  void pump(int milliseconds) {
+    pollfd p{master_, POLLIN, 0};
+    if (poll(&p, 1, milliseconds) > 0) {
+      char buffer[4096];
+      const ssize_t n = read(master_, buffer, sizeof buffer);
+      if (n > 0) output_.append(buffer, static_cast<std::size_t>(n));
+      if (n <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+  }
+  bool reap() {
+    if (exited_) return true;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+    exited_ = true;
+    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // Collect what is still on its way.
+    pump(0);
+    return true;
+  }
+
+  pid_t pid_ = -1;
+  int master_ = -1;
+  int slave_ = -1;
+  int input_ = -1;
+  bool exited_ = false;
+  int exitStatus_ = -1;
+  std::string output_;
+};
+
+// Runs xdotool with the given arguments; returns its standard output.
+inline std::string xdotool(const std::string& arguments) {
+  std::string out;
+  FILE* p = popen(("xdotool " + arguments + " 2>/dev/null").c_str(), "r");
+  if (p == nullptr) return out;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
+  pclose(p);
+  return out;
+}
+
+// The id of the program's shown window with this exact title, or "" when it
+// does not exist within `seconds`.
+inline std::string shownWindow(Program& program, const std::string& title, double seconds = 30) {
+  std::string id;
+  program.until(seconds, [&] {
+    id = xdotool("search --all --onlyvisible --pid " + std::to_string(program.pid()) +
+                 " --name '^" + title + "$'");
+    while (!id.empty() && (id.back() == '\n')) id.pop_back();
+    return !id.empty() && id.find('\n') == std::string::npos;
+  });
+  return id.find('\n') == std::string::npos ? id : "";
+}
+
+// Clicks at window coordinates (x, y) of window `id`.
+inline void clickAt(const std::string& id, int x, int y) {
+  xdotool("mousemove --window " + id + " " + std::to_string(x) + " " + std::to_string(y) +
+          " click 1");
+}
+
+// Replaces the text of the input at window coordinates (x, y) by `text`,
+// typed key by key.
+inline void typeInto(const std::string& id, int x, int y, const std::string& text) {
+  clickAt(id, x, y);
+  xdotool("key ctrl+a");
+  xdotool("type '" + text + "'");
+}
+
+// Escape closes the window under the pointer.
+inline void closeWithEscape(const std::string& id) {
+  xdotool("mousemove --window " + id + " 20 10 key Escape");
+}
