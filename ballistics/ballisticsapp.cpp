@@ -324,5 +324,9 @@ Fl_Double_Window* makeBallisticsPanel() {
 int runBallistics(int& argc, char** argv) {
   setUpBallistics(argc, argv);
   makeBallisticsPanel()->show();
-  return Fl::run();
+  const int result = Fl::run();
+  // Hiding the last window only queued its removal; send it to the display
+  // now, or the window stays on screen while main waits for a key.
+  Fl::flush();
+  return result;
 }

@@ -272,5 +272,9 @@ Fl_Double_Window* makeSpringMassPanel() {
 int runSpringMass(int& argc, char** argv) {
   setUpSpringMass(argc, argv);
   makeSpringMassPanel()->show();
-  return Fl::run();
+  const int result = Fl::run();
+  // Hiding the last window only queued its removal; send it to the display
+  // now, or the window stays on screen while main waits for a key.
+  Fl::flush();
+  return result;
 }

@@ -49,6 +49,11 @@ class Program {
         close(inPipe[1]);
       }
       if (!withDisplay) unsetenv("DISPLAY");
+      // A sanitizer build reports its leak suppressions at exit; that report
+      // is not part of the program's console.
+      if (const char* lsan = getenv("LSAN_OPTIONS")) {
+        setenv("LSAN_OPTIONS", (std::string(lsan) + ":print_suppressions=0").c_str(), 1);
+      }
       execl(PBSIM_PATH, "pbsim", static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -191,7 +196,17 @@ inline void typeInto(const std::string& id, int x, int y, const std::string& tex
   xdotool("type '" + text + "'");
 }
 
-// Escape closes the window under the pointer.
-inline void closeWithEscape(const std::string& id) {
-  xdotool("mousemove --window " + id + " 20 10 key Escape");
+// Closes the program's window with this title as a user does, with Escape
+// over it; true once it is no longer shown.
+inline bool closeWithEscape(Program& program, const std::string& title, double seconds = 20) {
+  std::string id = shownWindow(program, title);
+  if (id.empty()) return false;
+  return program.until(seconds, [&] {
+    xdotool("mousemove --window " + id + " 20 10 key Escape");
+    return program.until(1.0, [&] {
+      return xdotool("search --all --onlyvisible --pid " + std::to_string(program.pid()) +
+                     " --name '^" + title + "$'")
+          .empty();
+    });
+  });
 }

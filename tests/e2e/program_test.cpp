@@ -55,8 +55,8 @@ TEST(ProgramConsole, SpringMassStartUpThenClosingTheWindowsWaitsForANewKey) {
   startMode(program, "-3 and more\n", kSpringPanel, expected::kSpringMassStartUp);
 
   program.send("typed ahead");
-  closeWithEscape(shownWindow(program, kSpringPanel));
-  closeWithEscape(shownWindow(program, kViewer));
+  ASSERT_TRUE(closeWithEscape(program, kSpringPanel));
+  ASSERT_TRUE(closeWithEscape(program, kViewer));
   ASSERT_TRUE(program.until(20, [&] { return program.terminalIsRaw(); }));
   program.outputDuring(0.5);
   EXPECT_TRUE(program.running()) << "ended without a new key";
@@ -76,8 +76,8 @@ TEST(ProgramConsole, PipedInputAtItsEndDoesNotWaitForAKey) {
   program.send("1\n");
   program.closeInput();
   ASSERT_NE(shownWindow(program, kSpringPanel), "");
-  closeWithEscape(shownWindow(program, kSpringPanel));
-  closeWithEscape(shownWindow(program, kViewer));
+  ASSERT_TRUE(closeWithEscape(program, kSpringPanel));
+  ASSERT_TRUE(closeWithEscape(program, kViewer));
   int status = -1;
   ASSERT_TRUE(program.waitForExit(status, 20));
   EXPECT_EQ(status, 0);
