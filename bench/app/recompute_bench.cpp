@@ -41,10 +41,9 @@ void recomputeBallistics(benchmark::State& state) {
     taken += ballisticspanel::timeTakenOutput->value();
   }
   state.counters["TimeTaken"] = taken / static_cast<double>(state.iterations());
-  state.counters["points"] =
-      static_cast<double>(ballisticsApp.view.eulerTrajectory.size() +
-                          ballisticsApp.view.midpointTrajectory.size() +
-                          ballisticsApp.view.rk4Trajectory.size());
+  state.counters["points"] = static_cast<double>(ballisticsApp.view.eulerTrajectory.size() +
+                                                 ballisticsApp.view.midpointTrajectory.size() +
+                                                 ballisticsApp.view.rk4Trajectory.size());
   Fl::check();  // let the view repaint between runs
 }
 BENCHMARK(recomputeBallistics)->Arg(0)->Arg(1)->ArgName("step1e-5")->Unit(benchmark::kMillisecond);
