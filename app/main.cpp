@@ -33,6 +33,9 @@ int main(int argc, char** argv) {
     return EXIT_FAILURE;
   }
 
+  // glutInit takes "-display NAME" out of the arguments and the toolkit then
+  // opens $DISPLAY: make both use the display that was checked.
+  setenv("DISPLAY", displayName(argc, argv), 1);
   glutInit(&argc, argv);
   display.close();
   glEnable(GL_DEPTH_TEST);

@@ -30,7 +30,12 @@ class Program {
 
   // Starts pbsim. With Stdin::Pipe its standard input is a pipe fed by
   // send() and ended by closeInput(); its output stays on the terminal.
-  explicit Program(Stdin input = Stdin::Terminal, bool withDisplay = true) {
+  // `arguments` follow the program name.
+  explicit Program(Stdin input = Stdin::Terminal, bool withDisplay = true,
+                   std::vector<std::string> arguments = {}) {
+    std::vector<char*> argv{const_cast<char*>("pbsim")};
+    for (std::string& a : arguments) argv.push_back(a.data());
+    argv.push_back(nullptr);
     int inPipe[2] = {-1, -1};
     if (input == Stdin::Pipe && pipe(inPipe) != 0) std::abort();
     pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
@@ -54,7 +59,7 @@ class Program {
       if (const char* lsan = getenv("LSAN_OPTIONS")) {
         setenv("LSAN_OPTIONS", (std::string(lsan) + ":print_suppressions=0").c_str(), 1);
       }
-      execl(PBSIM_PATH, "pbsim", static_cast<char*>(nullptr));
+      execv(PBSIM_PATH, argv.data());
       _exit(127);
     }
     if (input == Stdin::Pipe) {

@@ -112,6 +112,16 @@ TEST(ProgramConsole, NoDisplayEndsWithAMessageAfterTheBanner) {
   EXPECT_NE(program.output().find("pbsim: no display"), std::string::npos) << program.output();
 }
 
+// "-display NAME" is the display of GLUT and of the windows alike.
+TEST(ProgramConsole, DisplayOptionWithoutDisplayVariable) {
+  Program program(Program::Stdin::Terminal, /*withDisplay=*/false, {"-display", getenv("DISPLAY")});
+  startMode(program, "1\n", kSpringPanel, expected::kSpringMassStartUp);
+  clickAt(shownWindow(program, kSpringPanel), 130, 97);  // "Exit"
+  int status = -1;
+  ASSERT_TRUE(program.waitForExit(status, 20));
+  EXPECT_EQ(status, 0);
+}
+
 // Typed into the running panel: a "Time Step" alone computes nothing; a
 // gravity of 0 gives a flight that never lands, which is stopped with a
 // message while the panel stays responsive.
