@@ -25,8 +25,8 @@ BallisticsView::~BallisticsView() = default;
 void BallisticsView::drawScene() {
   glPushMatrix();
 
-  // Ground: a square of side 20 centred under the gun, just below y = 0 so
-  // that the trajectories' end points on the ground stay in front of it.
+  // Ground: a grey square of side 20 centred under the gun, 0.001 below the
+  // plane y = 0.
   glColor3f(0.7f, 0.7f, 0.7f);
   glBegin(GL_POLYGON);
   glVertex3f(-10, -0.001f, -10);
@@ -46,8 +46,8 @@ void BallisticsView::drawScene() {
   glutSolidSphere(0.1, 10, 10);
   glPopMatrix();
 
-  // The trajectories, RK4 last so that it covers the others where they
-  // coincide.
+  // The trajectories, one colour per scheme. The views paint without depth
+  // testing, so RK4, drawn last, covers the others where they coincide.
   glColor3f(1.0f, 0.0f, 0.0f);
   drawSegments(eulerTrajectory);
   glColor3f(0.0f, 1.0f, 0.0f);

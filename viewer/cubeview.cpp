@@ -32,6 +32,9 @@ void CubeView::draw() {
     glOrtho(-10, 10, -10, 10, -20050, 10000);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Depth testing stays off: the scenes are painted in their drawing order,
+    // so what a scene draws last (the RK4 trajectory) is what shows where
+    // lines coincide, and lines stay visible over the ground from any angle.
   }
   // The clear colour is never set: the background is OpenGL's default black.
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
