@@ -163,10 +163,11 @@ class Program {
   std::string output_;
 };
 
-// Runs xdotool with the given arguments; returns its standard output.
+// Runs xdotool with the given arguments (for at most 10 s); returns its
+// standard output.
 inline std::string xdotool(const std::string& arguments) {
   std::string out;
-  FILE* p = popen(("xdotool " + arguments + " 2>/dev/null").c_str(), "r");
+  FILE* p = popen(("timeout 10 xdotool " + arguments + " 2>/dev/null").c_str(), "r");
   if (p == nullptr) return out;
   char buffer[256];
   while (fgets(buffer, sizeof buffer, p) != nullptr) out += buffer;
