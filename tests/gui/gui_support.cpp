@@ -50,31 +50,6 @@ Frame readBackBuffer(int width, int height) {
   return f;
 }
 
-std::vector<Primitive> parseFeedback(const std::vector<GLfloat>& buffer, GLint used) {
-  std::vector<Primitive> out;
-  auto vertex = [&](GLint& i) {
-    std::vector<GLfloat> v(buffer.begin() + i, buffer.begin() + i + 7);
-    i += 7;
-    return v;
-  };
-  for (GLint i = 0; i < used;) {
-    Primitive p{buffer[i++], {}};
-    int count = 0;
-    if (p.token == GL_POLYGON_TOKEN)
-      count = int(buffer[i++]);
-    else if (p.token == GL_LINE_TOKEN || p.token == GL_LINE_RESET_TOKEN)
-      count = 2;
-    else if (p.token == GL_PASS_THROUGH_TOKEN) {
-      ++i;
-      continue;
-    } else
-      count = 1;  // points, bitmaps and pixel rectangles carry one vertex
-    for (int k = 0; k < count; ++k) p.vertices.push_back(vertex(i));
-    out.push_back(p);
-  }
-  return out;
-}
-
 bool paintOnce(Fl_Window* window, const int& draws) {
   const int before = draws;
   if (!window->shown()) window->show();

@@ -1,8 +1,7 @@
 #pragma once
 
 // Helpers for the tests that show views on a (virtual) display: the picture a
-// view painted, read from its back buffer at the end of draw(), and the
-// primitives it sent to OpenGL, caught in feedback mode.
+// view painted, read from its back buffer at the end of draw().
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>
@@ -38,35 +37,17 @@ struct Box {
 };
 Box findColour(const Frame& f, float r, float g, float b);
 
-// One primitive from feedback mode: its token, and per vertex the window
-// position and colour.
-struct Primitive {
-  GLfloat token;
-  std::vector<std::vector<GLfloat>> vertices;  // x, y, z, r, g, b, a
-};
-
 Frame readBackBuffer(int width, int height);
-std::vector<Primitive> parseFeedback(const std::vector<GLfloat>& buffer, GLint used);
 
-// A view that keeps the picture of its last repaint (and, on request, the
-// primitives it drew) and counts its repaints.
+// A view that keeps the picture of its last repaint and counts its repaints.
 template <class View>
 class Captured : public View {
  public:
   using View::View;
   Frame frame;
-  std::vector<Primitive> primitives;
-  bool feedback = false;
   int draws = 0;
 
   void draw() override {
-    if (feedback) {
-      std::vector<GLfloat> buffer(1 << 20);
-      glFeedbackBuffer(GLsizei(buffer.size()), GL_3D_COLOR, buffer.data());
-      glRenderMode(GL_FEEDBACK);
-      View::draw();
-      primitives = parseFeedback(buffer, glRenderMode(GL_RENDER));
-    }
     View::draw();
     frame = readBackBuffer(this->w(), this->h());
     ++draws;

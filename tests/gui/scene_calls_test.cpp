@@ -125,11 +125,27 @@ TEST(SceneCalls, SpringMassDrawsBarThenBodyAtTheInterpolatedHeight) {
   EXPECT_EQ(calls, expected);
 
   // Positions with no sample pair to interpolate make no call at all.
-  for (float position : {2.0f, 1e38f, std::numeric_limits<float>::quiet_NaN()}) {
+  const float inf = std::numeric_limits<float>::infinity();
+  for (float position : {2.0f, 2.5f, 1e38f, inf, std::numeric_limits<float>::quiet_NaN()}) {
     calls.clear();
     view.framePosition = position;
     view.drawScene();
     EXPECT_TRUE(calls.empty()) << position;
+  }
+  // Positions before the first sample (a backwards playback) show the first
+  // sample; 1.5 lies halfway between the last two.
+  for (auto [position, height] : {std::pair{-0.5f, -1.0f},
+                                  {-7.0f, -1.0f},
+                                  {-1e38f, -1.0f},
+                                  {-inf, -1.0f},
+                                  {1.5f, -1.75f},
+                                  {1.0f, -1.5f}}) {
+    calls.clear();
+    view.framePosition = position;
+    view.drawScene();
+    ASSERT_EQ(calls.size(), expected.size()) << position;
+    EXPECT_EQ(calls[5], vertex(-0.1f, height, 0)) << position;
+    EXPECT_EQ(calls[12], vertex(-0.2f, height - 0.2f, 0)) << position;
   }
 }
 
