@@ -6,16 +6,13 @@
 #include <FL/Fl_Double_Window.H>
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <memory>
 
 #include "gui_support.h"
 
 namespace {
 
-using guitest::column;
 using guitest::near;
-using guitest::row;
 
 // Records the matrix depth and the colour the scene leaves behind.
 struct Recorded : BallisticsView {
@@ -77,25 +74,6 @@ TEST_F(BallisticsScene, SeenFromAboveGroundTargetAndSegmentsLieWhereTheCameraPut
   EXPECT_EQ(view->depthOut, 2);  // the matrix stack as the scene found it
   EXPECT_EQ(view->colourAfter[0], 0.0f);
   EXPECT_EQ(view->colourAfter[2], 1.0f);  // blue stays current
-}
-
-TEST_F(BallisticsScene, PaintsTheSchemesInTheirColoursOverBlack) {
-  // Default camera: scene coordinates -1..1 fill the view, seen from the side.
-  view->eulerTrajectory = {{-0.8f, 0.5f, 0}, {0, 0.5f, 0}, {0.8f, 0.5f, 0}};
-  view->midpointTrajectory = {{0.3f, -0.7f, 0}};
-  view->rk4Trajectory = {{-0.6f, -0.8f, 0}, {-0.6f, 0.2f, 0}};
-  view->target = Vector3f(0.5f, -0.5f, 0);
-  paint();
-  const guitest::Frame& f = view->frame;
-  auto at = [&](double x, double y) { return f.at(column(x, 329), row(y, 329)); };
-  EXPECT_TRUE(near(at(-0.4, 0.5), 1, 0, 0));  // both segments of the red line
-  EXPECT_TRUE(near(at(0.4, 0.5), 1, 0, 0));
-  EXPECT_TRUE(near(at(-0.6, -0.3), 0, 0, 1));
-  EXPECT_TRUE(near(at(0, 0), 0.7f, 0.7f, 0));           // gun
-  EXPECT_TRUE(near(at(0.5, -0.5), 0, 0.7f, 0.7f));      // target
-  EXPECT_EQ(guitest::findColour(f, 0, 1, 0).count, 0);  // a single point draws nothing
-  for (auto [x, y] : {std::pair{-0.9, 0.9}, {0.0, 0.7}, {0.3, -0.7}, {0.0, -0.6}, {0.9, -0.9}})
-    EXPECT_TRUE(guitest::isBlack(at(x, y))) << x << "," << y;
 }
 
 TEST_F(BallisticsScene, RK4DrawnLastCoversCoincidentTrajectories) {

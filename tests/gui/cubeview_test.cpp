@@ -214,7 +214,7 @@ TEST(CubeViewCamera, EachViewerControlMovesItsFieldAndRepaints) {
     EXPECT_TRUE(paintOnce(viewer.topWindow, view->draws));
     EXPECT_GT(view->draws, before);
   }
-  EXPECT_EQ(view->vRot(), 45.0f);
+  EXPECT_EQ(view->vRot(), 45.0f);  // each control set its own field only
   EXPECT_EQ(view->vPan(), -3.5f);
   EXPECT_EQ(view->hPan(), 7.2f);
   EXPECT_EQ(view->hRot(), -120.0f);

@@ -124,8 +124,16 @@ TEST(SceneCalls, SpringMassDrawsBarThenBodyAtTheInterpolatedHeight) {
                                              "pop"};
   EXPECT_EQ(calls, expected);
 
-  // Positions with no sample pair to interpolate make no call at all.
+  // Positions with no sample pair to interpolate make no call at all, nor do
+  // lists of fewer than two samples.
   const float inf = std::numeric_limits<float>::infinity();
+  for (std::vector<float> samples : {std::vector<float>{}, std::vector<float>{-1}}) {
+    SpringMassView few;
+    few.trajectory = samples;
+    calls.clear();
+    few.drawScene();
+    EXPECT_TRUE(calls.empty()) << samples.size() << " samples";
+  }
   for (float position : {2.0f, 2.5f, 1e38f, inf, std::numeric_limits<float>::quiet_NaN()}) {
     calls.clear();
     view.framePosition = position;

@@ -1,13 +1,10 @@
-// The spring-mass scene as painted: the bar and the body at a known height,
-// and nothing where there is no sample pair to show.
+// The spring-mass scene as painted: the bar and the body at a known height.
 
 #include "springmassview.h"
 
 #include <FL/Fl_Double_Window.H>
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
 #include <memory>
 
 #include "gui_support.h"
@@ -28,21 +25,6 @@ struct SpringMassScene : ::testing::Test {
     ASSERT_TRUE(guitest::paintOnce(window.get(), view->draws));
   }
 };
-
-TEST_F(SpringMassScene, ListsOfFewerThanTwoSamplesAndPositionsPastTheEndShowNothing) {
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  struct Case {
-    std::vector<float> samples;
-    float position;
-  } cases[] = {{{}, 0}, {{-1}, 0}, {{-1, -1}, 1}, {{-1, -1}, nan}, {{-1, -1}, 3e9f}};
-  for (const Case& c : cases) {
-    view->trajectory = c.samples;
-    view->framePosition = c.position;
-    paint();
-    const guitest::Box all = guitest::findColour(view->frame, 0, 0, 0);
-    EXPECT_EQ(all.count, 329 * 329) << c.samples.size() << " samples at " << c.position;
-  }
-}
 
 TEST_F(SpringMassScene, BodyAtRestLengthHangsOneBelowTheAnchor) {
   // h = -1 at the default zoom 10: the bar spans y 0.5 to -0.5, the body -0.5

@@ -9,14 +9,9 @@
 
 namespace {
 
-// A view with an empty scene that lets the tests read its camera.
-struct CameraView : CubeView {
-  CameraView() : CubeView(48, 29, 329, 329, "This is the cube_view") {}
+struct EmptyView : CubeView {
+  EmptyView() : CubeView(48, 29, 329, 329, "This is the cube_view") {}
   void drawScene() override {}
-  float vRot() const { return vRotAngle; }
-  float hRot() const { return hRotAngle; }
-  float hPan() const { return hPanOffset; }
-  float vPan() const { return vPanOffset; }
 };
 
 void expectGeometry(const Fl_Widget* w, int x, int y, int width, int height) {
@@ -28,7 +23,7 @@ void expectGeometry(const Fl_Widget* w, int x, int y, int width, int height) {
 
 class ViewerWindowTree : public ::testing::Test {
  protected:
-  CameraView* view = new CameraView;
+  EmptyView* view = new EmptyView;
   ViewerWindow viewer{view};
   void TearDown() override { delete viewer.topWindow; }
 };
@@ -132,26 +127,6 @@ TEST_F(ViewerWindowTree, ControlsCarryTheirRangesAndHiddenLabels) {
     EXPECT_EQ(slider->selection_color(), FL_DARK_BLUE);
   EXPECT_EQ(viewer.zoomSlider->labelfont(), FL_HELVETICA_BOLD);
   EXPECT_EQ(viewer.zoomSlider->textfont(), FL_HELVETICA_BOLD);
-}
-
-TEST_F(ViewerWindowTree, EachControlSetsItsOwnCameraField) {
-  viewer.vRotRoller->value(90);
-  viewer.vRotRoller->do_callback();
-  viewer.vPanSlider->value(25);  // the slider's maximum end: pans up
-  viewer.vPanSlider->do_callback();
-  viewer.hPanSlider->value(-25);  // the slider's maximum end: pans left
-  viewer.hPanSlider->do_callback();
-  viewer.hRotRoller->value(-180);
-  viewer.hRotRoller->do_callback();
-  EXPECT_EQ(view->vRot(), 90.0f);
-  EXPECT_EQ(view->vPan(), 25.0f);
-  EXPECT_EQ(view->hPan(), -25.0f);
-  EXPECT_EQ(view->hRot(), -180.0f);
-  EXPECT_EQ(view->zoomFactor, 10.0);
-  viewer.zoomSlider->value(0.37);
-  viewer.zoomSlider->do_callback();
-  EXPECT_EQ(view->zoomFactor, 0.37);  // kept in double precision
-  EXPECT_EQ(view->vRot(), 90.0f);     // no control touches another's field
 }
 
 TEST_F(ViewerWindowTree, EnlargingTheWindowGrowsTheViewAndKeepsControlThickness) {
