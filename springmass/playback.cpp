@@ -40,8 +40,8 @@ void playCallback(Fl_Widget*, void*) {
   if (!std::isfinite(d)) return;
   while (p < 1.0f && playing) {
     p = p + d;
-    // Played backwards past the start: stop on the first sample.
-    const bool atStart = p < 0.0f;
+    // Played backwards to the start: stop on the first sample.
+    const bool atStart = d < 0.0f && p <= 0.0f;
     if (atStart) p = 0.0f;
     playbackSlider->value(p);
     // The sample count is read every frame: a recomputation run during the
