@@ -7,7 +7,7 @@ packages=(
   g++ make cmake
   libfltk1.3-dev freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libboost-dev
-  xvfb xauth xdotool imagemagick x11-utils
+  xvfb xauth xdotool imagemagick x11-utils time
 )
 
 missing=()
