@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ make cmake
-  libfltk1.3-dev freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
+  libfltk1.3-dev fluid freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libboost-dev
   xvfb xauth xdotool imagemagick x11-utils time
 )
