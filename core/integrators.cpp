@@ -63,16 +63,18 @@ void integrateRK4(StateList& state, DerivativeEvaluator& evaluator, float timeSt
 
   // x += h/6·(((k1 + 2·k2) + 2·k3) + k4), summed in double in that order.
   const double h6 = static_cast<double>(timeStep) / 6.0;
-  auto update = [h6](float& s, float a, float b, float c, float e) {
+  auto update = [h6](float s, float a, float b, float c, float e) {
     const double sum =
         ((static_cast<double>(a) + 2.0 * static_cast<double>(b)) + 2.0 * static_cast<double>(c)) +
         static_cast<double>(e);
-    s = static_cast<float>(static_cast<double>(s) + h6 * sum);
+    return static_cast<float>(static_cast<double>(s) + h6 * sum);
   };
   for (std::size_t i = 0; i < n; ++i) {
-    update(state[i].x, k1[i].x, k2[i].x, k3[i].x, k4[i].x);
-    update(state[i].y, k1[i].y, k2[i].y, k3[i].y, k4[i].y);
-    update(state[i].z, k1[i].z, k2[i].z, k3[i].z, k4[i].z);
+    // Read every input before storing: the lists are distinct, but the
+    // compiler cannot know that.
+    const Vector3f s = state[i], a = k1[i], b = k2[i], c = k3[i], e = k4[i];
+    state[i] = Vector3f(update(s.x, a.x, b.x, c.x, e.x), update(s.y, a.y, b.y, c.y, e.y),
+                        update(s.z, a.z, b.z, c.z, e.z));
   }
 }
 
