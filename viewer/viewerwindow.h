@@ -18,6 +18,9 @@ class ViewerWindow {
   // Builds the whole (hidden) widget tree around `view`, which is inserted into
   // the framed view area but not owned.
   explicit ViewerWindow(CubeView* view);
+  // The window's user data points back at this object: it is never copied.
+  ViewerWindow(const ViewerWindow&) = delete;
+  ViewerWindow& operator=(const ViewerWindow&) = delete;
 
   // Shows the window, applying the toolkit's standard command-line options;
   // brings it to the front if it is already shown.
