@@ -53,19 +53,7 @@ void BallisticsApp::setTimeStep(float timeStep) {
 }
 
 void BallisticsApp::setSchemeEnabled(int index, bool on) {
-  switch (index) {
-    case 0:
-      runEuler = on;
-      break;
-    case 1:
-      runMidpoint = on;
-      break;
-    case 2:
-      runRK4 = on;
-      break;
-    default:
-      break;
-  }
+  if (bool* flag = schemeFlag(index, runEuler, runMidpoint, runRK4)) *flag = on;
 }
 
 int BallisticsApp::runSimulation(int argc, char** argv) {

@@ -99,6 +99,21 @@ class DerivativeEvaluator {
 // The scheme a model integrates with, stored as a plain int.
 enum IntegrationScheme { Euler = 0, Midpoint = 1, RK4 = 2 };
 
+// Of three per-scheme flags, the one that belongs to `scheme`; nullptr for a
+// value that names no scheme.
+inline bool* schemeFlag(int scheme, bool& euler, bool& midpoint, bool& rk4) {
+  switch (scheme) {
+    case Euler:
+      return &euler;
+    case Midpoint:
+      return &midpoint;
+    case RK4:
+      return &rk4;
+    default:
+      return nullptr;
+  }
+}
+
 // One explicit step of length timeStep from time, in place. None of them
 // advances time; stepWithScheme does.
 void integrateEuler(StateList& state, DerivativeEvaluator& evaluator, float timeStep, float time);

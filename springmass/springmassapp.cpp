@@ -26,19 +26,7 @@ SpringMassApp::SpringMassApp() : viewer(&view) {
 }
 
 void SpringMassApp::setSchemeEnabled(int scheme, bool on) {
-  switch (scheme) {
-    case 0:
-      runEuler = on;
-      break;
-    case 1:
-      runMidpoint = on;
-      break;
-    case 2:
-      runRK4 = on;
-      break;
-    default:
-      break;
-  }
+  if (bool* flag = schemeFlag(scheme, runEuler, runMidpoint, runRK4)) *flag = on;
 }
 
 void SpringMassApp::setParameters(float mass, float gravity, float ks, float kd, float restLength) {

@@ -12,8 +12,6 @@
 
 namespace {
 
-using testsys::ulpDistance;
-
 constexpr int kSchemes[] = {Euler, Midpoint, RK4};
 
 TEST(Integrators, ConstantDerivativeAddsHTimesD) {

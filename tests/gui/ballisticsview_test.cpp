@@ -3,10 +3,7 @@
 
 #include "ballisticsview.h"
 
-#include <FL/Fl_Double_Window.H>
 #include <gtest/gtest.h>
-
-#include <memory>
 
 #include "gui_support.h"
 
@@ -25,19 +22,7 @@ struct Recorded : BallisticsView {
     glGetFloatv(GL_CURRENT_COLOR, colourAfter);
   }
 };
-using View = guitest::Captured<Recorded>;
-
-struct BallisticsScene : ::testing::Test {
-  std::unique_ptr<Fl_Double_Window> window{new Fl_Double_Window(329, 329, "ballistics view")};
-  View* view = new View;
-  void SetUp() override {
-    window->end();
-    view->position(0, 0);
-  }
-  void paint() {
-    view->redraw();
-    ASSERT_TRUE(guitest::paintOnce(window.get(), view->draws));
-  }
+struct BallisticsScene : guitest::SceneTest<Recorded> {
   // Window position (from the bottom left) of a scene point seen from above
   // (V Rot 90) at zoom 0.4: x stays x, z runs down the screen.
   static std::pair<double, double> topView(float x, float z) {

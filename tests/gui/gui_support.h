@@ -4,9 +4,12 @@
 // view painted, read from its back buffer at the end of draw().
 
 #include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Window.H>
 #include <FL/gl.h>
+#include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace guitest {
@@ -57,5 +60,21 @@ class Captured : public View {
 // Shows the window (if needed) and handles events until `draws` has grown,
 // at most a few seconds; returns false when no repaint came.
 bool paintOnce(Fl_Window* window, const int& draws);
+
+// A 329 by 329 window holding only a captured View at its origin, so that
+// view pixels are window pixels.
+template <class View>
+struct SceneTest : ::testing::Test {
+  std::unique_ptr<Fl_Double_Window> window{new Fl_Double_Window(329, 329, "scene test")};
+  Captured<View>* view = new Captured<View>;
+  void SetUp() override {
+    window->end();
+    view->position(0, 0);
+  }
+  void paint() {
+    view->redraw();
+    ASSERT_TRUE(paintOnce(window.get(), view->draws));
+  }
+};
 
 }  // namespace guitest

@@ -2,29 +2,13 @@
 
 #include "springmassview.h"
 
-#include <FL/Fl_Double_Window.H>
 #include <gtest/gtest.h>
-
-#include <memory>
 
 #include "gui_support.h"
 
 namespace {
 
-using View = guitest::Captured<SpringMassView>;
-
-struct SpringMassScene : ::testing::Test {
-  std::unique_ptr<Fl_Double_Window> window{new Fl_Double_Window(329, 329, "spring-mass view")};
-  View* view = new View;
-  void SetUp() override {
-    window->end();
-    view->position(0, 0);
-  }
-  void paint() {
-    view->redraw();
-    ASSERT_TRUE(guitest::paintOnce(window.get(), view->draws));
-  }
-};
+using SpringMassScene = guitest::SceneTest<SpringMassView>;
 
 TEST_F(SpringMassScene, BodyAtRestLengthHangsOneBelowTheAnchor) {
   // h = -1 at the default zoom 10: the bar spans y 0.5 to -0.5, the body -0.5

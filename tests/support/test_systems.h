@@ -3,24 +3,11 @@
 // Small systems with known behaviour, shared by the tests.
 
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "integrators.h"
 
 namespace testsys {
-
-// Distance in units in the last place between two floats of the same sign
-// (or across zero), for comparisons that must be "a few ulps".
-inline std::int64_t ulpDistance(float a, float b) {
-  auto key = [](float f) {
-    std::int32_t i;
-    std::memcpy(&i, &f, sizeof i);
-    return i < 0 ? std::int64_t(INT32_MIN) - i : std::int64_t(i);
-  };
-  return std::llabs(key(a) - key(b));
-}
 
 // Every entry's derivative is the same constant vector.
 struct ConstantEvaluator : DerivativeEvaluator {
