@@ -11,16 +11,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "ballisticssetup.h"
 #include "stopwatch.h"
 
 // Both application objects are built during static initialisation, this one
 // first: the priorities order them across their two translation units (a
 // lower number is constructed earlier, and destroyed later).
 BallisticsApp ballisticsApp __attribute__((init_priority(65000)));
-
-namespace {
-constexpr double kPi = 3.141592653589793;
-}  // namespace
 
 BallisticsApp::BallisticsApp() : viewer(&view) {
   runEuler = true;
@@ -120,14 +117,12 @@ void recomputeCallback(Fl_Widget*, void*) {
   const bool midpoint = midpointButton->value() != 0;
   const bool rk4 = rk4Button->value() != 0;
 
-  // The panel's "X" runs along the model's z axis and its "Z" along x; the
-  // target stands on the ground.
-  const Vector3f target(z, 0.0f, x);
-  // Degrees to radians; the panel turns the gun the other way round from the
-  // model, so its azimuth changes sign.
-  ballisticsApp.setParameters(static_cast<float>(-azimuth / 180.0 * kPi),
-                              static_cast<float>(elevation / 180.0 * kPi), projectileMass,
-                              powderAmount, powderPower, gravity, airFriction, target);
+  // Degrees to radians, the azimuth with its sign reversed; the panel's "X"
+  // runs along the model's z axis and its "Z" along x.
+  ballisticsApp.setParameters(ballisticsunits::modelAzimuth(azimuth),
+                              ballisticsunits::modelElevation(elevation), projectileMass,
+                              powderAmount, powderPower, gravity, airFriction,
+                              ballisticsunits::modelTarget(x, z));
   ballisticsApp.setTimeStep(timeStep);
   ballisticsApp.setSchemeEnabled(2, rk4);
   ballisticsApp.setSchemeEnabled(0, euler);
@@ -150,10 +145,10 @@ void exitCallback(Fl_Widget*, void*) { exit(0); }
 void setUpBallistics(int argc, char** argv) {
   ballisticspanel::argc = argc;
   ballisticspanel::argv = argv;
-  // Aim -10 degrees azimuth, 45 degrees elevation; the target 10 ahead.
-  ballisticsApp.setParameters(-0.17453292f, 0.78539819f, 1000.0f, 1.0f, 10000.0f, -9.8f, 50.0f,
-                              Vector3f(0.0f, 0.0f, 10.0f));
-  ballisticsApp.setTimeStep(0.1f);
+  const BallisticsParams s = startUpBallisticsParams();
+  ballisticsApp.setParameters(s.azimuth, s.elevation, s.projectileMass, s.powderAmount,
+                              s.powderPower, s.gravity, s.airFriction, s.target);
+  ballisticsApp.setTimeStep(s.timeStep);
   ballisticsApp.setSchemeEnabled(2, true);
   ballisticsApp.runSimulation(ballisticspanel::argc, ballisticspanel::argv);
 }
@@ -171,7 +166,7 @@ Fl_Double_Window* makeBallisticsPanel() {
       azimuthInput = new Fl_Value_Input(70, 30, 40, 25, "Azimuth");
       azimuthInput->maximum(360);
       azimuthInput->step(0.1);
-      azimuthInput->value(-p.azimuth / kPi * 180.0);
+      azimuthInput->value(ballisticsunits::panelAzimuth(p.azimuth));
       azimuthInput->callback(recomputeCallback);
       azimuthInput->when(FL_WHEN_CHANGED);
     }
@@ -179,7 +174,7 @@ Fl_Double_Window* makeBallisticsPanel() {
       elevationInput = new Fl_Value_Input(70, 60, 40, 25, "Elevation");
       elevationInput->maximum(90);
       elevationInput->step(0.1);
-      elevationInput->value(p.elevation / kPi * 180.0);
+      elevationInput->value(ballisticsunits::panelElevation(p.elevation));
       elevationInput->callback(recomputeCallback);
       elevationInput->when(FL_WHEN_CHANGED);
     }
@@ -239,7 +234,7 @@ Fl_Double_Window* makeBallisticsPanel() {
       xInput->maximum(1000);
       xInput->minimum(-1000);
       xInput->step(0.1);
-      xInput->value(p.target.z);
+      xInput->value(ballisticsunits::panelTargetX(p.target));
       xInput->callback(recomputeCallback);
       xInput->when(FL_WHEN_CHANGED);
     }
@@ -248,7 +243,7 @@ Fl_Double_Window* makeBallisticsPanel() {
       zInput->maximum(1000);
       zInput->minimum(-1000);
       zInput->step(0.1);
-      zInput->value(p.target.x);
+      zInput->value(ballisticsunits::panelTargetZ(p.target));
       zInput->callback(recomputeCallback);
       zInput->when(FL_WHEN_CHANGED);
     }

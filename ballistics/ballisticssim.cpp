@@ -9,13 +9,6 @@ namespace {
 
 inline double d(float v) { return static_cast<double>(v); }
 
-// True when the step left position and velocity bit for bit as they were.
-// The derivative does not depend on time, so the next step would do the
-// same again: the flight is stuck where it is.
-bool sameState(const Vector3f (&before)[2], const StateList& after) {
-  return std::memcmp(before, after.data(), sizeof before) == 0;
-}
-
 }  // namespace
 
 void BallisticSimDerivativeEvaluator::evaluate(const StateList& inputs, StateList& outputs,
@@ -40,11 +33,7 @@ void BallisticsSim::step() {
   stepWithScheme(scheme, state, evaluator, params.timeStep, params.time);
 }
 
-void BallisticsSim::simulate() {
-  trajectory.clear();
-  state.resize(2);
-  state[0] = Vector3f(0.0f, 0.0001f, 0.0f);  // just above the ground, over the gun
-
+Vector3f muzzleVelocity(const BallisticsParams& params) {
   // Muzzle speed s = powderAmount·powderPower/projectileMass, aimed by
   // elevation above the horizontal and azimuth from +z towards +x.
   const float s =
@@ -53,40 +42,30 @@ void BallisticsSim::simulate() {
   const float cosEl = static_cast<float>(std::cos(d(params.elevation)));
   const float sinAz = static_cast<float>(std::sin(d(params.azimuth)));
   const float cosAz = static_cast<float>(std::cos(d(params.azimuth)));
-  state[1] =
-      Vector3f(static_cast<float>(d(s) * d(cosEl) * d(sinAz)), static_cast<float>(d(s) * d(sinEl)),
-               static_cast<float>(d(s) * d(cosEl) * d(cosAz)));
+  return Vector3f(static_cast<float>(d(s) * d(cosEl) * d(sinAz)),
+                  static_cast<float>(d(s) * d(sinEl)),
+                  static_cast<float>(d(s) * d(cosEl) * d(cosAz)));
+}
 
+void BallisticsSim::launch() {
+  trajectory.clear();
+  state.resize(2);
+  state[0] = Vector3f(0.0f, kLaunchHeight, 0.0f);
+  state[1] = muzzleVelocity(params);
   params.time = 0.0f;
   trajectory.push_back(state[0]);
-  std::printf("Beginning numerical simulation ... ");
+}
 
-  // Step until the height is no longer above 0 (a NaN height also ends the
-  // flight). A flight that stops moving, or that is still in the air after
-  // kMaxFlightSteps, would never end: it is stopped and left as it is, with no
-  // ground point.
-  int steps = 0;
-  while (state[0].y > 0.0f) {
-    if (steps == kMaxFlightSteps) {
-      std::printf("stopped after %d iterations: the projectile had not reached the ground\n",
-                  steps);
-      return;
-    }
-    const Vector3f before[2] = {state[0], state[1]};
-    step();
-    trajectory.push_back(state[0]);
-    ++steps;
-    if (sameState(before, state)) {
-      std::printf(
-          "stopped after %d iterations: the projectile no longer moves and will never "
-          "reach the ground\n",
-          steps);
-      return;
-    }
-  }
+// True when the step left position and velocity bit for bit as they were.
+// The derivative does not depend on time, so the next step would do the
+// same again: the flight is stuck where it is.
+bool BallisticsSim::sameState(const Vector3f (&before)[2]) const {
+  return std::memcmp(before, state.data(), sizeof before) == 0;
+}
 
-  // Move the last point back onto the ground along the segment from the last
-  // point above it: r is the fraction of the segment above ground.
+// Moves the last point back onto the ground along the segment from the last
+// point above it: r is the fraction of the segment above ground.
+void BallisticsSim::placeGroundPoint() {
   const std::size_t n = trajectory.size() - 1;
   const Vector3f& above = trajectory[n - 1];
   Vector3f& ground = trajectory[n];
@@ -94,8 +73,26 @@ void BallisticsSim::simulate() {
   ground.y = 0.0f;
   ground.x = static_cast<float>(d(above.x) + (d(ground.x) - d(above.x)) * d(r));
   ground.z = static_cast<float>(d(above.z) + (d(ground.z) - d(above.z)) * d(r));
+}
 
-  std::printf("done, in %d iterations\n", steps);
+void BallisticsSim::simulate() {
+  std::printf("Beginning numerical simulation ... ");
+  const FlightResult result = fly();
+  switch (result.end) {
+    case FlightEnd::Landed:
+      std::printf("done, in %d iterations\n", result.steps);
+      break;
+    case FlightEnd::StepLimit:
+      std::printf("stopped after %d iterations: the projectile had not reached the ground\n",
+                  result.steps);
+      break;
+    case FlightEnd::Stuck:
+      std::printf(
+          "stopped after %d iterations: the projectile no longer moves and will never "
+          "reach the ground\n",
+          result.steps);
+      break;
+  }
 }
 
 void BallisticsSim::printTrajectory() {

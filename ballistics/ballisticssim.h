@@ -24,6 +24,23 @@ struct BallisticsParams {
   float time = 0.0f;                      // simulated time of the current flight
 };
 
+// How a flight ended.
+enum class FlightEnd {
+  Landed,     // reached the ground; the last trajectory point lies on it
+  StepLimit,  // still in the air after kMaxFlightSteps steps
+  Stuck,      // a step left the state unchanged, so the flight could never end
+};
+
+struct FlightResult {
+  FlightEnd end = FlightEnd::Landed;
+  int steps = 0;  // steps taken: the trajectory holds steps + 1 points
+};
+
+// The projectile's state at launch: just above the ground over the gun,
+// moving at the muzzle velocity.
+constexpr float kLaunchHeight = 0.0001f;
+Vector3f muzzleVelocity(const BallisticsParams& params);
+
 class BallisticsSim {
  public:
   // A flight that has not reached the ground after this many steps is
@@ -41,10 +58,53 @@ class BallisticsSim {
   void setScheme(int newScheme);
   // One whole flight from params with scheme; prints one console line.
   void simulate();
+  // The same flight without console output (apart from the message of a
+  // scheme value that names no scheme). observe(step, state) sees the launch
+  // state as step 0 and the state after every step, before the last point is
+  // moved onto the ground.
+  template <class Observer>
+  FlightResult fly(Observer&& observe);
+  FlightResult fly() {
+    return fly([](int, const StateList&) {});
+  }
   // One integration step, then params.time advances by params.timeStep.
   void step();
   void printTrajectory();
+
+ private:
+  void launch();
+  void placeGroundPoint();
+  bool sameState(const Vector3f (&before)[2]) const;
 };
+
+template <class Observer>
+FlightResult BallisticsSim::fly(Observer&& observe) {
+  launch();
+  observe(0, static_cast<const StateList&>(state));
+
+  // Step until the height is no longer above 0 (a NaN height also ends the
+  // flight). A flight that stops moving, or that is still in the air after
+  // kMaxFlightSteps, would never end: it is stopped and left as it is, with no
+  // ground point.
+  FlightResult result;
+  while (state[0].y > 0.0f) {
+    if (result.steps == kMaxFlightSteps) {
+      result.end = FlightEnd::StepLimit;
+      return result;
+    }
+    const Vector3f before[2] = {state[0], state[1]};
+    step();
+    trajectory.push_back(state[0]);
+    ++result.steps;
+    observe(result.steps, static_cast<const StateList&>(state));
+    if (sameState(before)) {
+      result.end = FlightEnd::Stuck;
+      return result;
+    }
+  }
+  placeGroundPoint();
+  return result;
+}
 
 // dp/dt = v, dv/dt = -(airFriction/projectileMass)·v + (0, gravity, 0)
 class BallisticSimDerivativeEvaluator : public DerivativeEvaluator {

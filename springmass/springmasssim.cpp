@@ -63,29 +63,27 @@ int SpringMassSim::step() {
   return evaluator.settled;
 }
 
-void SpringMassSim::simulate() {
+// The run ends once the speed is at most kRestSpeed and the last step settled.
+bool SpringMassSim::atRest(const StateList& state, int settled) {
+  return !(state[1].length() > kRestSpeed || settled != 1);
+}
+
+void SpringMassSim::start() {
   assert(!params.springs.empty());
   state.resize(2);
   state[0] = Vector3f(0.0f, -params.springs[0].restLength, 0.0f);  // at rest, unstretched
   state[1] = Vector3f(0.0f, 0.0f, 0.0f);
   trajectory.clear();
   trajectory.push_back(state[0].y);
+}
+
+void SpringMassSim::simulate() {
   std::printf("Beginning numerical simulation ... ");
-
-  // With no mass the acceleration F/m has no value; the run would only fill
-  // the trajectory with infinities and NaN.
-  if (params.mass == 0.0f) {
+  const SpringRunResult result = run();
+  if (!result.ran)
     std::printf("not run: a mass of 0 gives the body no defined acceleration\n");
-    return;
-  }
-
-  int settled = 0;
-  do {
-    settled = step();
-    trajectory.push_back(state[0].y);
-  } while ((state[1].length() > kRestSpeed || settled != 1) && trajectory.size() < kMaxSamples);
-
-  std::printf("done, in %d iterations\n", static_cast<int>(trajectory.size() - 1));
+  else
+    std::printf("done, in %d iterations\n", result.steps);
 }
 
 void SpringMassSim::printTrajectory() {

@@ -33,6 +33,13 @@ struct SpringMassParams {
   void setValues(float newMass, float newGravity, int count);
 };
 
+// How a spring-mass run ended.
+struct SpringRunResult {
+  bool ran = true;       // false: refused before the first step (a mass of 0)
+  bool settled = false;  // came to rest, rather than stopping at kMaxSamples
+  int steps = 0;         // steps taken: the trajectory holds steps + 1 heights
+};
+
 class SpringMassSim {
  public:
   // A run that has not come to rest ends when the trajectory holds this many
@@ -51,8 +58,42 @@ class SpringMassSim {
   // Starts at rest at the rest length below the anchor and integrates until
   // the body settles or kMaxSamples heights exist; prints one console line.
   void simulate();
+  // The same run without console output (apart from the message of a scheme
+  // value that names no scheme). observe(step, state) sees the starting state
+  // as step 0 and the state after every step.
+  template <class Observer>
+  SpringRunResult run(Observer&& observe);
+  SpringRunResult run() {
+    return run([](int, const StateList&) {});
+  }
   void printTrajectory();
+
+ private:
+  static bool atRest(const StateList& state, int settled);
+  void start();
 };
+
+template <class Observer>
+SpringRunResult SpringMassSim::run(Observer&& observe) {
+  start();
+  observe(0, static_cast<const StateList&>(state));
+  SpringRunResult result;
+  // With no mass the acceleration F/m has no value; the run would only fill
+  // the trajectory with infinities and NaN.
+  if (params.mass == 0.0f) {
+    result.ran = false;
+    return result;
+  }
+  int settled = 0;
+  do {
+    settled = step();
+    trajectory.push_back(state[0].y);
+    ++result.steps;
+    observe(result.steps, static_cast<const StateList&>(state));
+    result.settled = atRest(state, settled);
+  } while (!result.settled && trajectory.size() < kMaxSamples);
+  return result;
+}
 
 // dp/dt = v, dv/dt = (F_spring - kd·v.y + gravity)/mass along y, with the
 // spring force pulling towards the anchor when longer than its rest length.

@@ -9,24 +9,24 @@
 #include <boost/numeric/odeint.hpp>
 #include <cstdio>
 #include <iostream>
+#include <string>
 #include <vector>
 
+#include "ballisticssetup.h"
 #include "ballisticssim.h"
+#include "schemes.h"
 #include "springmasssim.h"
 
 namespace {
 
 namespace odeint = boost::numeric::odeint;
 
-constexpr int kSchemes[] = {Euler, Midpoint, RK4};
-const char* const kSchemeNames[] = {"Euler", "Midpoint", "RK4"};
+std::string schemeTitle(int scheme) { return std::string(schemeInfo(scheme)->title); }
 
 // The shot installed at start: azimuth -10°, elevation 45°, mass 1000.
 BallisticsSim startUpShot(int scheme, float timeStep) {
   BallisticsSim sim;
-  sim.params.azimuth = -0.17453292f;
-  sim.params.elevation = 0.78539819f;
-  sim.params.projectileMass = 1000.0f;
+  sim.params = startUpBallisticsParams();
   sim.params.timeStep = timeStep;
   sim.setScheme(scheme);
   return sim;
@@ -39,7 +39,7 @@ void flights(benchmark::State& st, float timeStep) {
     sim.simulate();
     benchmark::DoNotOptimize(sim.trajectory.data());
   }
-  st.SetLabel(kSchemeNames[scheme]);
+  st.SetLabel(schemeTitle(scheme));
   st.counters["steps"] = static_cast<double>(sim.trajectory.size() - 1);
   st.counters["bytes/point"] =
       static_cast<double>(sim.trajectory.capacity() * sizeof(Vector3f)) / sim.trajectory.size();
@@ -71,9 +71,7 @@ void odeintFlight(benchmark::State& st, Stepper stepper, int scheme) {
   BallisticsSim sim = startUpShot(scheme, 1e-5f);
   sim.simulate();
   const int steps = static_cast<int>(sim.trajectory.size() - 1);
-  BallisticsSim still = startUpShot(Euler, 0.0f);  // a zero step keeps the muzzle velocity
-  still.simulate();
-  const Vector3f v0 = still.state[1];
+  const Vector3f v0 = muzzleVelocity(sim.params);
   const Projectile system{-50.0f / 1000.0f, -9.8f};
   std::vector<Vector3f> trajectory;
   for (auto _ : st) {
@@ -84,7 +82,7 @@ void odeintFlight(benchmark::State& st, Stepper stepper, int scheme) {
         [&](const Flat& s, double) { trajectory.push_back(Vector3f(s[0], s[1], s[2])); });
     benchmark::DoNotOptimize(trajectory.data());
   }
-  st.SetLabel(kSchemeNames[scheme]);
+  st.SetLabel(schemeTitle(scheme));
   st.counters["steps"] = static_cast<double>(trajectory.size() - 1);
 }
 
