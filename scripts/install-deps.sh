@@ -8,6 +8,7 @@ packages=(
   libfltk1.3-dev fluid freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libboost-dev
   xvfb xauth xdotool imagemagick x11-utils time
+  dpkg-dev file man-db lintian desktop-file-utils appstream
 )
 
 missing=()
