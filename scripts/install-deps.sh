@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libboost-dev
   xvfb xauth xdotool imagemagick x11-utils time
   dpkg-dev file man-db lintian desktop-file-utils appstream
+  clang-14 libclang-rt-14-dev  # the fuzz build: clang and its libFuzzer and sanitizer runtimes
 )
 
 missing=()
