@@ -2,9 +2,10 @@
 // all taken from the fuzzer's bytes. Layout (little-endian), each field
 // optional from the end, a missing one keeps the start-up value:
 //   float mass, gravity, ks, kd, restLength, timeStep, time
-//   int32 scheme
+//   int32 scheme (start-up: RK4)
 // The block always holds one spring, as the application sets it. Every run
-// must end within the sample limit with its memory in bounds.
+// must end within the sample limit, with its memory in bounds and its end as
+// reported: refused (mass 0), at rest, or at the limit.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,28 +19,31 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  SpringMassSim sim;  // mass 5, gravity -9.8, ks 15, kd 1, rest length 1, step 0.1
+  SpringMassSim sim;  // mass 5, gravity -9.8, ks 15, kd 1, rest length 1, time step 0.1
   SpringParams& s = sim.params.springs[0];
-  int scheme = RK4;
   FuzzBytes in(data, size);
   for (float* f : {&sim.params.mass, &sim.params.gravity, &s.ks, &s.kd, &s.restLength,
                    &sim.params.timeStep, &sim.params.time})
     in.read(*f);
+  int scheme = RK4;
   in.read(scheme);
   sim.setScheme(scheme);
   const float start = -s.restLength;
-  sim.simulate();
+
+  const SpringRunResult r = sim.run();
 
   const std::vector<float>& t = sim.trajectory;
-  require(!t.empty() && t.size() <= SpringMassSim::kMaxSamples, "sample limit");
+  require(t.size() <= SpringMassSim::kMaxSamples, "sample limit");
+  require(t.size() == std::size_t(r.steps) + 1, "one sample per step after the start");
   // With doubling growth, 15000 samples fit in 16384 floats (64 KiB).
   require(t.capacity() < 2 * SpringMassSim::kMaxSamples, "trajectory memory");
   require(sim.state.size() == 2, "state has two entries");
   require(sameBits(&t.front(), &start, sizeof start), "first sample is minus the rest length");
-  if (sim.params.mass == 0.0f) {
-    require(t.size() == 1, "a massless body is not run");
+  if (!r.ran) {
+    require(sim.params.mass == 0.0f && r.steps == 0, "only a massless body is refused");
   } else {
-    require(t.size() >= 2, "a run takes at least one step");
+    require(r.steps >= 1, "a run takes at least one step");
+    require(r.settled || t.size() == SpringMassSim::kMaxSamples, "ends at rest or at the limit");
     require(sameBits(&t.back(), &sim.state[0].y, sizeof start), "last sample is the state");
   }
   return 0;
