@@ -2,6 +2,11 @@
 
 #include <GL/freeglut.h>
 
+#include <algorithm>
+#include <cmath>
+
+#include "integrators.h"
+
 namespace {
 
 // Independent segments between consecutive points (0-1, 1-2, ...), two
@@ -21,6 +26,18 @@ BallisticsView::BallisticsView()
     : CubeView(48, 29, 329, 329, "This is the cube_view"), target(0.0f, 0.0f, 0.0f) {}
 
 BallisticsView::~BallisticsView() = default;
+
+double BallisticsView::simplificationTolerance(int pixels, double zoom) {
+  // The box is 20 view units across, and the zoom scales scene units into
+  // view units: one pixel is 20 / (pixels·zoom) scene units.
+  const double across = std::max(pixels, kLargestViewPixels);
+  const double scale = std::max(std::fabs(zoom), kLargestZoom);
+  return 0.25 * 20.0 / (across * scale);
+}
+
+long BallisticsView::simplifications() const {
+  return drawn_[0].rebuilds() + drawn_[1].rebuilds() + drawn_[2].rebuilds();
+}
 
 void BallisticsView::drawScene() {
   glPushMatrix();
@@ -48,12 +65,16 @@ void BallisticsView::drawScene() {
 
   // The trajectories, one colour per scheme. The views paint without depth
   // testing, so RK4, drawn last, covers the others where they coincide.
+  const double tolerance = simplificationTolerance(std::max(w(), h()), zoomFactor);
+  auto shown = [&](int scheme, const std::vector<Vector3f>& points) -> const auto& {
+    return simplifies ? drawn_[scheme].follow(points, tolerance) : points;
+  };
   glColor3f(1.0f, 0.0f, 0.0f);
-  drawSegments(eulerTrajectory);
+  drawSegments(shown(Euler, eulerTrajectory));
   glColor3f(0.0f, 1.0f, 0.0f);
-  drawSegments(midpointTrajectory);
+  drawSegments(shown(Midpoint, midpointTrajectory));
   glColor3f(0.0f, 0.0f, 1.0f);
-  drawSegments(rk4Trajectory);
+  drawSegments(shown(RK4, rk4Trajectory));
 
   glPopMatrix();
 }

@@ -10,14 +10,23 @@
 #include <GL/freeglut.h>
 #include <benchmark/benchmark.h>
 
+#include <boost/geometry.hpp>
+#include <boost/geometry/geometries/register/linestring.hpp>
+#include <boost/geometry/geometries/register/point.hpp>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
+#include "ballisticssetup.h"
+#include "ballisticssim.h"
 #include "ballisticsview.h"
 #include "playback.h"
+#include "polyline.h"
 #include "springmassview.h"
+
+BOOST_GEOMETRY_REGISTER_POINT_3D(Vector3f, float, boost::geometry::cs::cartesian, x, y, z)
+BOOST_GEOMETRY_REGISTER_LINESTRING(std::vector<Vector3f>)
 
 namespace {
 
@@ -39,50 +48,146 @@ struct CountingSpringMassView : SpringMassView {
   }
 };
 
-// A flight shaped like the start-up shot: from the gun to about
-// (-1.8, 0, 10.2), 1.5 high at the top; `points` samples.
-std::vector<Vector3f> flight(int points, float spread) {
-  std::vector<Vector3f> out(points);
-  for (int i = 0; i < points; ++i) {
-    const double s = double(i) / (points - 1);
-    out[i] = Vector3f(float(-1.8 * s * spread), float(6 * s * (1 - s) + 0.0001),
-                      float(10.23 * s * spread));
+// The start-up shot's three flights at a time step of 1e-5 (142,614 points
+// each) or 1e-6 (1,427,698 points each), computed once.
+const std::vector<Vector3f>& fineFlight(int scheme, int fineness) {
+  static std::vector<Vector3f> flights[2][3];
+  std::vector<Vector3f>& f = flights[fineness][scheme];
+  if (f.empty()) {
+    BallisticsSim sim;
+    sim.params = startUpBallisticsParams();
+    sim.params.timeStep = fineness == 0 ? 1e-5f : 1e-6f;
+    sim.setScheme(scheme);
+    sim.fly();
+    f = std::move(sim.trajectory);
   }
-  return out;
+  return f;
 }
 
-// Repaints of the view around the whole shot (zoom 0.5) holding one or three
-// trajectories of the given length (145,000 points is a time step of 1e-5,
-// 1,450,000 one of 1e-6).
-void BM_BallisticsRepaint(benchmark::State& state) {
-  const int points = int(state.range(0));
-  const int schemes = int(state.range(1));
-  std::unique_ptr<Fl_Double_Window> window(new Fl_Double_Window(329, 329, "bench"));
-  auto* view = new TimedBallisticsView;
-  view->position(0, 0);
-  window->end();
-  view->eulerTrajectory = flight(points, 1.0f);
-  if (schemes == 3) {
-    view->midpointTrajectory = flight(points, 0.94f);
-    view->rk4Trajectory = flight(points, 0.94f);
+struct BenchView : TimedBallisticsView {
+  void drawEveryPoint(bool on) { simplifies = !on; }
+};
+
+// A window around a view that shows one or three fine flights.
+struct Scene {
+  std::unique_ptr<Fl_Double_Window> window{new Fl_Double_Window(329, 329, "bench")};
+  BenchView* view = new BenchView;
+  Scene(int fineness, int schemes) {
+    view->position(0, 0);
+    window->end();
+    view->rk4Trajectory = fineFlight(RK4, fineness);
+    if (schemes == 3) {
+      view->eulerTrajectory = fineFlight(Euler, fineness);
+      view->midpointTrajectory = fineFlight(Midpoint, fineness);
+    }
+    view->target = Vector3f(0, 0, 10);
   }
-  view->target = Vector3f(0, 0, 10);
-  view->zoomFactor = 0.5;
-  view->setHRotAngle(-60);
-  window->show();
-  while (view->draws == 0) Fl::wait(0.05);
-  for (auto _ : state) {
+  void show() {
+    window->show();
+    while (view->draws == 0) Fl::wait(0.05);
+  }
+  void repaint() {
     view->redraw();
     Fl::flush();
   }
+};
+
+// Repaints while the view is turned one degree a frame through every
+// rotation, as a drag on the "H Rotation" roller does, with "V Rot" at 20.
+// Arguments: fineness (0: time step 1e-5, 1: 1e-6), flights (1: RK4, 3: all),
+// zoom times 100, and 1 to draw every point (the drawing before
+// simplification) or 0 to draw the simplified copies. The counter
+// "simplifications" is the number of copies built during the timed turns.
+void BM_BallisticsRepaint(benchmark::State& state) {
+  Scene scene(int(state.range(0)), int(state.range(1)));
+  scene.view->zoomFactor = double(state.range(2)) / 100;
+  scene.view->drawEveryPoint(state.range(3) != 0);
+  scene.view->setVRotAngle(20);
+  scene.show();
+  const long before = scene.view->simplifications();
+  int angle = 0;
+  for (auto _ : state) {
+    scene.view->setHRotAngle(float(angle++ % 360 - 180));
+    scene.repaint();
+  }
+  state.counters["fps"] =
+      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["simplifications"] = double(scene.view->simplifications() - before);
+  state.SetLabel(state.range(3) ? "every point" : "simplified");
 }
 BENCHMARK(BM_BallisticsRepaint)
-    ->Args({145000, 1})
-    ->Args({145000, 3})
-    ->Args({1450000, 1})
-    ->Args({1450000, 3})
+    ->ArgNames({"fine", "flights", "zoom%", "all"})
+    ->ArgsProduct({{0, 1}, {1, 3}, {1000, 100, 10}, {1, 0}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// Zooming: the "Zoom" slider dragged in its steps of 0.01 from 10 down
+// towards 1 over the three flights at 1e-6. With one copy for every zoom
+// (argument 0) nothing is rebuilt; the design that rebuilds a copy per zoom
+// level at a quarter pixel of this view (argument 1) simplifies the three
+// flights at every step.
+void BM_ZoomDrag(benchmark::State& state) {
+  const bool perZoom = state.range(0) != 0;
+  Scene scene(1, 3);
+  scene.view->setVRotAngle(20);
+  scene.view->setHRotAngle(-60);
+  scene.view->drawEveryPoint(perZoom);
+  scene.show();
+  const long before = scene.view->simplifications();
+  int step = 0;
+  long rebuilt = 0;
+  for (auto _ : state) {
+    const double zoom = 10.0 - 0.01 * (step++ % 900);
+    scene.view->zoomFactor = zoom;
+    if (perZoom) {
+      const double tolerance = 0.25 * 20.0 / (329 * zoom);
+      scene.view->eulerTrajectory = simplifyPolyline(fineFlight(Euler, 1), tolerance);
+      scene.view->midpointTrajectory = simplifyPolyline(fineFlight(Midpoint, 1), tolerance);
+      scene.view->rk4Trajectory = simplifyPolyline(fineFlight(RK4, 1), tolerance);
+      rebuilt += 3;
+    }
+    scene.repaint();
+  }
+  state.counters["fps"] =
+      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["simplifications"] =
+      double(perZoom ? rebuilt : scene.view->simplifications() - before);
+  state.SetLabel(perZoom ? "a copy per zoom" : "one copy");
+}
+BENCHMARK(BM_ZoomDrag)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Simplifying one flight (RK4, 1e-5 or 1e-6) for the view: at the tolerance
+// the view uses at every zoom (argument 0), or, for the design with a copy
+// per zoom, at a quarter pixel of this view at zoom 10, 1 and 0.1.
+void BM_SimplifyFlight(benchmark::State& state) {
+  const std::vector<Vector3f>& flight = fineFlight(RK4, int(state.range(0)));
+  const double zoom = double(state.range(1)) / 100;
+  const double tolerance =
+      zoom == 0 ? BallisticsView::simplificationTolerance(329, 10) : 0.25 * 20.0 / (329 * zoom);
+  std::size_t kept = 0;
+  for (auto _ : state) kept = simplifyPolyline(flight, tolerance).size();
+  state.counters["points"] = double(flight.size());
+  state.counters["kept"] = double(kept);
+}
+BENCHMARK(BM_SimplifyFlight)
+    ->ArgNames({"fine", "zoom%"})
+    ->ArgsProduct({{0, 1}, {0, 1000, 100, 10}})
+    ->Unit(benchmark::kMillisecond);
+
+// The same with Boost.Geometry's simplify (Douglas-Peucker over the whole
+// flight) at the view's tolerance.
+void BM_BoostSimplifyFlight(benchmark::State& state) {
+  const std::vector<Vector3f>& flight = fineFlight(RK4, int(state.range(0)));
+  const double tolerance = BallisticsView::simplificationTolerance(329, 10);
+  std::vector<Vector3f> kept;
+  for (auto _ : state) {
+    kept.clear();
+    boost::geometry::simplify(flight, kept, tolerance);
+  }
+  state.counters["points"] = double(flight.size());
+  state.counters["kept"] = double(kept.size());
+}
+BENCHMARK(BM_BoostSimplifyFlight)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 // A playback at the default speed 0.0001 over 1000 frames (the last tenth of
 // the slider), on a trajectory of 10,000 samples.

@@ -14,6 +14,7 @@
 
 #include "ballisticsview.h"
 #include "springmassview.h"
+#include "startup_flight.h"
 
 namespace {
 
@@ -96,6 +97,31 @@ TEST(SceneCalls, BallisticsDrawsGroundGunTargetAndSegmentsInThisOrder) {
         std::string("end"), std::string("pop")})
     expected.push_back(s);
   EXPECT_EQ(calls, expected);
+}
+
+// Flights whose points lie farther apart than a quarter pixel are drawn
+// point for point at every zoom of the viewer window, the start-up flights
+// among them.
+TEST(SceneCalls, StartUpFlightsDrawEverySegmentAtEveryZoom) {
+  BallisticsView view;
+  std::vector<Vector3f>* lists[] = {&view.eulerTrajectory, &view.midpointTrajectory,
+                                    &view.rk4Trajectory};
+  std::vector<std::string> expected;
+  for (int scheme : {Euler, Midpoint, RK4}) {
+    const std::vector<Vector3f>& flight = *lists[scheme] = startUpFlight(scheme, 0.1f);
+    for (std::size_t i = 0; i + 1 < flight.size(); ++i)
+      for (const Vector3f& p : {flight[i], flight[i + 1]})
+        expected.push_back(vertex(p.x, p.y, p.z));
+  }
+  for (double zoom : {10.0, 1.0, 0.1}) {
+    view.zoomFactor = zoom;
+    calls.clear();
+    view.drawScene();
+    std::vector<std::string> vertices;
+    for (std::size_t i = 8; i < calls.size(); ++i)  // after the ground's
+      if (calls[i].rfind("vertex", 0) == 0) vertices.push_back(calls[i]);
+    EXPECT_EQ(vertices, expected) << "zoom " << zoom;
+  }
 }
 
 TEST(SceneCalls, SpringMassDrawsBarThenBodyAtTheInterpolatedHeight) {
