@@ -19,14 +19,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  SpringMassSim sim;  // mass 5, gravity -9.8, ks 15, kd 1, rest length 1, time step 0.1
-  SpringParams& s = sim.params.springs[0];
+  SpringMassSim sim;  // mass 5, gravity -9.8, time step 0.1
+  float mass = sim.params.mass, gravity = sim.params.gravity;
+  SpringParams s;  // ks 15, kd 1, rest length 1
   FuzzBytes in(data, size);
-  for (float* f : {&sim.params.mass, &sim.params.gravity, &s.ks, &s.kd, &s.restLength,
-                   &sim.params.timeStep, &sim.params.time})
+  for (float* f :
+       {&mass, &gravity, &s.ks, &s.kd, &s.restLength, &sim.params.timeStep, &sim.params.time})
     in.read(*f);
   int scheme = RK4;
   in.read(scheme);
+  // Installed as the application installs them.
+  sim.params.setValues(mass, gravity, 1);
+  sim.params.springs[0] = s;
   sim.setScheme(scheme);
   const float start = -s.restLength;
 
