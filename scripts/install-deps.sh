@@ -7,6 +7,7 @@ packages=(
   g++ make cmake
   libfltk1.3-dev fluid freeglut3-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
   libgtest-dev libgmock-dev libbenchmark-dev libboost-dev
+  libcli11-dev libplplot-dev plplot-driver-cairo pkg-config
   xvfb xauth xdotool imagemagick x11-utils time
   dpkg-dev file man-db lintian desktop-file-utils appstream
   clang-14 libclang-rt-14-dev  # the fuzz build: clang and its libFuzzer and sanitizer runtimes

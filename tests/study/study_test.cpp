@@ -1,0 +1,190 @@
+// The studies against the model as pbsim runs it and against numbers from
+// elsewhere: the model's own console count, Boost.Odeint, the closed forms.
+
+#include <gtest/gtest.h>
+
+#include <boost/numeric/odeint.hpp>
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <string>
+
+#include "ballisticssetup.h"
+#include "report.h"
+#include "studies.h"
+
+namespace {
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+std::vector<const SchemeInfo*> allSchemes() { return {&kSchemes[0], &kSchemes[1], &kSchemes[2]}; }
+
+// The step count the model prints when pbsim runs it.
+template <class Sim>
+int printedSteps(Sim& sim) {
+  CaptureStdout();
+  sim.simulate();
+  const std::string line = GetCapturedStdout();
+  for (const char* before : {"done, in ", "stopped after "}) {
+    const std::size_t at = line.find(before);
+    if (at != std::string::npos) return std::stoi(line.substr(at + std::strlen(before)));
+  }
+  ADD_FAILURE() << line;
+  return -1;
+}
+
+TEST(Study, FlightStepsAreThoseThatPbsimPrints) {
+  for (double elevation : {45.0, 0.0, 80.0}) {
+    for (double dt : {0.1, 0.013}) {
+      BallisticsPanelValues v;
+      v.elevation = elevation;
+      v.timeStep = dt;
+      const BallisticsParams params = ballisticsParamsFromPanel(v);
+      const FlightStudy study = studyFlight(params, allSchemes());
+      ASSERT_EQ(study.runs.size(), 3u);
+      for (const FlightRun& run : study.runs) {
+        BallisticsSim sim;
+        sim.params = params;
+        sim.setScheme(run.scheme->scheme);
+        EXPECT_EQ(run.result.steps, printedSteps(sim)) << elevation << " " << dt;
+        EXPECT_EQ(run.evaluations, run.result.steps * run.scheme->evaluations);
+        ASSERT_EQ(run.trajectory.size(), sim.trajectory.size());
+        EXPECT_EQ(std::memcmp(run.trajectory.data(), sim.trajectory.data(),
+                              sim.trajectory.size() * sizeof(Vector3f)),
+                  0);
+      }
+    }
+  }
+}
+
+TEST(Study, FlightLandingAgainstOdeint) {
+  const BallisticsParams params = startUpBallisticsParams();
+  const FlightStudy study = studyFlight(params, allSchemes());
+  // The landing of the same equations by Boost.Odeint, in double, step 1e-5.
+  using State = std::array<double, 6>;
+  const Vector3f v0 = muzzleVelocity(params);
+  State x{0, 0.0001, 0, v0.x, v0.y, v0.z}, before{};
+  auto system = [](const State& s, State& d, double) {
+    for (int i = 0; i < 3; ++i) d[i] = s[3 + i], d[3 + i] = -0.05 * s[3 + i];
+    d[4] += -9.8f;
+  };
+  boost::numeric::odeint::runge_kutta4<State> rk4;
+  double t = 0;
+  while (x[1] > 0) {
+    before = x;
+    rk4.do_step(system, x, t, 1e-5);
+    t += 1e-5;
+  }
+  const double r = before[1] / (before[1] - x[1]);
+  const double landX = before[0] + r * (x[0] - before[0]),
+               landZ = before[2] + r * (x[2] - before[2]);
+  for (const FlightRun& run : study.runs) {
+    const Vector3f& g = run.trajectory.back();
+    EXPECT_NEAR(run.landingMiss, std::hypot(g.x - landX, g.z - landZ), 1e-6);
+    EXPECT_NEAR(run.flightTime, 1.42, run.scheme->scheme == Euler ? 0.11 : 0.01);
+  }
+  // RK4 at pbsim's step follows the exact flight to single precision.
+  EXPECT_LT(study.runs[2].maxError, 1e-5);
+  EXPECT_GT(study.runs[0].maxError, 0.1);
+}
+
+TEST(Study, SpringStepsEnergyAndErrors) {
+  for (double kd : {1.0, 0.0, 20.0}) {
+    SpringMassParams params;
+    params.springs[0].kd = static_cast<float>(kd);
+    const SpringStudy study = studySpring(params, allSchemes());
+    for (const SpringRun& run : study.runs) {
+      SpringMassSim sim;
+      sim.params = params;
+      sim.setScheme(run.scheme->scheme);
+      EXPECT_EQ(run.result.steps, printedSteps(sim));
+      ASSERT_EQ(run.heights.size(), sim.trajectory.size());
+      EXPECT_EQ(std::memcmp(run.heights.data(), sim.trajectory.data(),
+                            sim.trajectory.size() * sizeof(float)),
+                0);
+      ASSERT_EQ(run.speeds.size(), run.heights.size());
+    }
+    const SpringRun& rk4 = study.runs[2];
+    // Undamped, RK4's phase error grows over the 1500 s to the sample limit.
+    EXPECT_LT(rk4.maxError, kd == 0.0 ? 0.02 : 1e-3) << kd;
+    // Undamped, the exact energy stays 1/2·ks·(g/ks)²; RK4 keeps it closely.
+    if (kd == 0.0) {
+      EXPECT_NEAR(rk4.energyDrift, 0.0, 0.05 * 0.5 * 15 * (9.8 / 15) * (9.8 / 15));
+    }
+  }
+  // Where the body reaches the anchor the closed form stops and so do the errors.
+  SpringMassParams up;
+  up.gravity = 40.0f;
+  const SpringStudy crossing = studySpring(up, allSchemes());
+  EXPECT_TRUE(std::isfinite(crossing.exact.validUntil()));
+  std::ostringstream csv;
+  writeSpringCsv(csv, crossing);
+  EXPECT_NE(csv.str().find(",,,"), std::string::npos);  // empty exact_y and error columns
+}
+
+TEST(Study, ConvergenceOrdersAboveTheFloor) {
+  // Each case keeps its schemes' errors well above single-precision rounding
+  // over a few levels: a strong drag for the flight (k = 1), and for RK4 on
+  // the spring a stiffer spring with a larger swing.
+  struct Case {
+    StudyModel model;
+    float friction, ks, gravity, dt;
+    double at;
+    std::vector<const SchemeInfo*> schemes;
+  };
+  const std::vector<Case> cases = {
+      {StudyModel::Flight, 1000, 15, -9.8f, 0.2f, 0.0, allSchemes()},
+      {StudyModel::Spring, 50, 15, -9.8f, 0.025f, 0.0, {&kSchemes[0], &kSchemes[1]}},
+      {StudyModel::Spring, 50, 150, -150, 0.05f, 2.0, {&kSchemes[2]}},
+  };
+  for (const Case& c : cases) {
+    BallisticsPanelValues v;
+    v.airFriction = c.friction;
+    const BallisticsParams flight = ballisticsParamsFromPanel(v);
+    SpringMassParams spring;
+    spring.springs[0].ks = c.ks;
+    spring.gravity = c.gravity;
+    double at = c.at;
+    ASSERT_EQ(prepareConvergence(c.model, flight, spring, c.dt, 5, at), "");
+    const ConvergenceStudy study =
+        studyConvergence(c.model, flight, spring, c.schemes, c.dt, 5, at, true);
+    ASSERT_EQ(study.rows.size(), 10 * c.schemes.size());
+    for (const SchemeInfo* s : c.schemes) {
+      int measured[2] = {};
+      for (const ConvergenceRow& r : study.rows) {
+        if (r.scheme != s) continue;
+        EXPECT_EQ(r.steps, std::llround(at / r.h));
+        EXPECT_EQ(r.evaluations, r.steps * s->evaluations);
+        if (std::isnan(r.order) || r.atFloor) continue;
+        EXPECT_NEAR(r.order, s->order, 0.15) << s->name << " h " << r.h << " " << r.doublePrecision;
+        ++measured[r.doublePrecision];
+      }
+      // The order shows on at least one pair of levels in single precision,
+      // and on all four in double.
+      EXPECT_GE(measured[0], 1) << s->name;
+      EXPECT_EQ(measured[1], 4) << s->name;
+    }
+  }
+}
+
+TEST(Study, ConvergenceRefusesWhatCannotBeMeasured) {
+  const BallisticsParams flight = startUpBallisticsParams();
+  SpringMassParams spring;
+  double at = 0.0;
+  EXPECT_EQ(prepareConvergence(StudyModel::Flight, flight, spring, 0.1f, 8, at), "");
+  EXPECT_NEAR(at, 1.0, 1e-6);  // 3/4 of the 1.43 s flight, on a whole step
+  at = 2.0;                    // after the landing
+  EXPECT_NE(prepareConvergence(StudyModel::Flight, flight, spring, 0.1f, 8, at), "");
+  at = 0.25;  // not a whole number of steps
+  EXPECT_NE(prepareConvergence(StudyModel::Flight, flight, spring, 0.1f, 8, at), "");
+  at = 0.0;
+  const int most = maxConvergenceLevels(0.1f, 1.0);
+  EXPECT_NE(prepareConvergence(StudyModel::Flight, flight, spring, 0.1f, most + 1, at), "");
+  EXPECT_LE(10LL << (most - 1), 2147483647LL);
+  spring.springs[0].ks = 0.0f;  // no oscillator, no closed form
+  at = 0.0;
+  EXPECT_NE(prepareConvergence(StudyModel::Spring, flight, spring, 0.1f, 8, at), "");
+}
+
+}  // namespace
