@@ -45,6 +45,7 @@ for model in ballistics springmass; do
     status=1
     echo "fuzz $model: FAILED; the end of $log:" >&2
     tail -n 40 "$log" >&2
+    echo "fuzz $model: the input: $(grep -oE '(^Running: |Test unit written to ).*' "$log" | tail -n 1)" >&2
   fi
 done
 exit $status
