@@ -275,13 +275,19 @@ int main(int argc, char** argv) {
                             [&] { return convergenceCharts(study, model); });
   }
   if (const std::string e = delivery.open(); !e.empty()) return fail(e);
+  ProgressLine progress;
+  const Progress show = [&progress](const std::string& s) { progress(s); };
+  // Progress of a CSV file, not of CSV on the terminal itself.
+  const Progress showCsv = outputs.csv == "-" ? Progress() : show;
   if (*flight) {
-    const FlightStudy study = studyFlight(flightParams, schemes);
+    const FlightStudy study = studyFlight(flightParams, schemes, show);
+    progress.clear();
     return delivery.deliver([&](std::ostream& o) { printFlightTable(o, study); },
-                            [&](std::ostream& o) { writeFlightCsv(o, study); },
+                            [&](std::ostream& o) { writeFlightCsv(o, study, showCsv); },
                             [&] { return flightCharts(study); });
   }
-  const SpringStudy study = studySpring(springMassParams, schemes);
+  const SpringStudy study = studySpring(springMassParams, schemes, show);
+  progress.clear();
   return delivery.deliver([&](std::ostream& o) { printSpringTable(o, study); },
                           [&](std::ostream& o) { writeSpringCsv(o, study); },
                           [&] { return springCharts(study); });

@@ -43,8 +43,11 @@ bool PendingFile::commit() {
 ProgressLine::ProgressLine()
     : terminal_(isatty(STDERR_FILENO) != 0), start_(std::chrono::steady_clock::now()) {}
 
-ProgressLine::~ProgressLine() {
+ProgressLine::~ProgressLine() { clear(); }
+
+void ProgressLine::clear() {
   if (shown_) std::fprintf(stderr, "\r\033[K");
+  shown_ = false;
 }
 
 void ProgressLine::operator()(const std::string& what) {

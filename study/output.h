@@ -32,6 +32,8 @@ class ProgressLine {
   ProgressLine();
   ~ProgressLine();
   void operator()(const std::string& what);
+  // Removes the line, if shown, before other output goes to the terminal.
+  void clear();
 
  private:
   bool terminal_;

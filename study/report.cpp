@@ -136,10 +136,13 @@ void printConvergenceTable(std::ostream& out, const ConvergenceStudy& study, Stu
            "not the scheme, dominates the error there; the order no longer measures the scheme.\n";
 }
 
-void writeFlightCsv(std::ostream& out, const FlightStudy& study) {
+void writeFlightCsv(std::ostream& out, const FlightStudy& study, const Progress& progress) {
   out << "scheme,step,t,x,y,z,exact_x,exact_y,exact_z,error\n";
   for (const FlightRun& r : study.runs) {
     for (std::size_t k = 0; k < r.trajectory.size(); ++k) {
+      if (progress && k % 65536 == 0)
+        progress("CSV, " + std::string(r.scheme->name) + " " +
+                 std::to_string(100 * k / r.trajectory.size()) + "%");
       const Vector3f& p = r.trajectory[k];
       const double t = r.timeAt(k);
       const Vec3d e = study.exact.position(t);

@@ -10,6 +10,7 @@ void printFlightTable(std::ostream& out, const FlightStudy& study);
 void printSpringTable(std::ostream& out, const SpringStudy& study);
 void printConvergenceTable(std::ostream& out, const ConvergenceStudy& study, StudyModel model);
 
-void writeFlightCsv(std::ostream& out, const FlightStudy& study);
+// Long files report their progress now and then.
+void writeFlightCsv(std::ostream& out, const FlightStudy& study, const Progress& progress = {});
 void writeSpringCsv(std::ostream& out, const SpringStudy& study);
 void writeConvergenceCsv(std::ostream& out, const ConvergenceStudy& study);

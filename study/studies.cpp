@@ -211,16 +211,22 @@ double FlightRun::timeAt(std::size_t k) const {
 }
 
 FlightStudy studyFlight(const BallisticsParams& params,
-                        const std::vector<const SchemeInfo*>& schemes) {
+                        const std::vector<const SchemeInfo*>& schemes, const Progress& progress) {
   FlightStudy study{params, ExactFlight(params), {}};
-  for (const SchemeInfo* s : schemes) study.runs.push_back(runFlight(params, *s, study.exact));
+  for (const SchemeInfo* s : schemes) {
+    if (progress) progress("flight, " + std::string(s->name));
+    study.runs.push_back(runFlight(params, *s, study.exact));
+  }
   return study;
 }
 
 SpringStudy studySpring(const SpringMassParams& params,
-                        const std::vector<const SchemeInfo*>& schemes) {
+                        const std::vector<const SchemeInfo*>& schemes, const Progress& progress) {
   SpringStudy study{params, ExactSpring(params), {}};
-  for (const SchemeInfo* s : schemes) study.runs.push_back(runSpring(params, *s, study.exact));
+  for (const SchemeInfo* s : schemes) {
+    if (progress) progress("spring, " + std::string(s->name));
+    study.runs.push_back(runSpring(params, *s, study.exact));
+  }
   return study;
 }
 
@@ -306,26 +312,22 @@ ConvergenceStudy studyConvergence(StudyModel model, const BallisticsParams& flig
       // Errors within a few dozen roundings of the exact value itself say
       // nothing about the scheme either.
       const double resolution = 64 * DBL_EPSILON * r.size;
-      ConvergenceRow row{s,
-                         false,
-                         h,
-                         n,
-                         n * s->evaluations,
-                         r.singleError,
-                         kNaN,
-                         r.singleRounding > 0.05 * r.doubleError || r.singleError < resolution};
-      if (!single.empty()) row.order = observedOrder(single.back().error, row.error);
-      single.push_back(row);
-      ConvergenceRow d{s,
-                       true,
-                       h,
-                       n,
-                       n * s->evaluations,
-                       r.doubleError,
-                       kNaN,
-                       r.doubleRounding > 0.05 * r.doubleError || r.doubleError < resolution};
-      if (!dbl.empty()) d.order = observedOrder(dbl.back().error, d.error);
-      dbl.push_back(d);
+      // A level's row, its order against the level before, and whether
+      // rounding hides the scheme there.
+      auto add = [&](std::vector<ConvergenceRow>& rows, bool wide, double error, double rounding) {
+        ConvergenceRow row{s,
+                           wide,
+                           h,
+                           n,
+                           n * s->evaluations,
+                           error,
+                           kNaN,
+                           rounding > 0.05 * r.doubleError || error < resolution};
+        if (!rows.empty()) row.order = observedOrder(rows.back().error, row.error);
+        rows.push_back(row);
+      };
+      add(single, false, r.singleError, r.singleRounding);
+      add(dbl, true, r.doubleError, r.doubleRounding);
     }
     study.rows.insert(study.rows.end(), single.begin(), single.end());
     if (withDouble) study.rows.insert(study.rows.end(), dbl.begin(), dbl.end());

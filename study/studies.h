@@ -41,7 +41,8 @@ struct FlightStudy {
 };
 
 FlightStudy studyFlight(const BallisticsParams& params,
-                        const std::vector<const SchemeInfo*>& schemes);
+                        const std::vector<const SchemeInfo*>& schemes,
+                        const Progress& progress = {});
 
 // One spring-mass run of one scheme.
 struct SpringRun {
@@ -63,7 +64,8 @@ struct SpringStudy {
 };
 
 SpringStudy studySpring(const SpringMassParams& params,
-                        const std::vector<const SchemeInfo*>& schemes);
+                        const std::vector<const SchemeInfo*>& schemes,
+                        const Progress& progress = {});
 
 // One level of a convergence study of one scheme.
 struct ConvergenceRow {
