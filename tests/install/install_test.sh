@@ -94,13 +94,21 @@ fi
 if has pbsim-study; then
   study=$prefix/bin/pbsim-study
   out=$(cd / && "$study" --version 2>&1)
-  [[ $out == *"$version"* ]] || fail "pbsim-study --version prints '$out', not the version $version"
+  [[ $out == "pbsim-study $version" ]] || fail "pbsim-study --version prints '$out', not 'pbsim-study $version'"
   out=$(cd / && timeout 60 "$study" flight 2>"$work/err")
   status=$?
   [[ $status -eq 0 ]] || fail "pbsim-study flight exits $status: $(cat "$work/err")"
-  for row in euler midpoint rk4 exact; do
-    grep -qiw "$row" <<<"$out" || fail "pbsim-study flight prints no $row row:"$'\n'"$out"
+  # Its table: a header, a row per scheme with the step counts pbsim prints
+  # for the start-up shot (16 Euler steps, 15 midpoint or RK4 steps), and the
+  # exact landing.
+  for row in '^scheme +steps ' '^euler +16 ' '^midpoint +15 ' '^rk4 +15 ' '^exact '; do
+    grep -qE "$row" <<<"$out" || fail "pbsim-study flight prints no line like '$row':"$'\n'"$out"
   done
+  # A figure through the installed PLplot drivers.
+  (cd / && timeout 60 "$study" flight --plot "$work/flight.png" >/dev/null 2>"$work/err") ||
+    fail "pbsim-study flight --plot flight.png fails: $(cat "$work/err")"
+  file -b "$work/flight.png" 2>/dev/null | grep -q '^PNG image data' ||
+    fail "pbsim-study flight --plot flight.png wrote no PNG image"
 fi
 
 if [[ $failures -ne 0 ]]; then
