@@ -72,6 +72,8 @@ void waitForTerminalKey() {
   for (int i = 0; i < 4; ++i) previous[i] = std::signal(signals[i], restoreTerminalAndReraise);
 
   if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) {
+    // Without a word the console would look hung.
+    std::fputs("pbsim: every window is closed; press any key to end.\n", stderr);
     char key;
     ssize_t n;
     do {

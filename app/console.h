@@ -39,8 +39,9 @@ class DisplayProbe {
 
 // Waits for one key press after the windows have closed, then returns.
 // On a terminal: whatever is left of the answer's line and any input typed
-// while the windows were open is discarded, then one key is read unbuffered
-// and without echo; the terminal's settings are restored afterwards (also
+// while the windows were open is discarded, a line on standard error says
+// that a key ends the program, then one key is read unbuffered and without
+// echo; the terminal's settings are restored afterwards (also
 // when the wait is interrupted by a signal). Otherwise: the rest of the
 // answer's line is skipped and one byte is read; at end of input it returns
 // at once.

@@ -12,12 +12,19 @@
 #include <cstdlib>
 
 #include "ballisticssetup.h"
+#include "secondsoutput.h"
 #include "stopwatch.h"
 
 // Both application objects are built during static initialisation, this one
 // first: the priorities order them across their two translation units (a
 // lower number is constructed earlier, and destroyed later).
 BallisticsApp ballisticsApp __attribute__((init_priority(65000)));
+
+namespace {
+// Text size of the value fields: the start-up values, a typed time step such
+// as 0.0001 and every "Time Taken" fit their boxes whole.
+constexpr int kNumberSize = 10;
+}  // namespace
 
 BallisticsApp::BallisticsApp() : viewer(&view) {
   runEuler = true;
@@ -164,6 +171,8 @@ Fl_Double_Window* makeBallisticsPanel() {
     o->align(Fl_Align(FL_ALIGN_TOP_LEFT));
     {
       azimuthInput = new Fl_Value_Input(70, 30, 40, 25, "Azimuth");
+      azimuthInput->box(FL_THIN_DOWN_BOX);
+      azimuthInput->textsize(kNumberSize);
       azimuthInput->maximum(360);
       azimuthInput->step(0.1);
       azimuthInput->value(ballisticsunits::panelAzimuth(p.azimuth));
@@ -172,6 +181,8 @@ Fl_Double_Window* makeBallisticsPanel() {
     }
     {
       elevationInput = new Fl_Value_Input(70, 60, 40, 25, "Elevation");
+      elevationInput->box(FL_THIN_DOWN_BOX);
+      elevationInput->textsize(kNumberSize);
       elevationInput->maximum(90);
       elevationInput->step(0.1);
       elevationInput->value(ballisticsunits::panelElevation(p.elevation));
@@ -180,6 +191,8 @@ Fl_Double_Window* makeBallisticsPanel() {
     }
     {
       projectileMassInput = new Fl_Value_Input(225, 30, 50, 25, "Projectile Mass");
+      projectileMassInput->box(FL_THIN_DOWN_BOX);
+      projectileMassInput->textsize(kNumberSize);
       projectileMassInput->maximum(100000);
       projectileMassInput->step(0.1);
       projectileMassInput->value(p.projectileMass);
@@ -188,6 +201,8 @@ Fl_Double_Window* makeBallisticsPanel() {
     }
     {
       powderAmountInput = new Fl_Value_Input(225, 60, 50, 25, "Powder Amount");
+      powderAmountInput->box(FL_THIN_DOWN_BOX);
+      powderAmountInput->textsize(kNumberSize);
       powderAmountInput->maximum(1000);
       powderAmountInput->step(0.1);
       powderAmountInput->value(p.powderAmount);
@@ -202,6 +217,8 @@ Fl_Double_Window* makeBallisticsPanel() {
     o->align(Fl_Align(FL_ALIGN_TOP_LEFT));
     {
       gravityInput = new Fl_Value_Input(70, 125, 40, 25, "Gravity");
+      gravityInput->box(FL_THIN_DOWN_BOX);
+      gravityInput->textsize(kNumberSize);
       gravityInput->step(0.1);
       gravityInput->value(p.gravity);
       gravityInput->callback(recomputeCallback);
@@ -209,6 +226,8 @@ Fl_Double_Window* makeBallisticsPanel() {
     }
     {
       airFrictionInput = new Fl_Value_Input(225, 125, 40, 25, "Air Friction");
+      airFrictionInput->box(FL_THIN_DOWN_BOX);
+      airFrictionInput->textsize(kNumberSize);
       airFrictionInput->maximum(1000);
       airFrictionInput->step(0.1);
       airFrictionInput->value(p.airFriction);
@@ -217,6 +236,8 @@ Fl_Double_Window* makeBallisticsPanel() {
     }
     {
       powderPowerInput = new Fl_Value_Input(150, 155, 70, 25, "Powder Power");
+      powderPowerInput->box(FL_THIN_DOWN_BOX);
+      powderPowerInput->textsize(kNumberSize);
       powderPowerInput->maximum(100000);
       powderPowerInput->step(1);
       powderPowerInput->value(p.powderPower);
@@ -231,6 +252,8 @@ Fl_Double_Window* makeBallisticsPanel() {
     o->align(Fl_Align(FL_ALIGN_TOP_LEFT));
     {
       xInput = new Fl_Value_Input(25, 255, 50, 25, "X");
+      xInput->box(FL_THIN_DOWN_BOX);
+      xInput->textsize(kNumberSize);
       xInput->maximum(1000);
       xInput->minimum(-1000);
       xInput->step(0.1);
@@ -240,6 +263,8 @@ Fl_Double_Window* makeBallisticsPanel() {
     }
     {
       zInput = new Fl_Value_Input(90, 255, 50, 25, "Z");
+      zInput->box(FL_THIN_DOWN_BOX);
+      zInput->textsize(kNumberSize);
       zInput->maximum(1000);
       zInput->minimum(-1000);
       zInput->step(0.1);
@@ -264,10 +289,16 @@ Fl_Double_Window* makeBallisticsPanel() {
     {
       // A new step alone starts nothing; the next recomputation uses it.
       timeStepInput = new Fl_Value_Input(80, 315, 40, 25, "Time Step");
+      timeStepInput->box(FL_THIN_DOWN_BOX);
+      timeStepInput->textsize(kNumberSize);
       timeStepInput->value(p.timeStep);
       timeStepInput->minimum(1e-12f);
     }
-    { timeTakenOutput = new Fl_Value_Output(230, 315, 50, 25, "Time Taken"); }
+    {
+      timeTakenOutput = new SecondsOutput(230, 315, 50, 25, "Time Taken");
+      timeTakenOutput->box(FL_THIN_DOWN_BOX);
+      timeTakenOutput->textsize(kNumberSize);
+    }
     o->end();
   }
   {

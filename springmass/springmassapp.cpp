@@ -13,11 +13,18 @@
 #include <cstdlib>
 
 #include "playback.h"
+#include "secondsoutput.h"
 #include "stopwatch.h"
 
 // Built after the ballistics application object (whose priority is 65000),
 // destroyed before it.
 SpringMassApp springMassApp __attribute__((init_priority(65001)));
+
+namespace {
+// Text size of the value fields: the start-up values, a "Speed" such as
+// 0.00010 and every "Time Taken" fit their boxes whole.
+constexpr int kNumberSize = 10;
+}  // namespace
 
 SpringMassApp::SpringMassApp() : viewer(&view) {
   runMidpoint = false;
@@ -44,7 +51,9 @@ void SpringMassApp::setTimeStep(float timeStep) {
 }
 
 int SpringMassApp::runSimulation(int argc, char** argv) {
+  // Back to the first sample, the "Playback" slider with the view.
   view.framePosition = 0.0f;
+  if (playbackSlider != nullptr) playbackSlider->value(0);
   view.trajectory.clear();
 
   // Only the first selected scheme is computed.
@@ -152,24 +161,32 @@ Fl_Double_Window* makeSpringMassPanel() {
     o->align(Fl_Align(FL_ALIGN_TOP_LEFT));
     {
       massInput = new Fl_Value_Input(50, 25, 50, 25, "Mass");
+      massInput->box(FL_THIN_DOWN_BOX);
+      massInput->textsize(kNumberSize);
       massInput->value(p.mass);
       massInput->maximum(10000);
       massInput->step(0.1);
     }
     {
       springKsInput = new Fl_Value_Input(220, 25, 50, 25, "Spring Ks");
+      springKsInput->box(FL_THIN_DOWN_BOX);
+      springKsInput->textsize(kNumberSize);
       springKsInput->value(p.springs[0].ks);
       springKsInput->maximum(1000);
       springKsInput->step(0.1);
     }
     {
       restLengthInput = new Fl_Value_Input(94, 55, 50, 25, "Rest Length");
+      restLengthInput->box(FL_THIN_DOWN_BOX);
+      restLengthInput->textsize(kNumberSize);
       restLengthInput->value(p.springs[0].restLength);
       restLengthInput->maximum(1000);
       restLengthInput->step(0.1);
     }
     {
       gravityInput = new Fl_Value_Input(220, 85, 50, 25, "Gravity");
+      gravityInput->box(FL_THIN_DOWN_BOX);
+      gravityInput->textsize(kNumberSize);
       gravityInput->value(p.gravity);
       gravityInput->maximum(1000);
       gravityInput->minimum(-1000);
@@ -185,6 +202,8 @@ Fl_Double_Window* makeSpringMassPanel() {
     }
     {
       springKdInput = new Fl_Value_Input(220, 55, 50, 25, "Spring Kd");
+      springKdInput->box(FL_THIN_DOWN_BOX);
+      springKdInput->textsize(kNumberSize);
       springKdInput->value(p.springs[0].kd);
       springKdInput->maximum(1000);
       springKdInput->step(0.1);
@@ -218,9 +237,15 @@ Fl_Double_Window* makeSpringMassPanel() {
     {
       // Takes effect at the next "Recompute".
       timeStepInput = new Fl_Value_Input(80, 155, 50, 25, "Time Step");
+      timeStepInput->box(FL_THIN_DOWN_BOX);
+      timeStepInput->textsize(kNumberSize);
       timeStepInput->value(p.timeStep);
     }
-    { timeTakenOutput = new Fl_Value_Output(217, 155, 50, 25, "Time Taken"); }
+    {
+      timeTakenOutput = new SecondsOutput(217, 155, 50, 25, "Time Taken");
+      timeTakenOutput->box(FL_THIN_DOWN_BOX);
+      timeTakenOutput->textsize(kNumberSize);
+    }
     o->end();
   }
   {
@@ -244,6 +269,8 @@ Fl_Double_Window* makeSpringMassPanel() {
     }
     {
       speedInput = new Fl_Value_Input(200, 240, 50, 25, "Speed");
+      speedInput->box(FL_THIN_DOWN_BOX);
+      speedInput->textsize(kNumberSize);
       speedInput->maximum(10);
       speedInput->step(0.00001);
       speedInput->value(0.0001);

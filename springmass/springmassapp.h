@@ -27,8 +27,8 @@ class SpringMassApp {
   // Sets the step of the model and of storedParams, then prints it.
   void setTimeStep(float timeStep);
   // Computes the motion with the first enabled scheme (Euler, Midpoint, RK4)
-  // into the view, rewinds the view to the first sample and shows the viewer
-  // window. With no scheme enabled the view is left empty. Returns 0.
+  // into the view, rewinds the view and the "Playback" slider to the first
+  // sample and shows the viewer window. With no scheme enabled the view is left empty. Returns 0.
   int runSimulation(int argc, char** argv);
 
   SpringMassSim sim;

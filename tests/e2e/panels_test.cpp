@@ -9,79 +9,79 @@
 #include <FL/Fl_Slider.H>
 #include <FL/Fl_Value_Input.H>
 #include <FL/Fl_Value_Output.H>
-#include <GL/freeglut.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cmath>
-#include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "ballisticsapp.h"
 #include "expected_console.h"
+#include "panels_support.h"
 #include "playback.h"
 #include "springmassapp.h"
 
 namespace {
 
-// What `action` prints on standard output.
-std::string consoleOf(const std::function<void()>& action) {
-  fflush(stdout);
-  FILE* file = tmpfile();
-  const int saved = dup(STDOUT_FILENO);
-  dup2(fileno(file), STDOUT_FILENO);
-  action();
-  fflush(stdout);
-  dup2(saved, STDOUT_FILENO);
-  close(saved);
-  std::string text;
-  rewind(file);
-  for (int c; (c = fgetc(file)) != EOF;) text += static_cast<char>(c);
-  fclose(file);
-  return text;
-}
+using panels::consoleOf;
 
-// The program's start-up, once per process: GLUT (the ballistics view draws
-// its spheres with it), then each mode's first computation and its panel.
-class ProgramStart : public ::testing::Environment {
- public:
-  void SetUp() override {
-    ASSERT_NE(getenv("DISPLAY"), nullptr) << "these tests need a display (xvfb-run)";
-    static char name[] = "pbsim";
-    static char* args[] = {name, nullptr};
-    int argc = 1;
-    glutInit(&argc, args);
-    ballisticsStartUp = consoleOf([] { setUpBallistics(1, args); });
-    makeBallisticsPanel()->show();
-    springMassStartUp = consoleOf([] { setUpSpringMass(1, args); });
-    makeSpringMassPanel()->show();
-  }
-  static std::string ballisticsStartUp, springMassStartUp;
-};
-std::string ProgramStart::ballisticsStartUp, ProgramStart::springMassStartUp;
-auto* const start = ::testing::AddGlobalTestEnvironment(new ProgramStart);
+constexpr double kPi = 3.141592653589793;
 
-// Puts the ballistics panel back to its start-up state without a callback.
+// Puts the ballistics panel back to its start-up state.
 class BallisticsPanel : public ::testing::Test {
  protected:
   void TearDown() override {
-    using namespace ballisticspanel;
-    azimuthInput->value(10);
-    xInput->value(10);
-    zInput->value(0);
-    timeStepInput->value(0.1);
-    for (Fl_Check_Button* b : {eulerButton, midpointButton, rk4Button}) b->value(1);
-    consoleOf([] { recomputeCallback(nullptr, nullptr); });
+    panels::typeBallisticsDefaults();
+    consoleOf([] { ballisticspanel::recomputeCallback(nullptr, nullptr); });
   }
   BallisticsView& view = ballisticsApp.view;
 };
 
 TEST_F(BallisticsPanel, RecomputeReproducesTheStartUp) {
-  EXPECT_EQ(ProgramStart::ballisticsStartUp, expected::ballisticsStartUp());
+  EXPECT_EQ(panels::ballisticsStartUp(), expected::ballisticsStartUp());
   EXPECT_EQ(consoleOf([] { ballisticspanel::recomputeCallback(nullptr, nullptr); }),
             expected::ballisticsStartUp() + "callback complete\n");
   EXPECT_GT(ballisticspanel::timeTakenOutput->value(), 0.0);
+}
+
+// Each input but "Time Step" recomputes at once with everything the panel
+// shows, its own new value included; checked input by input.
+TEST_F(BallisticsPanel, EveryInputRecomputesWithItsNewValue) {
+  using namespace ballisticspanel;
+  const BallisticsParams& p = ballisticsApp.storedParams;
+  struct Edit {
+    const char* name;
+    Fl_Value_Input* input;
+    double value;
+    std::function<float()> installed;
+    float expected;
+  };
+  const Edit edits[] = {
+      {"Azimuth", azimuthInput, 30, [&] { return p.azimuth; }, float(-30 / 180.0 * kPi)},
+      {"Elevation", elevationInput, 30, [&] { return p.elevation; }, float(30 / 180.0 * kPi)},
+      {"Projectile Mass", projectileMassInput, 800, [&] { return p.projectileMass; }, 800},
+      {"Powder Amount", powderAmountInput, 1.5, [&] { return p.powderAmount; }, 1.5},
+      {"Gravity", gravityInput, -5, [&] { return p.gravity; }, -5},
+      {"Air Friction", airFrictionInput, 20, [&] { return p.airFriction; }, 20},
+      {"Powder Power", powderPowerInput, 12000, [&] { return p.powderPower; }, 12000},
+      {"X", xInput, 7, [&] { return p.target.z; }, 7},
+      {"Z", zInput, 3, [&] { return p.target.x; }, 3},
+  };
+  for (const Edit& e : edits) {
+    SCOPED_TRACE(e.name);
+    const std::vector<Vector3f> before = view.rk4Trajectory;
+    e.input->value(e.value);
+    const std::string console = consoleOf([&] { e.input->do_callback(); });
+    EXPECT_EQ(e.installed(), e.expected);
+    EXPECT_NE(console.find(" iterations\ncallback complete\n"), std::string::npos) << console;
+    // The view shows the new flight (the target moves instead for X and Z).
+    if (e.input != xInput && e.input != zInput) {
+      EXPECT_NE(view.rk4Trajectory.back().x, before.back().x);
+    } else {
+      EXPECT_EQ(view.target.x, p.target.x);
+      EXPECT_EQ(view.target.z, p.target.z);
+    }
+  }
 }
 
 TEST_F(BallisticsPanel, UntickingASchemeDropsItsFlightAndItsLine) {
@@ -136,13 +136,8 @@ TEST_F(BallisticsPanel, TimeStepAloneComputesNothingUntilTheNextRecompute) {
 class SpringMassPanel : public ::testing::Test {
  protected:
   void TearDown() override {
-    using namespace springmasspanel;
-    eulerButton->value(0);
-    midpointButton->value(0);
-    rk4Button->value(1);
-    ::speedInput->value(0.0001);
-    ::playbackSlider->value(0);
-    consoleOf([] { recomputeCallback(nullptr, nullptr); });
+    panels::typeSpringMassDefaults();
+    consoleOf(recompute);
   }
   static void recompute() { springmasspanel::recomputeCallback(nullptr, nullptr); }
   static void click(Fl_Round_Button* b) {
@@ -153,7 +148,7 @@ class SpringMassPanel : public ::testing::Test {
 };
 
 TEST_F(SpringMassPanel, StartUpAndRecompute) {
-  EXPECT_EQ(ProgramStart::springMassStartUp, expected::kSpringMassStartUp);
+  EXPECT_EQ(panels::springMassStartUp(), expected::kSpringMassStartUp);
   EXPECT_EQ(consoleOf(recompute),
             "RecomputeSetting parameters: mass=5.000000, gravity=-9.800000, ks=15.000000, "
             "ld=1.000000, restlength=1.000000.\nSetting time step to 0.100000\n" +
@@ -176,6 +171,25 @@ TEST_F(SpringMassPanel, SchemeButtonsAreExclusiveAndCanAllBeOff) {
   const std::string console = consoleOf(recompute);
   EXPECT_EQ(console.find("Beginning"), std::string::npos) << console;
   EXPECT_TRUE(view.trajectory.empty());
+}
+
+// "Recompute" shows the first sample of the new motion, and the "Playback"
+// slider goes back to the start with the view, whether the playback ended,
+// was paused or was only dragged.
+TEST_F(SpringMassPanel, RecomputeRewindsTheViewAndTheSlider) {
+  ::playbackSlider->value(0.5);
+  ::playbackSlider->do_callback();
+  EXPECT_EQ(view.framePosition, 576.0f);
+  consoleOf(recompute);
+  EXPECT_EQ(view.framePosition, 0.0f);
+  EXPECT_EQ(::playbackSlider->value(), 0.0);
+
+  ::speedInput->value(0.5);
+  playCallback(nullptr, nullptr);
+  ASSERT_GE(view.framePosition, 1152.0f);
+  consoleOf(recompute);
+  EXPECT_EQ(view.framePosition, 0.0f);
+  EXPECT_EQ(::playbackSlider->value(), 0.0);
 }
 
 // Play, Pause and Speed in the running event loop: the playback re-enters it

@@ -2,8 +2,9 @@
 
 // Runs the built pbsim as a user does: on a pseudo-terminal (so its console
 // is a terminal, line-buffered, with the answer typed on it), and drives its
-// windows from outside with xdotool. Every wait has a deadline; a program
-// still running when its Program object goes away is killed.
+// windows from outside with xdotool. Its standard error goes to a pipe of its
+// own, so what it writes there is kept apart from the console transcript. Every wait has a
+// deadline; a program still running when its Program object goes away is killed.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -39,6 +40,8 @@ class Program {
     argv.push_back(nullptr);
     int inPipe[2] = {-1, -1};
     if (input == Stdin::Pipe && pipe(inPipe) != 0) std::abort();
+    int errPipe[2] = {-1, -1};
+    if (pipe(errPipe) != 0) std::abort();
     pid_ = forkpty(&master_, nullptr, nullptr, nullptr);
     if (pid_ < 0) std::abort();
     if (pid_ == 0) {
@@ -49,6 +52,9 @@ class Program {
       t.c_lflag &= ~ECHO;
       t.c_oflag &= ~OPOST;
       tcsetattr(STDIN_FILENO, TCSANOW, &t);
+      dup2(errPipe[1], STDERR_FILENO);
+      close(errPipe[0]);
+      close(errPipe[1]);
       if (input == Stdin::Pipe) {
         dup2(inPipe[0], STDIN_FILENO);
         close(inPipe[0]);
@@ -73,6 +79,8 @@ class Program {
       execv(PBSIM_PATH, argv.data());
       _exit(127);
     }
+    close(errPipe[1]);
+    errorPipe_ = errPipe[0];
     if (input == Stdin::Pipe) {
       close(inPipe[0]);
       input_ = inPipe[1];
@@ -90,11 +98,13 @@ class Program {
     }
     if (input_ != master_ && input_ >= 0) close(input_);
     if (slave_ >= 0) close(slave_);
+    close(errorPipe_);
     close(master_);
   }
 
   pid_t pid() const { return pid_; }
-  const std::string& output() const { return output_; }
+  const std::string& output() const { return output_; }  // standard output
+  const std::string& errors() const { return errors_; }  // standard error
 
   void send(const std::string& text) {
     if (write(input_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) std::abort();
@@ -146,12 +156,18 @@ class Program {
 
  private:
   void pump(int milliseconds) {
-    pollfd p{master_, POLLIN, 0};
-    if (poll(&p, 1, milliseconds) > 0) {
-      char buffer[4096];
-      const ssize_t n = read(master_, buffer, sizeof buffer);
-      if (n > 0) output_.append(buffer, static_cast<std::size_t>(n));
-      if (n <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    pollfd p[2] = {{master_, POLLIN, 0}, {errorPipe_, POLLIN, 0}};
+    if (poll(p, 2, milliseconds) > 0) {
+      bool got = false;
+      std::string* texts[2] = {&output_, &errors_};
+      for (int i = 0; i < 2; ++i) {
+        if ((p[i].revents & POLLIN) == 0) continue;
+        char buffer[4096];
+        const ssize_t n = read(p[i].fd, buffer, sizeof buffer);
+        if (n > 0) texts[i]->append(buffer, static_cast<std::size_t>(n));
+        got = got || n > 0;
+      }
+      if (!got) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
   }
   bool reap() {
@@ -168,10 +184,12 @@ class Program {
   pid_t pid_ = -1;
   int master_ = -1;
   int slave_ = -1;
+  int errorPipe_ = -1;
   int input_ = -1;
   bool exited_ = false;
   int exitStatus_ = -1;
   std::string output_;
+  std::string errors_;
 };
 
 // Runs xdotool with the given arguments (for at most 10 s); returns its

@@ -34,9 +34,11 @@ void startMode(Program& program, const std::string& answer, const char* panel,
   expectTranscript(program, expected::kBanner + startUp);
 }
 
+// The answer is read as a whole number up to the first character that cannot
+// continue it: "0.5" chooses ballistics.
 TEST(ProgramConsole, BallisticsStartUpTranscriptThenExitWithoutKey) {
   Program program;
-  startMode(program, "0\n", kPanel, expected::ballisticsStartUp());
+  startMode(program, "0.5\n", kPanel, expected::ballisticsStartUp());
 
   // "Exit" ends the program at once, with status 0 and without a key.
   clickAt(shownWindow(program, kPanel), 255, 267);
@@ -49,7 +51,8 @@ TEST(ProgramConsole, BallisticsStartUpTranscriptThenExitWithoutKey) {
 // Any answer but 0 runs the spring-mass mode. The rest of the answer's line
 // and keys typed while the windows are open are not the final key: after the
 // last window closes the program waits, unbuffered and without echo, for a
-// new key, then restores the terminal and ends with status 0.
+// new key, then restores the terminal and ends with status 0. Standard error
+// says that a key is awaited; standard output stays as it was.
 TEST(ProgramConsole, SpringMassStartUpThenClosingTheWindowsWaitsForANewKey) {
   Program program;
   startMode(program, "-3 and more\n", kSpringPanel, expected::kSpringMassStartUp);
@@ -60,6 +63,7 @@ TEST(ProgramConsole, SpringMassStartUpThenClosingTheWindowsWaitsForANewKey) {
   ASSERT_TRUE(program.until(20, [&] { return program.terminalIsRaw(); }));
   program.outputDuring(0.5);
   EXPECT_TRUE(program.running()) << "ended without a new key";
+  EXPECT_EQ(program.errors(), "pbsim: every window is closed; press any key to end.\n");
 
   program.send("k");
   int status = -1;
@@ -81,6 +85,7 @@ TEST(ProgramConsole, PipedInputAtItsEndDoesNotWaitForAKey) {
   int status = -1;
   ASSERT_TRUE(program.waitForExit(status, 20));
   EXPECT_EQ(status, 0);
+  EXPECT_EQ(program.errors().find("press any key"), std::string::npos) << program.errors();
 }
 
 // A reply that chooses nothing opens no window and fails with a message.
@@ -99,7 +104,7 @@ TEST(ProgramConsole, RepliesThatChooseNothingFailWithAMessage) {
     int status = -1;
     ASSERT_TRUE(program.waitForExit(status, 10));
     EXPECT_EQ(status, 1);
-    EXPECT_NE(program.output().find(c.message), std::string::npos) << program.output();
+    EXPECT_NE(program.errors().find(c.message), std::string::npos) << program.errors();
   }
 }
 
@@ -144,7 +149,7 @@ TEST(ProgramConsole, NoDisplayEndsWithAMessageAfterTheBanner) {
   ASSERT_TRUE(program.waitForExit(status, 10));
   EXPECT_EQ(status, 1);
   EXPECT_EQ(program.output().rfind("Physically based simulation Velmora.\n", 0), 0u);
-  EXPECT_NE(program.output().find("pbsim: no display"), std::string::npos) << program.output();
+  EXPECT_NE(program.errors().find("pbsim: no display"), std::string::npos) << program.errors();
 }
 
 // "-display NAME" is the display of GLUT and of the windows alike.

@@ -8,6 +8,7 @@
 #include <FL/Fl_Value_Input.H>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <limits>
 #include <memory>
 
@@ -129,6 +130,17 @@ TEST_F(Playback, NegativeSpeedPlaysBackToTheFirstSampleAndStops) {
   for (float p : view->painted) EXPECT_GE(p, 0.0f);
   EXPECT_EQ(view->painted.back(), 0.0f);
   EXPECT_EQ(slider->value(), 0.0);
+}
+
+// Backwards, every frame is shown and waits for events as long as a frame
+// forwards does: 0.75 to 0 at -0.25 is three frames of 0.25 s.
+TEST_F(Playback, NegativeSpeedShowsAndWaitsForEveryFrame) {
+  const auto start = std::chrono::steady_clock::now();
+  play(0.75, -0.25);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(view->painted, (std::vector<float>{50, 25, 0}));
+  // An event can end a wait early, but not every one of them.
+  EXPECT_GT(took.count(), 0.375);
 }
 
 TEST_F(Playback, ZeroSpeedRunsUntilPauseOrUntilNoWindowIsLeft) {
