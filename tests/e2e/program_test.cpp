@@ -136,9 +136,9 @@ TEST(SanitizerBuild, GlStartUpLeaksAreSuppressedLeaksOfOurOwnAreNot) {
     program.send("zero\n");
     int status = 0;
     ASSERT_TRUE(program.waitForExit(status, 30));
-    const bool leakReported = program.output().find("detected memory leaks") != std::string::npos;
-    EXPECT_EQ(leakReported, c.reported) << program.output();
-    EXPECT_EQ(status, c.reported ? -1 : 1) << program.output();
+    const bool leakReported = program.errors().find("detected memory leaks") != std::string::npos;
+    EXPECT_EQ(leakReported, c.reported) << program.errors();
+    EXPECT_EQ(status, c.reported ? -1 : 1) << program.errors();
   }
 #endif
 }
