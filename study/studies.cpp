@@ -24,21 +24,30 @@ double distance(const Vector3f& p, const Vec3d& q) {
   return std::hypot(p.x - q.x, p.y - q.y, p.z - q.z);
 }
 
+// Sets the model up for one scheme and times `go(sim)`, its whole run.
+template <class Sim, class Params, class Go>
+auto timedRun(Sim& sim, const Params& params, const SchemeInfo& scheme, SchemeRun& run, Go go) {
+  run.scheme = &scheme;
+  run.timeStep = params.timeStep;
+  sim.params = params;
+  sim.setScheme(scheme.scheme);
+  const Clock::time_point start = Clock::now();
+  const auto result = go(sim);
+  run.wallSeconds = seconds(start);
+  run.evaluations = static_cast<long long>(result.steps) * scheme.evaluations;
+  return result;
+}
+
 FlightRun runFlight(const BallisticsParams& params, const SchemeInfo& scheme,
                     const ExactFlight& exact) {
   FlightRun run;
-  run.scheme = &scheme;
-  run.timeStep = params.timeStep;
   BallisticsSim sim;
-  sim.params = params;
-  sim.setScheme(scheme.scheme);
   Vector3f last;
-  const Clock::time_point start = Clock::now();
-  run.result = sim.fly([&last](int, const StateList& state) { last = state[0]; });
-  run.wallSeconds = seconds(start);
+  run.result = timedRun(sim, params, scheme, run, [&last](BallisticsSim& s) {
+    return s.fly([&last](int, const StateList& state) { last = state[0]; });
+  });
   run.trajectory = std::move(sim.trajectory);
   run.lastStep = last;
-  run.evaluations = static_cast<long long>(run.result.steps) * scheme.evaluations;
 
   const bool landed = run.result.end == FlightEnd::Landed;
   const std::size_t n = run.trajectory.size() - 1;
@@ -60,17 +69,13 @@ FlightRun runFlight(const BallisticsParams& params, const SchemeInfo& scheme,
 SpringRun runSpring(const SpringMassParams& params, const SchemeInfo& scheme,
                     const ExactSpring& exact) {
   SpringRun run;
-  run.scheme = &scheme;
-  run.timeStep = params.timeStep;
   SpringMassSim sim;
-  sim.params = params;
-  sim.setScheme(scheme.scheme);
   run.speeds.reserve(SpringMassSim::kMaxSamples);
-  const Clock::time_point start = Clock::now();
-  run.result = sim.run([&run](int, const StateList& state) { run.speeds.push_back(state[1].y); });
-  run.wallSeconds = seconds(start);
+  std::vector<float>& speeds = run.speeds;
+  run.result = timedRun(sim, params, scheme, run, [&speeds](SpringMassSim& s) {
+    return s.run([&speeds](int, const StateList& state) { speeds.push_back(state[1].y); });
+  });
   run.heights = std::move(sim.trajectory);
-  run.evaluations = static_cast<long long>(run.result.steps) * scheme.evaluations;
 
   const double h = params.timeStep;
   bool any = false;

@@ -17,18 +17,22 @@
 // Told now and then what a long computation is doing.
 using Progress = std::function<void(const std::string&)>;
 
-// One flight of one scheme.
-struct FlightRun {
+// What every run of one scheme records besides its results.
+struct SchemeRun {
   const SchemeInfo* scheme = nullptr;
-  FlightResult result;
   float timeStep = 0.0f;
+  double wallSeconds = 0.0;  // the model's whole run
+  long long evaluations = 0;
+};
+
+// One flight of one scheme.
+struct FlightRun : SchemeRun {
+  FlightResult result;
   std::vector<Vector3f> trajectory;  // as the model leaves it: the last point on the ground
   Vector3f lastStep;                 // the position after the last step, below the ground
   double flightTime = 0.0;           // to the ground point, within the last step; NaN if none
   double landingMiss = 0.0;          // distance to the exact landing point; NaN if none
   double maxError = 0.0;             // largest distance to the exact position, before the ground
-  double wallSeconds = 0.0;          // the model's whole flight
-  long long evaluations = 0;
 
   // The time of trajectory point k: k steps, or the flight time for the ground point.
   double timeAt(std::size_t k) const;
@@ -45,10 +49,8 @@ FlightStudy studyFlight(const BallisticsParams& params,
                         const Progress& progress = {});
 
 // One spring-mass run of one scheme.
-struct SpringRun {
-  const SchemeInfo* scheme = nullptr;
+struct SpringRun : SchemeRun {
   SpringRunResult result;
-  float timeStep = 0.0f;
   std::vector<float> heights;  // the model's trajectory
   std::vector<float> speeds;   // the vertical velocity after every step
   double maxError = 0.0;     // largest |height - exact| where the closed form holds; NaN if nowhere
