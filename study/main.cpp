@@ -49,7 +49,7 @@ const CLI::Validator kFinite(
       if (std::fabs(v) > FLT_MAX) return s + " is beyond single precision";
       return "";
     },
-    "NUMBER");
+    "");
 
 const CLI::Validator kPositive(
     [](std::string& s) -> std::string {
@@ -60,19 +60,19 @@ const CLI::Validator kPositive(
         return s + " is 0 in single precision";
       return "";
     },
-    "> 0");
+    "");
 
 CLI::Option* number(CLI::App* app, const std::string& name, double& value,
                     const std::string& help) {
   return app->add_option(name, value, help)->capture_default_str()->check(kFinite);
 }
 
-void addFlightOptions(CLI::App* app, BallisticsPanelValues& v, bool withDt) {
+void addFlightOptions(CLI::App* app, BallisticsPanelValues& v) {
   number(app, "--azimuth", v.azimuth,
          "aim from straight ahead (+z), degrees; positive turns the gun towards -x, as on "
          "pbsim's panel");
   number(app, "--elevation", v.elevation, "aim above the horizontal, degrees");
-  number(app, "--mass", v.projectileMass, "projectile mass, kg")->check(kPositive);
+  number(app, "--mass", v.projectileMass, "projectile mass, kg (above 0)")->check(kPositive);
   number(app, "--powder", v.powderAmount, "amount of powder");
   number(app, "--power", v.powderPower,
          "impulse of one unit of powder, kg m/s (muzzle speed = powder x power / mass)");
@@ -81,18 +81,18 @@ void addFlightOptions(CLI::App* app, BallisticsPanelValues& v, bool withDt) {
          "scale it)");
   number(app, "--friction", v.airFriction,
          "linear air friction, kg/s: the drag force is -friction x velocity");
-  if (withDt) number(app, "--dt", v.timeStep, "time step, s")->check(kPositive);
+  number(app, "--dt", v.timeStep, "time step, s (above 0)")->check(kPositive);
 }
 
-void addSpringOptions(CLI::App* app, SpringValues& v, bool withDt) {
-  number(app, "--mass", v.mass, "mass of the body, kg")->check(kPositive);
+void addSpringOptions(CLI::App* app, SpringValues& v) {
+  number(app, "--mass", v.mass, "mass of the body, kg (above 0)")->check(kPositive);
   number(app, "--ks", v.ks, "spring stiffness, N/m");
   number(app, "--kd", v.kd, "damping, kg/s: the damping force is -kd x vertical velocity");
   number(app, "--rest", v.rest, "rest length of the spring, m");
   number(app, "--gravity", v.gravity,
          "gravity, a constant force on the body along y in N, not an acceleration: the resting "
          "height gravity/ks - rest does not depend on the mass");
-  if (withDt) number(app, "--dt", v.dt, "time step, s")->check(kPositive);
+  number(app, "--dt", v.dt, "time step, s (above 0)")->check(kPositive);
 }
 
 void addOutputOptions(CLI::App* app, Outputs& o) {
@@ -225,24 +225,24 @@ int main(int argc, char** argv) {
 
   CLI::App* flight = app.add_subcommand(
       "flight", "one shot per scheme: landing point, flight time, errors against the exact flight");
-  addFlightOptions(flight, flightValues, true);
+  addFlightOptions(flight, flightValues);
   addOutputOptions(flight, outputs);
 
   CLI::App* spring = app.add_subcommand(
       "spring",
       "one spring-mass run per scheme: heights, errors and energy against the exact motion");
-  addSpringOptions(spring, springValues, true);
+  addSpringOptions(spring, springValues);
   addOutputOptions(spring, outputs);
 
   CLI::App* conv = app.add_subcommand(
       "convergence", "errors at a fixed time T as the time step halves, and the observed orders");
   conv->require_subcommand(1);
   CLI::App* convFlight = conv->add_subcommand("flight", "convergence of the projectile's flight");
-  addFlightOptions(convFlight, flightValues, true);
+  addFlightOptions(convFlight, flightValues);
   addConvergenceOptions(convFlight, convergence);
   addOutputOptions(convFlight, outputs);
   CLI::App* convSpring = conv->add_subcommand("spring", "convergence of the spring-mass motion");
-  addSpringOptions(convSpring, springValues, true);
+  addSpringOptions(convSpring, springValues);
   addConvergenceOptions(convSpring, convergence);
   addOutputOptions(convSpring, outputs);
 
