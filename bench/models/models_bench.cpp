@@ -1,6 +1,6 @@
 // Whole computations of the two models, and the fine ballistics flight beside
-// Boost.Odeint's integrate_const with the same stepper recording the same
-// positions. The models print progress lines on stdout, so stdout goes to
+// Boost.Odeint with the same stepper recording the same positions, through
+// integrate_const and through a plain do_step loop. The models print progress lines on stdout, so stdout goes to
 // /dev/null and the benchmark table to stderr.
 
 #include <benchmark/benchmark.h>
@@ -32,14 +32,19 @@ BallisticsSim startUpShot(int scheme, float timeStep) {
   return sim;
 }
 
-void flights(benchmark::State& st, float timeStep) {
+// Whole flights of one scheme. With `fresh` every flight starts from an empty
+// trajectory, as the first flight at a finer time step does; otherwise the
+// trajectory keeps the capacity of the flight before, as the panel's later
+// recomputations do.
+void flights(benchmark::State& st, float timeStep, bool fresh = false) {
   const int scheme = static_cast<int>(st.range(0));
   BallisticsSim sim = startUpShot(scheme, timeStep);
   for (auto _ : st) {
+    if (fresh) std::vector<Vector3f>().swap(sim.trajectory);
     sim.simulate();
     benchmark::DoNotOptimize(sim.trajectory.data());
   }
-  st.SetLabel(schemeTitle(scheme));
+  st.SetLabel(schemeTitle(scheme) + (fresh ? ", fresh" : ""));
   st.counters["steps"] = static_cast<double>(sim.trajectory.size() - 1);
   st.counters["bytes/point"] =
       static_cast<double>(sim.trajectory.capacity() * sizeof(Vector3f)) / sim.trajectory.size();
@@ -48,8 +53,11 @@ void flights(benchmark::State& st, float timeStep) {
 void BM_StartUpFlight(benchmark::State& st) { flights(st, 0.1f); }
 BENCHMARK(BM_StartUpFlight)->DenseRange(Euler, RK4);
 
-void BM_FineFlight(benchmark::State& st) { flights(st, 1e-5f); }
-BENCHMARK(BM_FineFlight)->DenseRange(Euler, RK4)->Unit(benchmark::kMillisecond);
+// Arguments: scheme, and 1 for a fresh trajectory.
+void BM_FineFlight(benchmark::State& st) { flights(st, 1e-5f, st.range(1) != 0); }
+BENCHMARK(BM_FineFlight)
+    ->ArgsProduct({{Euler, Midpoint, RK4}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 // The same flight for Odeint: position and velocity in one float array,
 // dv/dt = c·v + (0, g, 0) with c = -airFriction/mass, as the model has it.
@@ -65,27 +73,44 @@ struct Projectile {
   }
 };
 
+// Odeint's flight with the same start and the same number of steps as ours,
+// through integrate_const with an observer, or through the plain loop a user
+// writes: do_step, then push the position.
 template <class Stepper>
 void odeintFlight(benchmark::State& st, Stepper stepper, int scheme) {
-  // Same start and same number of steps as our flight at this time step.
+  const bool plainLoop = st.range(1) != 0, fresh = st.range(2) != 0;
   BallisticsSim sim = startUpShot(scheme, 1e-5f);
-  sim.simulate();
-  const int steps = static_cast<int>(sim.trajectory.size() - 1);
+  const int steps = sim.fly().steps;
   const Vector3f v0 = muzzleVelocity(sim.params);
   const Projectile system{-50.0f / 1000.0f, -9.8f};
+  const float dt = 1e-5f;
   std::vector<Vector3f> trajectory;
   for (auto _ : st) {
+    if (fresh) std::vector<Vector3f>().swap(trajectory);
     trajectory.clear();
     Flat x{0.0f, 0.0001f, 0.0f, v0.x, v0.y, v0.z};
-    odeint::integrate_const(
-        stepper, system, x, 0.0, steps * 1e-5, 1e-5,
-        [&](const Flat& s, double) { trajectory.push_back(Vector3f(s[0], s[1], s[2])); });
+    if (plainLoop) {
+      trajectory.push_back(Vector3f(x[0], x[1], x[2]));
+      double t = 0.0;
+      for (int i = 0; i < steps; ++i) {
+        stepper.do_step(system, x, t, dt);
+        t += dt;
+        trajectory.push_back(Vector3f(x[0], x[1], x[2]));
+      }
+    } else {
+      odeint::integrate_const(
+          stepper, system, x, 0.0, steps * 1e-5, 1e-5,
+          [&](const Flat& s, double) { trajectory.push_back(Vector3f(s[0], s[1], s[2])); });
+    }
     benchmark::DoNotOptimize(trajectory.data());
   }
-  st.SetLabel(schemeTitle(scheme));
+  st.SetLabel(schemeTitle(scheme) + (plainLoop ? ", do_step loop" : ", integrate_const") +
+              (fresh ? ", fresh" : ""));
   st.counters["steps"] = static_cast<double>(trajectory.size() - 1);
 }
 
+// Arguments: scheme, 1 for the plain do_step loop (0: integrate_const), 1 for
+// a fresh trajectory.
 void BM_OdeintFineFlight(benchmark::State& st) {
   switch (st.range(0)) {
     case Euler:
@@ -105,7 +130,12 @@ void BM_OdeintFineFlight(benchmark::State& st) {
       break;
   }
 }
-BENCHMARK(BM_OdeintFineFlight)->DenseRange(Euler, RK4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OdeintFineFlight)
+    ->Args({Euler, 0, 0})
+    ->Args({Midpoint, 0, 0})
+    ->Args({RK4, 0, 0})
+    ->ArgsProduct({{Euler, Midpoint, RK4}, {1}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 // The longest spring-mass run: undamped, so it runs to the 15000-sample limit.
 void BM_SpringMassUndamped(benchmark::State& st) {
