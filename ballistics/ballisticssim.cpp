@@ -1,9 +1,13 @@
 #include "ballisticssim.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+
+#include "ballisticsexact.h"
 
 namespace {
 
@@ -56,11 +60,27 @@ void BallisticsSim::launch() {
   trajectory.push_back(state[0]);
 }
 
-// True when the step left position and velocity bit for bit as they were.
-// The derivative does not depend on time, so the next step would do the
-// same again: the flight is stuck where it is.
-bool BallisticsSim::sameState(const Vector3f (&before)[2]) const {
-  return std::memcmp(before, state.data(), sizeof before) == 0;
+// Called when the trajectory is full. A fine flight would otherwise grow by
+// doubling, copying itself some twenty times on the way to a million points
+// and touching twice the memory it keeps; the closed-form landing time tells
+// how many points the flight will need, so one allocation usually does.
+// Where it cannot tell (no landing, or the estimate is already passed), the
+// trajectory doubles as before.
+void BallisticsSim::makeRoom() {
+  const std::size_t size = trajectory.size();
+  std::size_t wanted = size < 8 ? 16 : 2 * size;
+  if (params.timeStep > 0.0f) {
+    if (const std::optional<double> landing = ExactFlight(params).landingTime()) {
+      // The schemes' flights differ from the exact one by their error, a
+      // few percent at the coarsest steps that still give long flights.
+      const double points = *landing / d(params.timeStep) * 1.02 + 16.0;
+      if (points >= double(kMaxFlightSteps) + 1.0)
+        wanted = std::size_t(kMaxFlightSteps) + 1;
+      else if (points > double(size))
+        wanted = std::max(wanted / 2 + 1, static_cast<std::size_t>(points));
+    }
+  }
+  trajectory.reserve(wanted);
 }
 
 // Moves the last point back onto the ground along the segment from the last

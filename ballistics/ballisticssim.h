@@ -4,6 +4,7 @@
 // under gravity and linear air friction until it reaches the ground y = 0.
 // Pure computation; it knows nothing of windows or drawing.
 
+#include <cstring>
 #include <vector>
 
 #include "integrators.h"
@@ -73,8 +74,8 @@ class BallisticsSim {
 
  private:
   void launch();
+  void makeRoom();
   void placeGroundPoint();
-  bool sameState(const Vector3f (&before)[2]) const;
 };
 
 template <class Observer>
@@ -94,10 +95,14 @@ FlightResult BallisticsSim::fly(Observer&& observe) {
     }
     const Vector3f before[2] = {state[0], state[1]};
     step();
+    if (trajectory.size() == trajectory.capacity()) makeRoom();
     trajectory.push_back(state[0]);
     ++result.steps;
     observe(result.steps, static_cast<const StateList&>(state));
-    if (sameState(before)) {
+    if (std::memcmp(before, state.data(), sizeof before) == 0) {
+      // The step left position and velocity bit for bit as they were. The
+      // derivative does not depend on time, so the next step would do the
+      // same again: the flight is stuck where it is.
       result.end = FlightEnd::Stuck;
       return result;
     }

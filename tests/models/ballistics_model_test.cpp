@@ -101,6 +101,19 @@ TEST(BallisticsModel, GlobalErrorFallsWithTheOrderOfTheScheme) {
   }
 }
 
+TEST(BallisticsModel, FineFlightsSizeTheirTrajectoryFromTheLandingTime) {
+  // Grown by doubling, a fine flight would hold up to twice its points; sized
+  // from the closed-form landing time it holds a few percent more at most.
+  for (int scheme : {Euler, Midpoint, RK4}) {
+    BallisticsSim sim = startUpShot(scheme);
+    sim.params.timeStep = 1e-5f;
+    const FlightResult result = sim.fly();
+    const std::size_t points = std::size_t(result.steps) + 1;
+    ASSERT_EQ(sim.trajectory.size(), points);
+    EXPECT_LE(sim.trajectory.capacity(), points + points / 20) << "scheme " << scheme;
+  }
+}
+
 TEST(BallisticsModel, FlightsThatCannotLandAreStopped) {
   // No gravity, no drag, level shot: it flies on at constant speed.
   BallisticsSim free = startUpShot(RK4);
