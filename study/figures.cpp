@@ -9,6 +9,7 @@
 namespace {
 
 const char* const kMark = "#(728)";
+constexpr std::size_t kMostPoints = 20000;
 
 Chart chart(std::string title, std::string xLabel, std::string yLabel) {
   Chart c;
@@ -48,7 +49,11 @@ void axisPoints(const Chart& chart, const Curve& c, std::vector<double>& x,
                 std::vector<double>& y) {
   x.clear();
   y.clear();
-  for (std::size_t i = 0; i < c.x.size() && i < c.y.size(); ++i) {
+  // A figure shows no more than some thousands of points of a curve; a
+  // million-step flight is thinned to every k-th point (and its last).
+  const std::size_t n = std::min(c.x.size(), c.y.size());
+  const std::size_t stride = n / kMostPoints + 1;
+  for (std::size_t i = 0; i < n; i = i + stride < n || i + 1 == n ? i + stride : n - 1) {
     double a = c.x[i], b = c.y[i];
     if (chart.logX) {
       if (!(a > 0.0)) continue;

@@ -2,6 +2,8 @@
 // elsewhere: the model's own console count, Boost.Odeint, the closed forms.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <boost/numeric/odeint.hpp>
 #include <cmath>
@@ -10,6 +12,7 @@
 #include <string>
 
 #include "ballisticssetup.h"
+#include "figures.h"
 #include "report.h"
 #include "studies.h"
 
@@ -185,6 +188,28 @@ TEST(Study, ConvergenceRefusesWhatCannotBeMeasured) {
   spring.springs[0].ks = 0.0f;  // no oscillator, no closed form
   at = 0.0;
   EXPECT_NE(prepareConvergence(StudyModel::Spring, flight, spring, 0.1f, 8, at), "");
+}
+
+// A four-million-step flight would write every point into the figure; it is
+// thinned, and the curve keeps its last point.
+TEST(Study, FiguresThinLongCurves) {
+  Chart chart;
+  Curve line;
+  for (int i = 0; i <= 1000000; ++i) {
+    line.x.push_back(i);
+    line.y.push_back(i % 2);
+  }
+  chart.curves.push_back(line);
+  char dir[] = "/tmp/pbsim-study-figure-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string path = std::string(dir) + "/long.svg";
+  EXPECT_EQ(renderCharts(path, plotDevice(path), {chart}), "");
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_GT(st.st_size, 10000);
+  EXPECT_LT(st.st_size, 3000000);  // every point would take some 15 MB
+  unlink(path.c_str());
+  rmdir(dir);
 }
 
 }  // namespace
