@@ -80,7 +80,9 @@ void BallisticsSim::makeRoom() {
         wanted = std::max(wanted / 2 + 1, static_cast<std::size_t>(points));
     }
   }
-  trajectory.reserve(wanted);
+  // No flight holds more than the step limit allows, however far past its
+  // estimate it runs.
+  trajectory.reserve(std::min(wanted, std::size_t(kMaxFlightSteps) + 1));
 }
 
 // Moves the last point back onto the ground along the segment from the last

@@ -47,8 +47,8 @@ class BallisticsSim {
   // A flight that has not reached the ground after this many steps is
   // stopped. Flights that land stay well below it even at a time step of 1e-6
   // (the start-up shot takes 1.43 million steps, the same shot fired straight
-  // up 2.0 million), and with the vector's doubling growth the trajectory
-  // never holds more than 2^22 points, 48 MiB.
+  // up 2.0 million), and the trajectory never takes room for more than
+  // kMaxFlightSteps + 1 points, 46 MiB.
   static constexpr int kMaxFlightSteps = 4000000;
 
   BallisticsParams params;

@@ -68,8 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<Vector3f>& t = sim.trajectory;
   require(r.steps >= 1 && r.steps <= BallisticsSim::kMaxFlightSteps, "step limit");
   require(t.size() == std::size_t(r.steps) + 1, "one point per step after the launch point");
-  // 2^22 points of 12 bytes, 48 MiB: what the step limit allows with doubling growth.
-  require(t.capacity() <= std::size_t(1) << 22, "trajectory memory");
+  // Room for at most the points the step limit allows: 46 MiB.
+  require(t.capacity() <= std::size_t(BallisticsSim::kMaxFlightSteps) + 1, "trajectory memory");
   require(sim.state.size() == 2, "state has two entries");
   const Vector3f launch(0.0f, kLaunchHeight, 0.0f);
   require(sameBits(&t.front(), &launch, sizeof launch), "launch point");
