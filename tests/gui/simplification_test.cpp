@@ -174,15 +174,4 @@ TEST_F(SimplifiedScene, CopiesFollowRecomputationsTogglesAndZoom) {
   EXPECT_EQ(view->simplifications(), 9);
 }
 
-TEST_F(SimplifiedScene, StartUpFlightsAreDrawnPointForPoint) {
-  for (int scheme : {Euler, Midpoint, RK4}) fine[scheme] = startUpFlight(scheme, 0.1f);
-  showFineFlights();
-  for (const Camera& c : kCameras) {
-    aim(view, c);
-    const Comparison d = paintBoth();
-    EXPECT_EQ(d.differing, 0) << describe(c);
-  }
-  SetUpTestSuite();
-}
-
 }  // namespace
