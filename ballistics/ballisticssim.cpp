@@ -32,7 +32,11 @@ void BallisticSimDerivativeEvaluator::evaluate(const StateList& inputs, StateLis
 
 void BallisticsSim::setScheme(int newScheme) { scheme = newScheme; }
 
-void BallisticsSim::step() {
+// Flattened: the scheme's integrator and every evaluation of the derivative
+// compile into this one function, so the stage values of a step stay in
+// registers instead of going through the lists' memory. No arithmetic
+// changes; a fine flight's steps take about half the time.
+[[gnu::flatten]] void BallisticsSim::step() {
   BallisticSimDerivativeEvaluator evaluator(this);
   stepWithScheme(scheme, state, evaluator, params.timeStep, params.time);
 }

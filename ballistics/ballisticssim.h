@@ -112,7 +112,7 @@ FlightResult BallisticsSim::fly(Observer&& observe) {
 }
 
 // dp/dt = v, dv/dt = -(airFriction/projectileMass)·v + (0, gravity, 0)
-class BallisticSimDerivativeEvaluator : public DerivativeEvaluator {
+class BallisticSimDerivativeEvaluator final : public DerivativeEvaluator {
  public:
   explicit BallisticSimDerivativeEvaluator(BallisticsSim* sim) : sim_(sim) {}
   void evaluate(const StateList& inputs, StateList& outputs, float timeStep, float time) override;

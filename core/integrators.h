@@ -1,7 +1,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "vector3f.h"
@@ -116,14 +119,168 @@ inline bool* schemeFlag(int scheme, bool& euler, bool& midpoint, bool& rk4) {
 
 // One explicit step of length timeStep from time, in place. None of them
 // advances time; stepWithScheme does.
-void integrateEuler(StateList& state, DerivativeEvaluator& evaluator, float timeStep, float time);
-void integrateMidpoint(StateList& state, DerivativeEvaluator& evaluator, float timeStep,
-                       float time);
-void integrateRK4(StateList& state, DerivativeEvaluator& evaluator, float timeStep, float time);
+//
+// They are defined inline below: a model's step, built on its stack with its
+// evaluator, then compiles into one function in which the evaluator's
+// arithmetic is inlined and, for the models' two-entry states, every list
+// entry is known, so the stages' values can stay in registers. The lists are
+// still made, filled and released within each call.
+inline void integrateEuler(StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                           float time);
+inline void integrateMidpoint(StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                              float time);
+inline void integrateRK4(StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                         float time);
 
 // The one-step dispatch shared by the models: integrates with the scheme
 // named by `scheme` (printing "Error : Unknown integration scheme attempted"
 // and leaving the state alone for any other value), then advances time by
 // timeStep in single precision in every case.
-void stepWithScheme(int scheme, StateList& state, DerivativeEvaluator& evaluator, float timeStep,
-                    float& time);
+inline void stepWithScheme(int scheme, StateList& state, DerivativeEvaluator& evaluator,
+                           float timeStep, float& time);
+
+namespace integrators_detail {
+
+inline float half(float h) { return static_cast<float>(static_cast<double>(h) / 2.0); }
+inline float later(float t, float dt) {
+  return static_cast<float>(static_cast<double>(dt) + static_cast<double>(t));
+}
+
+// Calls f(i) for every entry i of a list of length n. A length known at
+// compile time is written out entry by entry.
+template <class F>
+inline void forEachEntry(std::size_t n, F&& f) {
+  for (std::size_t i = 0; i < n; ++i) f(i);
+}
+template <class F, std::size_t... I>
+inline void forEachEntry(std::index_sequence<I...>, F&& f) {
+  (f(I), ...);
+}
+template <std::size_t N, class F>
+inline void forEachEntry(std::integral_constant<std::size_t, N>, F&& f) {
+  forEachEntry(std::make_index_sequence<N>(), f);
+}
+
+// The three schemes over a state of length n: a std::size_t, or a
+// std::integral_constant for a length known at compile time.
+
+template <class Length>
+inline void euler(Length n, StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                  float time) {
+  ScratchArena scratch;
+  StateList derivatives = scratch.list(n);
+  evaluator.evaluate(state, derivatives, timeStep, time);  // k1 = f(x, t)
+  forEachEntry(n, [&](std::size_t i) {                     // x += h·k1
+    linearCombinationInPlace(state[i], 1.0f, derivatives[i], timeStep);
+  });
+}
+
+template <class Length>
+inline void midpoint(Length n, StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                     float time) {
+  const float h2 = half(timeStep);
+  ScratchArena scratch;
+  StateList derivatives1 = scratch.list(n);
+  StateList derivatives2 = scratch.list(n);
+  evaluator.evaluate(state, derivatives1, timeStep, time);  // k1 = f(x, t)
+  forEachEntry(n, [&](std::size_t i) {                      // xm = x + h/2·k1
+    derivatives2[i] = linearCombination(state[i], 1.0f, derivatives1[i], h2);
+  });
+  evaluator.evaluate(derivatives2, derivatives1, h2, later(time, h2));  // k2 = f(xm, t + h/2)
+  forEachEntry(n, [&](std::size_t i) {                                  // x += h·k2
+    linearCombinationInPlace(state[i], 1.0f, derivatives1[i], timeStep);
+  });
+}
+
+template <class Length>
+inline void rk4(Length n, StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                float time) {
+  const float h2 = half(timeStep);
+  const float tHalf = later(time, h2);
+  const float tFull = later(time, timeStep);
+  ScratchArena scratch;
+  StateList k1 = scratch.list(n);
+  StateList k2 = scratch.list(n);
+  StateList k3 = scratch.list(n);
+  StateList k4 = scratch.list(n);
+  StateList intermediateVariables = scratch.list(n);
+  // intermediateVariables = x + w·k
+  auto stage = [&](float w, const StateList& k) {
+    forEachEntry(n, [&](std::size_t i) {
+      intermediateVariables[i] = linearCombination(state[i], 1.0f, k[i], w);
+    });
+  };
+
+  evaluator.evaluate(state, k1, timeStep, time);                   // k1 = f(x, t)
+  stage(h2, k1);                                                   //
+  evaluator.evaluate(intermediateVariables, k2, h2, tHalf);        // k2 = f(x + h/2·k1, t + h/2)
+  stage(h2, k2);                                                   //
+  evaluator.evaluate(intermediateVariables, k3, h2, tHalf);        // k3 = f(x + h/2·k2, t + h/2)
+  stage(timeStep, k3);                                             //
+  evaluator.evaluate(intermediateVariables, k4, timeStep, tFull);  // k4 = f(x + h·k3, t + h)
+
+  // x += h/6·(((k1 + 2·k2) + 2·k3) + k4), summed in double in that order.
+  const double h6 = static_cast<double>(timeStep) / 6.0;
+  auto update = [h6](float s, float a, float b, float c, float e) {
+    const double sum =
+        ((static_cast<double>(a) + 2.0 * static_cast<double>(b)) + 2.0 * static_cast<double>(c)) +
+        static_cast<double>(e);
+    return static_cast<float>(static_cast<double>(s) + h6 * sum);
+  };
+  forEachEntry(n, [&](std::size_t i) {
+    // Read every input before storing: the lists are distinct, but the
+    // compiler cannot know that.
+    const Vector3f s = state[i], a = k1[i], b = k2[i], c = k3[i], e = k4[i];
+    state[i] = Vector3f(update(s.x, a.x, b.x, c.x, e.x), update(s.y, a.y, b.y, c.y, e.y),
+                        update(s.z, a.z, b.z, c.z, e.z));
+  });
+}
+
+// Runs scheme(n, ...) with the length as a compile-time constant for the
+// models' two-entry states, as a run-time value otherwise.
+template <class Scheme>
+inline void withLength(const StateList& state, Scheme&& scheme) {
+  if (state.size() == 2)
+    scheme(std::integral_constant<std::size_t, 2>());
+  else
+    scheme(state.size());
+}
+
+}  // namespace integrators_detail
+
+inline void integrateEuler(StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                           float time) {
+  integrators_detail::withLength(
+      state, [&](auto n) { integrators_detail::euler(n, state, evaluator, timeStep, time); });
+}
+
+inline void integrateMidpoint(StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                              float time) {
+  integrators_detail::withLength(
+      state, [&](auto n) { integrators_detail::midpoint(n, state, evaluator, timeStep, time); });
+}
+
+inline void integrateRK4(StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                         float time) {
+  integrators_detail::withLength(
+      state, [&](auto n) { integrators_detail::rk4(n, state, evaluator, timeStep, time); });
+}
+
+inline void stepWithScheme(int scheme, StateList& state, DerivativeEvaluator& evaluator,
+                           float timeStep, float& time) {
+  switch (scheme) {
+    case Euler:
+      integrateEuler(state, evaluator, timeStep, time);
+      break;
+    case Midpoint:
+      integrateMidpoint(state, evaluator, timeStep, time);
+      break;
+    case RK4:
+      integrateRK4(state, evaluator, timeStep, time);
+      break;
+    default:
+      std::printf("Error : Unknown integration scheme attempted\n");
+      break;
+  }
+  time = static_cast<float>(static_cast<double>(time) + static_cast<double>(timeStep));
+}

@@ -57,7 +57,9 @@ void SpringMassSimDerivativeEvaluator::evaluate(const StateList& inputs, StateLi
 
 void SpringMassSim::setScheme(int newScheme) { scheme = newScheme; }
 
-int SpringMassSim::step() {
+// Flattened, as the ballistics step is: the integrator and the evaluator's
+// arithmetic compile into one function.
+[[gnu::flatten]] int SpringMassSim::step() {
   SpringMassSimDerivativeEvaluator evaluator(*this);
   stepWithScheme(scheme, state, evaluator, params.timeStep, params.time);
   return evaluator.settled;

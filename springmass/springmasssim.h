@@ -97,7 +97,7 @@ SpringRunResult SpringMassSim::run(Observer&& observe) {
 
 // dp/dt = v, dv/dt = (F_spring - kd·v.y + gravity)/mass along y, with the
 // spring force pulling towards the anchor when longer than its rest length.
-class SpringMassSimDerivativeEvaluator : public DerivativeEvaluator {
+class SpringMassSimDerivativeEvaluator final : public DerivativeEvaluator {
  public:
   int settled = 0;  // set to 1 by an evaluation that finds speed and acceleration ~0
 
