@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "reference_steps.h"
 #include "test_systems.h"
 
 namespace {
@@ -108,7 +109,7 @@ TEST(Integrators, UnknownSchemeReportsAndOnlyAdvancesTime) {
 // RK4's bracket is ((k1 + 2·k2) + 2·k3) + k4 in double.
 
 constexpr int N = 6;  // two vectors
-using Arr = std::array<float, N>;
+using refstep::Arr;
 
 // Linear drag and gravity, with its own arithmetic narrowed the same way.
 struct DragEvaluator : DerivativeEvaluator {
@@ -129,27 +130,6 @@ struct DragEvaluator : DerivativeEvaluator {
   }
 };
 
-Arr axpy(const Arr& x, double w, const Arr& k) {
-  Arr r{};
-  for (int i = 0; i < N; ++i) r[i] = static_cast<float>(double(x[i]) + double(k[i]) * w);
-  return r;
-}
-
-Arr reference(int scheme, const Arr& x, const DragEvaluator& e, float h) {
-  const float h2 = static_cast<float>(double(h) / 2);
-  if (scheme == Euler) return axpy(x, h, e.f(x));
-  if (scheme == Midpoint) return axpy(x, h, e.f(axpy(x, h2, e.f(x))));
-  const Arr k1 = e.f(x), k2 = e.f(axpy(x, h2, k1)), k3 = e.f(axpy(x, h2, k2)),
-            k4 = e.f(axpy(x, h, k3));
-  Arr r{};
-  for (int i = 0; i < N; ++i)
-    r[i] = static_cast<float>(
-        double(x[i]) +
-        double(h) / 6 *
-            (((double(k1[i]) + 2 * double(k2[i])) + 2 * double(k3[i])) + double(k4[i])));
-  return r;
-}
-
 TEST(Integrators, MatchPrecisionRulesBitForBit) {
   std::mt19937 rng(12345);
   std::uniform_real_distribution<float> value(-100, 100), stepLen(1e-6f, 0.5f), coef(-10, 0),
@@ -164,7 +144,8 @@ TEST(Integrators, MatchPrecisionRulesBitForBit) {
     StateList s{Vector3f(x[0], x[1], x[2]), Vector3f(x[3], x[4], x[5])};
     float t = value(rng);
     stepWithScheme(scheme, s, ev, h, t);
-    const Arr want = reference(scheme, x, ev, h);
+    const Arr want = refstep::step(
+        scheme, x, [&ev](const Arr& a) { return ev.f(a); }, h);
     const Arr got{s[0].x, s[0].y, s[0].z, s[1].x, s[1].y, s[1].z};
     for (int i = 0; i < N; ++i, ++compared)
       ASSERT_EQ(got[i], want[i]) << "trial " << trial << " scheme " << scheme << " comp " << i;

@@ -1,9 +1,8 @@
-// Whole flights and spring runs against the same steps written out here on
-// plain float arrays from the precision rules: every stage state and update
-// formed in double and narrowed to float once per component, h/2 narrowed,
-// RK4's bracket ((k1 + 2·k2) + 2·k3) + k4 in double. The models' steps are
-// compiled as single functions with their derivatives inlined; any
-// rearrangement by the compiler that changes a bit shows here.
+// Whole flights and spring runs against the same steps written out on plain
+// float arrays from the precision rules (reference_steps.h), with the models'
+// derivatives written out here. The models' steps are compiled as single
+// functions with their derivatives inlined; any rearrangement by the compiler
+// that changes a bit shows here.
 
 #include <gtest/gtest.h>
 
@@ -13,32 +12,13 @@
 #include <random>
 
 #include "ballisticssim.h"
+#include "reference_steps.h"
 #include "springmasssim.h"
 
 namespace {
 
-using Arr = std::array<float, 6>;  // position, velocity
+using refstep::Arr;
 using Derivative = std::function<Arr(const Arr&)>;
-
-Arr axpy(const Arr& x, float w, const Arr& k) {
-  Arr r{};
-  for (int i = 0; i < 6; ++i) r[i] = static_cast<float>(double(x[i]) + double(k[i]) * double(w));
-  return r;
-}
-
-Arr referenceStep(int scheme, const Arr& x, const Derivative& f, float h) {
-  const float h2 = static_cast<float>(double(h) / 2);
-  if (scheme == Euler) return axpy(x, h, f(x));
-  if (scheme == Midpoint) return axpy(x, h, f(axpy(x, h2, f(x))));
-  const Arr k1 = f(x), k2 = f(axpy(x, h2, k1)), k3 = f(axpy(x, h2, k2)), k4 = f(axpy(x, h, k3));
-  Arr r{};
-  for (int i = 0; i < 6; ++i)
-    r[i] = static_cast<float>(
-        double(x[i]) +
-        double(h) / 6 *
-            (((double(k1[i]) + 2 * double(k2[i])) + 2 * double(k3[i])) + double(k4[i])));
-  return r;
-}
 
 TEST(ModelArithmetic, FlightsMatchTheStepsWrittenOutBitForBit) {
   std::mt19937 rng(2026);
@@ -75,7 +55,7 @@ TEST(ModelArithmetic, FlightsMatchTheStepsWrittenOutBitForBit) {
     // The last point is moved onto the ground after the flight; the points
     // before it are the states as stepped.
     for (std::size_t k = 1; k + 1 < sim.trajectory.size(); ++k, ++points) {
-      x = referenceStep(scheme, x, f, p.timeStep);
+      x = refstep::step(scheme, x, f, p.timeStep);
       const Vector3f& q = sim.trajectory[k];
       ASSERT_TRUE(q.x == x[0] && q.y == x[1] && q.z == x[2])
           << "trial " << trial << ", scheme " << scheme << ", step " << k << ": " << q.x << " "
@@ -115,7 +95,7 @@ TEST(ModelArithmetic, SpringRunsMatchTheStepsWrittenOutBitForBit) {
     };
     Arr x{0.0f, -s.restLength, 0.0f, 0.0f, 0.0f, 0.0f};
     for (std::size_t k = 1; k < sim.trajectory.size(); ++k, ++samples) {
-      x = referenceStep(scheme, x, f, p.timeStep);
+      x = refstep::step(scheme, x, f, p.timeStep);
       ASSERT_EQ(sim.trajectory[k], x[1])
           << "trial " << trial << ", scheme " << scheme << ", step " << k;
     }
