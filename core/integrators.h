@@ -164,15 +164,25 @@ inline void forEachEntry(std::integral_constant<std::size_t, N>, F&& f) {
 // The three schemes over a state of length n: a std::size_t, or a
 // std::integral_constant for a length known at compile time.
 
+// out[i] = s[i] + w·d[i]
+template <class Length>
+inline void stage(Length n, StateList& out, const StateList& s, float w, const StateList& d) {
+  forEachEntry(n, [&](std::size_t i) { out[i] = linearCombination(s[i], 1.0f, d[i], w); });
+}
+
+// s[i] += w·d[i]
+template <class Length>
+inline void advance(Length n, StateList& s, float w, const StateList& d) {
+  forEachEntry(n, [&](std::size_t i) { linearCombinationInPlace(s[i], 1.0f, d[i], w); });
+}
+
 template <class Length>
 inline void euler(Length n, StateList& state, DerivativeEvaluator& evaluator, float timeStep,
                   float time) {
   ScratchArena scratch;
   StateList derivatives = scratch.list(n);
   evaluator.evaluate(state, derivatives, timeStep, time);  // k1 = f(x, t)
-  forEachEntry(n, [&](std::size_t i) {                     // x += h·k1
-    linearCombinationInPlace(state[i], 1.0f, derivatives[i], timeStep);
-  });
+  advance(n, state, timeStep, derivatives);                // x += h·k1
 }
 
 template <class Length>
@@ -182,14 +192,10 @@ inline void midpoint(Length n, StateList& state, DerivativeEvaluator& evaluator,
   ScratchArena scratch;
   StateList derivatives1 = scratch.list(n);
   StateList derivatives2 = scratch.list(n);
-  evaluator.evaluate(state, derivatives1, timeStep, time);  // k1 = f(x, t)
-  forEachEntry(n, [&](std::size_t i) {                      // xm = x + h/2·k1
-    derivatives2[i] = linearCombination(state[i], 1.0f, derivatives1[i], h2);
-  });
+  evaluator.evaluate(state, derivatives1, timeStep, time);              // k1 = f(x, t)
+  stage(n, derivatives2, state, h2, derivatives1);                      // xm = x + h/2·k1
   evaluator.evaluate(derivatives2, derivatives1, h2, later(time, h2));  // k2 = f(xm, t + h/2)
-  forEachEntry(n, [&](std::size_t i) {                                  // x += h·k2
-    linearCombinationInPlace(state[i], 1.0f, derivatives1[i], timeStep);
-  });
+  advance(n, state, timeStep, derivatives1);                            // x += h·k2
 }
 
 template <class Length>
@@ -204,19 +210,13 @@ inline void rk4(Length n, StateList& state, DerivativeEvaluator& evaluator, floa
   StateList k3 = scratch.list(n);
   StateList k4 = scratch.list(n);
   StateList intermediateVariables = scratch.list(n);
-  // intermediateVariables = x + w·k
-  auto stage = [&](float w, const StateList& k) {
-    forEachEntry(n, [&](std::size_t i) {
-      intermediateVariables[i] = linearCombination(state[i], 1.0f, k[i], w);
-    });
-  };
 
   evaluator.evaluate(state, k1, timeStep, time);                   // k1 = f(x, t)
-  stage(h2, k1);                                                   //
+  stage(n, intermediateVariables, state, h2, k1);                  //
   evaluator.evaluate(intermediateVariables, k2, h2, tHalf);        // k2 = f(x + h/2·k1, t + h/2)
-  stage(h2, k2);                                                   //
+  stage(n, intermediateVariables, state, h2, k2);                  //
   evaluator.evaluate(intermediateVariables, k3, h2, tHalf);        // k3 = f(x + h/2·k2, t + h/2)
-  stage(timeStep, k3);                                             //
+  stage(n, intermediateVariables, state, timeStep, k3);            //
   evaluator.evaluate(intermediateVariables, k4, timeStep, tFull);  // k4 = f(x + h·k3, t + h)
 
   // x += h/6·(((k1 + 2·k2) + 2·k3) + k4), summed in double in that order.
