@@ -47,7 +47,6 @@ FlightRun runFlight(const BallisticsParams& params, const SchemeInfo& scheme,
     return s.fly([&last](int, const StateList& state) { last = state[0]; });
   });
   run.trajectory = std::move(sim.trajectory);
-  run.lastStep = last;
 
   const bool landed = run.result.end == FlightEnd::Landed;
   const std::size_t n = run.trajectory.size() - 1;
@@ -255,6 +254,7 @@ std::string prepareConvergence(StudyModel model, const BallisticsParams& flight,
   };
   const double h = dt;
   std::optional<double> landing;
+  std::optional<ExactSpring> exact;
   if (model == StudyModel::Flight) {
     landing = ExactFlight(flight).landingTime();
     if (at <= 0.0) {
@@ -266,8 +266,8 @@ std::string prepareConvergence(StudyModel model, const BallisticsParams& flight,
       at = n0 * h;
     }
   } else {
-    const ExactSpring exact(spring);
-    if (exact.regime() == ExactSpring::NoClosedForm)
+    exact.emplace(spring);
+    if (exact->regime() == ExactSpring::NoClosedForm)
       return "the spring has no closed-form solution for these values (it needs mass > 0 and "
              "ks > 0), so there is nothing to measure the error against";
     if (at <= 0.0) at = 4.0;
@@ -284,11 +284,9 @@ std::string prepareConvergence(StudyModel model, const BallisticsParams& flight,
     if (landing && at >= *landing)
       return "the time " + fmt(at) + " s (--at) is not before the exact landing at " +
              fmt(*landing) + " s";
-  } else {
-    const ExactSpring exact(spring);
-    if (!exact.holdsAt(at))
-      return "the closed form holds only until the body reaches the anchor at " +
-             fmt(exact.validUntil()) + " s, before the time " + fmt(at) + " s (--at)";
+  } else if (!exact->holdsAt(at)) {
+    return "the closed form holds only until the body reaches the anchor at " +
+           fmt(exact->validUntil()) + " s, before the time " + fmt(at) + " s (--at)";
   }
   return "";
 }
@@ -301,8 +299,13 @@ ConvergenceStudy studyConvergence(StudyModel model, const BallisticsParams& flig
   ConvergenceStudy study;
   study.at = at;
   const long long n0 = std::llround(at / dt);
-  const ExactFlight exactFlight(flight);
-  const ExactSpring exactSpring(spring);
+  // Only the studied model's closed form: the spring's can take a while.
+  std::optional<ExactFlight> exactFlight;
+  std::optional<ExactSpring> exactSpring;
+  if (model == StudyModel::Flight)
+    exactFlight.emplace(flight);
+  else
+    exactSpring.emplace(spring);
   for (const SchemeInfo* s : schemes) {
     std::vector<ConvergenceRow> single, dbl;
     for (int level = 0; level < levels; ++level) {
@@ -312,8 +315,8 @@ ConvergenceStudy studyConvergence(StudyModel model, const BallisticsParams& flig
       const float h = std::ldexp(dt, -level);
       const long long n = n0 << level;
       const LevelResult r = model == StudyModel::Flight
-                                ? flightLevel(flight, exactFlight, s->scheme, h, n)
-                                : springLevel(spring, exactSpring, s->scheme, h, n);
+                                ? flightLevel(flight, *exactFlight, s->scheme, h, n)
+                                : springLevel(spring, *exactSpring, s->scheme, h, n);
       // Errors within a few dozen roundings of the exact value itself say
       // nothing about the scheme either.
       const double resolution = 64 * DBL_EPSILON * r.size;

@@ -29,7 +29,6 @@ struct SchemeRun {
 struct FlightRun : SchemeRun {
   FlightResult result;
   std::vector<Vector3f> trajectory;  // as the model leaves it: the last point on the ground
-  Vector3f lastStep;                 // the position after the last step, below the ground
   double flightTime = 0.0;           // to the ground point, within the last step; NaN if none
   double landingMiss = 0.0;          // distance to the exact landing point; NaN if none
   double maxError = 0.0;             // largest distance to the exact position, before the ground
@@ -55,8 +54,6 @@ struct SpringRun : SchemeRun {
   std::vector<float> speeds;   // the vertical velocity after every step
   double maxError = 0.0;     // largest |height - exact| where the closed form holds; NaN if nowhere
   double energyDrift = 0.0;  // energy at the last step minus the exact energy then; NaN if none
-  double wallSeconds = 0.0;
-  long long evaluations = 0;
 };
 
 struct SpringStudy {

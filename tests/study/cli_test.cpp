@@ -190,6 +190,7 @@ TEST_F(StudyCli, SpringCsvAndTable) {
   ASSERT_EQ(table.status, 0) << table.err;
   EXPECT_NE(table.out.find("rk4"), std::string::npos);
   EXPECT_NE(table.out.find(" 1151 "), std::string::npos);    // pbsim's count at start-up
+  EXPECT_NE(table.out.find(" 4604 "), std::string::npos);    // four evaluations a step
   EXPECT_NE(table.out.find("-1.65333"), std::string::npos);  // g/ks - L
   EXPECT_EQ(table.out.find("euler"), std::string::npos);
 
@@ -275,6 +276,7 @@ TEST_F(StudyCli, BadInputIsRefusedAndLeavesNoFile) {
       {"convergence", "spring", "--at", "4.05"},
       {"convergence", "flight", "--at", "3"},        // after the landing
       {"convergence", "spring", "--gravity", "40"},  // reaches the anchor before 4 s
+      {"convergence", "spring", "--ks", "0"},        // no oscillator, no closed form
       {"convergence"},
       {},
   };
