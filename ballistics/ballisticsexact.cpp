@@ -1,9 +1,9 @@
 #include "ballisticsexact.h"
 
-#include <boost/math/tools/roots.hpp>
 #include <cmath>
-#include <cstdint>
 #include <stdexcept>
+
+#include "roots.h"
 
 namespace {
 
@@ -20,9 +20,6 @@ double psi(double x) {
   return (x + std::expm1(-x)) / (x * x);
 }
 
-// Roots to full double precision (bits lost to rounding aside).
-constexpr int kRootBits = 50;
-
 // No flight lasts longer than this in any unit the model is given: a
 // projectile still up after it counts as never landing.
 constexpr double kHorizon = 1e12;
@@ -30,11 +27,12 @@ constexpr double kHorizon = 1e12;
 }  // namespace
 
 ExactFlight::ExactFlight(const BallisticsParams& params) {
-  const Vector3f v = muzzleVelocity(params);
-  p0_ = {0.0, static_cast<double>(kLaunchHeight), 0.0};
-  v0_ = {v.x, v.y, v.z};
-  k_ = static_cast<double>(params.airFriction) / static_cast<double>(params.projectileMass);
-  g_ = params.gravity;
+  const auto x0 = FlightEquations<double>::launchState(params);
+  p0_ = {x0[0], x0[1], x0[2]};
+  v0_ = {x0[3], x0[4], x0[5]};
+  const FlightEquations<double> equations(params);
+  k_ = equations.k;
+  g_ = equations.g;
   landingTime_ = findLanding();
 }
 
@@ -57,33 +55,23 @@ std::optional<double> ExactFlight::findLanding() const try {
   // concave (it rises at most once and then falls: at most one landing) or
   // convex (it falls only until its lowest point, where y' = 0). Search only
   // where the height falls or may still fall.
-  auto tol = boost::math::tools::eps_tolerance<double>(kRootBits);
   double limit = kHorizon;
   if (g_ - k_ * v0_.y >= 0.0) {
     if (v0_.y >= 0.0) return std::nullopt;  // convex and rising at launch
-    double t = 1e-6;
-    while (t < kHorizon && verticalSpeed(t) < 0.0) t *= 2.0;
-    if (t < kHorizon) {
-      std::uintmax_t iterations = 200;
-      const auto [a, b] =
-          boost::math::tools::toms748_solve([this](double s) { return verticalSpeed(s); },
-                                            t / 2.0 > 1e-6 ? t / 2.0 : 0.0, t, tol, iterations);
+    const auto rising = [this](double s) { return !(verticalSpeed(s) < 0.0); };
+    const auto [lo, hi] = roots::bracketByDoubling(rising, kHorizon);
+    if (hi < kHorizon) {
+      const auto [a, b] = roots::refineRoot([this](double s) { return verticalSpeed(s); }, lo, hi);
       limit = (a + b) / 2.0;  // the lowest point
     }
   }
   // Bracket the landing by doubling, then refine it.
-  double lo = 0.0, hi = 1e-6;
-  while (hi < limit && height(hi) > 0.0) {
-    lo = hi;
-    hi *= 2.0;
-  }
+  auto [lo, hi] = roots::bracketByDoubling([this](double s) { return !(height(s) > 0.0); }, limit);
   hi = std::fmin(hi, limit);
   const double yHi = height(hi);
   if (!(yHi <= 0.0)) return std::nullopt;  // still up, or no finite height
   if (yHi == 0.0) return hi;
-  std::uintmax_t iterations = 200;
-  const auto [a, b] = boost::math::tools::toms748_solve([this](double s) { return height(s); }, lo,
-                                                        hi, tol, iterations);
+  const auto [a, b] = roots::refineRoot([this](double s) { return height(s); }, lo, hi);
   return (a + b) / 2.0;
 } catch (const std::exception&) {
   return std::nullopt;  // the root finder gave up: report no landing rather than a wrong one

@@ -13,7 +13,7 @@
 
 #include <optional>
 
-#include "ballisticssim.h"
+#include "ballisticsparams.h"
 
 struct Vec3d {
   double x = 0.0, y = 0.0, z = 0.0;

@@ -6,11 +6,10 @@
 // The panel, the tests and pbsim-study all convert through these, so equal
 // numbers give equal flights everywhere.
 
-#include "ballisticssim.h"
+#include "ballisticsparams.h"
+#include "numbers.h"
 
 namespace ballisticsunits {
-
-constexpr double kPi = 3.141592653589793;
 
 // Panel degrees (read as floats, as the panel reads its inputs) to model
 // radians, and back.
@@ -29,24 +28,6 @@ inline float panelTargetX(const Vector3f& target) { return target.z; }
 inline float panelTargetZ(const Vector3f& target) { return target.x; }
 
 }  // namespace ballisticsunits
-
-// The parameters pbsim installs at start: azimuth -10° (the panel's 10),
-// elevation 45°, projectile mass 1000, one unit of powder of power 10000,
-// gravity -9.8, air friction 50, the target 10 ahead, time step 0.1.
-inline BallisticsParams startUpBallisticsParams() {
-  BallisticsParams p;
-  p.azimuth = -0.17453292f;
-  p.elevation = 0.78539819f;
-  p.projectileMass = 1000.0f;
-  p.powderAmount = 1.0f;
-  p.powderPower = 10000.0f;
-  p.gravity = -9.8f;
-  p.airFriction = 50.0f;
-  p.target = Vector3f(0.0f, 0.0f, 10.0f);
-  p.timeStep = 0.1f;
-  p.time = 0.0f;
-  return p;
-}
 
 // The panel's start-up values in its own units.
 struct BallisticsPanelValues {
@@ -77,4 +58,12 @@ inline BallisticsParams ballisticsParamsFromPanel(const BallisticsPanelValues& v
   p.timeStep = static_cast<float>(v.timeStep);
   p.time = 0.0f;
   return p;
+}
+
+// The parameters pbsim installs at start: the panel's start-up values
+// converted as the panel converts them (azimuth -10° in the model's sense,
+// elevation 45°, projectile mass 1000, one unit of powder of power 10000,
+// gravity -9.8, air friction 50, the target 10 ahead, time step 0.1).
+inline BallisticsParams startUpBallisticsParams() {
+  return ballisticsParamsFromPanel(BallisticsPanelValues());
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "ballisticsexact.h"
+#include "widesteps.h"
 
 namespace {
 
@@ -41,27 +42,31 @@ void BallisticsSim::setScheme(int newScheme) { scheme = newScheme; }
   stepWithScheme(scheme, state, evaluator, params.timeStep, params.time);
 }
 
-Vector3f muzzleVelocity(const BallisticsParams& params) {
-  // Muzzle speed s = powderAmount·powderPower/projectileMass, aimed by
-  // elevation above the horizontal and azimuth from +z towards +x.
-  const float s =
-      static_cast<float>(d(params.powderAmount) * d(params.powderPower) / d(params.projectileMass));
-  const float sinEl = static_cast<float>(std::sin(d(params.elevation)));
-  const float cosEl = static_cast<float>(std::cos(d(params.elevation)));
-  const float sinAz = static_cast<float>(std::sin(d(params.azimuth)));
-  const float cosAz = static_cast<float>(std::cos(d(params.azimuth)));
-  return Vector3f(static_cast<float>(d(s) * d(cosEl) * d(sinAz)),
-                  static_cast<float>(d(s) * d(sinEl)),
-                  static_cast<float>(d(s) * d(cosEl) * d(cosAz)));
+[[gnu::flatten]] void BallisticsSim::stepAnyScheme() {
+  BallisticSimDerivativeEvaluator evaluator(this);
+  stepWithAnyScheme(scheme, state, evaluator, params.timeStep, params.time);
+}
+
+void BallisticsSim::stepTableau(const ButcherTableau& tableau) {
+  BallisticSimDerivativeEvaluator evaluator(this);
+  integrateTableau(tableau, state, evaluator, params.timeStep, params.time);
+  params.time = static_cast<float>(d(params.time) + d(params.timeStep));
 }
 
 void BallisticsSim::launch() {
   trajectory.clear();
   state.resize(2);
-  state[0] = Vector3f(0.0f, kLaunchHeight, 0.0f);
+  state[0] = launchPosition();
   state[1] = muzzleVelocity(params);
   params.time = 0.0f;
   trajectory.push_back(state[0]);
+  // How many points the flight will need, from the closed-form landing time.
+  // The schemes' flights differ from the exact one by their error, a few
+  // percent at the coarsest steps that still give long flights.
+  estimatedPoints_.reset();
+  if (params.timeStep > 0.0f)
+    if (const std::optional<double> landing = ExactFlight(params).landingTime())
+      estimatedPoints_ = *landing / d(params.timeStep) * 1.02 + 16.0;
 }
 
 // Called when the trajectory is full. A fine flight would otherwise grow by
@@ -73,16 +78,12 @@ void BallisticsSim::launch() {
 void BallisticsSim::makeRoom() {
   const std::size_t size = trajectory.size();
   std::size_t wanted = size < 8 ? 16 : 2 * size;
-  if (params.timeStep > 0.0f) {
-    if (const std::optional<double> landing = ExactFlight(params).landingTime()) {
-      // The schemes' flights differ from the exact one by their error, a
-      // few percent at the coarsest steps that still give long flights.
-      const double points = *landing / d(params.timeStep) * 1.02 + 16.0;
-      if (points >= double(kMaxFlightSteps) + 1.0)
-        wanted = std::size_t(kMaxFlightSteps) + 1;
-      else if (points > double(size))
-        wanted = std::max(wanted / 2 + 1, static_cast<std::size_t>(points));
-    }
+  if (estimatedPoints_) {
+    const double points = *estimatedPoints_;
+    if (points >= double(kMaxFlightSteps) + 1.0)
+      wanted = std::size_t(kMaxFlightSteps) + 1;
+    else if (points > double(size))
+      wanted = std::max(wanted / 2 + 1, static_cast<std::size_t>(points));
   }
   // No flight holds more than the step limit allows, however far past its
   // estimate it runs.
@@ -95,7 +96,7 @@ void BallisticsSim::placeGroundPoint() {
   const std::size_t n = trajectory.size() - 1;
   const Vector3f& above = trajectory[n - 1];
   Vector3f& ground = trajectory[n];
-  const float r = static_cast<float>(d(above.y) / (d(above.y) - d(ground.y)));
+  const float r = static_cast<float>(groundFraction(above.y, ground.y));
   ground.y = 0.0f;
   ground.x = static_cast<float>(d(above.x) + (d(ground.x) - d(above.x)) * d(r));
   ground.z = static_cast<float>(d(above.z) + (d(ground.z) - d(above.z)) * d(r));
@@ -125,4 +126,25 @@ void BallisticsSim::printTrajectory() {
   std::printf("Trajectory of projectile follows : \n");
   for (const Vector3f& p : trajectory) std::printf("(%f, %f, %f), ", d(p.x), d(p.y), d(p.z));
   std::printf("\nTrajectory complete.\n");
+}
+
+[[gnu::flatten]] void BallisticsSimDouble::step() {
+  above_ = {state[0], state[1], state[2]};
+  const double h = params.timeStep;
+  if (custom)
+    custom(state, time, h);
+  else
+    widesteps::step(scheme, tableau, FlightEquations<double>(params), state, time, h);
+  time += h;
+}
+
+void BallisticsSimDouble::launch() {
+  state = FlightEquations<double>::launchState(params);
+  time = 0.0;
+  ground_ = {};
+}
+
+void BallisticsSimDouble::placeGroundPoint() {
+  const double r = groundFraction(above_[1], state[1]);
+  ground_ = {above_[0] + (state[0] - above_[0]) * r, 0.0, above_[2] + (state[2] - above_[2]) * r};
 }

@@ -236,6 +236,60 @@ inline void rk4(Length n, StateList& state, DerivativeEvaluator& evaluator, floa
   });
 }
 
+// For the schemes that treat positions and velocities apart, the state's
+// first half holds the positions and its second half their velocities, whose
+// derivatives (the accelerations) are the second half of the derivative list.
+
+// Symplectic (semi-implicit) Euler: v += h·a(x, v), then x += h·v with the
+// new v. One evaluation.
+template <class Length>
+inline void symplecticEuler(Length n, StateList& state, DerivativeEvaluator& evaluator,
+                            float timeStep, float time) {
+  ScratchArena scratch;
+  StateList derivatives = scratch.list(n);
+  const std::size_t m = static_cast<std::size_t>(n) / 2;
+  evaluator.evaluate(state, derivatives, timeStep, time);
+  for (std::size_t i = 0; i < m; ++i) {
+    linearCombinationInPlace(state[m + i], 1.0f, derivatives[m + i], timeStep);  // v += h·a
+    linearCombinationInPlace(state[i], 1.0f, state[m + i], timeStep);            // x += h·v
+  }
+}
+
+// Velocity Verlet for velocity-dependent forces: with a = a(x, v),
+//   x+ = x + h·v + h²/2·a,  a+ = a(x+, v + h·a),  v+ = v + h/2·(a + a+).
+// The predicted velocity in the second evaluation keeps the order 2 where
+// the force depends on the velocity. Two evaluations; each update is formed
+// in double and narrowed once per component.
+template <class Length>
+inline void verlet(Length n, StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                   float time) {
+  ScratchArena scratch;
+  StateList d1 = scratch.list(n);
+  StateList d2 = scratch.list(n);
+  StateList predicted = scratch.list(n);
+  const std::size_t m = static_cast<std::size_t>(n) / 2;
+  const double h = static_cast<double>(timeStep);
+  const double hh2 = h * h / 2.0;
+  const double h2 = h / 2.0;
+  auto wide = [](float v) { return static_cast<double>(v); };
+  evaluator.evaluate(state, d1, timeStep, time);  // a = a(x, v)
+  for (std::size_t i = 0; i < m; ++i) {
+    const Vector3f x = state[i], v = state[m + i], a = d1[m + i];
+    predicted[i] = Vector3f(static_cast<float>(wide(x.x) + h * wide(v.x) + hh2 * wide(a.x)),
+                            static_cast<float>(wide(x.y) + h * wide(v.y) + hh2 * wide(a.y)),
+                            static_cast<float>(wide(x.z) + h * wide(v.z) + hh2 * wide(a.z)));
+    predicted[m + i] = linearCombination(v, 1.0f, a, timeStep);
+  }
+  evaluator.evaluate(predicted, d2, timeStep, later(time, timeStep));  // a+
+  for (std::size_t i = 0; i < m; ++i) {
+    const Vector3f v = state[m + i], a = d1[m + i], b = d2[m + i];
+    state[i] = predicted[i];
+    state[m + i] = Vector3f(static_cast<float>(wide(v.x) + h2 * (wide(a.x) + wide(b.x))),
+                            static_cast<float>(wide(v.y) + h2 * (wide(a.y) + wide(b.y))),
+                            static_cast<float>(wide(v.z) + h2 * (wide(a.z) + wide(b.z))));
+  }
+}
+
 // Runs scheme(n, ...) with the length as a compile-time constant for the
 // models' two-entry states, as a run-time value otherwise.
 template <class Scheme>
@@ -282,5 +336,33 @@ inline void stepWithScheme(int scheme, StateList& state, DerivativeEvaluator& ev
       std::printf("Error : Unknown integration scheme attempted\n");
       break;
   }
+  time = static_cast<float>(static_cast<double>(time) + static_cast<double>(timeStep));
+}
+
+// The two schemes beside pbsim's three, with the same signature.
+inline void integrateSymplecticEuler(StateList& state, DerivativeEvaluator& evaluator,
+                                     float timeStep, float time) {
+  integrators_detail::withLength(state, [&](auto n) {
+    integrators_detail::symplecticEuler(n, state, evaluator, timeStep, time);
+  });
+}
+
+inline void integrateVerlet(StateList& state, DerivativeEvaluator& evaluator, float timeStep,
+                            float time) {
+  integrators_detail::withLength(
+      state, [&](auto n) { integrators_detail::verlet(n, state, evaluator, timeStep, time); });
+}
+
+// pbsim's dispatch for values 0-2; 3 is symplectic Euler and 4 velocity
+// Verlet (see schemes.h). Any other value goes to pbsim's dispatch, which
+// says it is unknown. Time advances as in stepWithScheme.
+inline void stepWithAnyScheme(int scheme, StateList& state, DerivativeEvaluator& evaluator,
+                              float timeStep, float& time) {
+  if (scheme == 3)
+    integrateSymplecticEuler(state, evaluator, timeStep, time);
+  else if (scheme == 4)
+    integrateVerlet(state, evaluator, timeStep, time);
+  else
+    return stepWithScheme(scheme, state, evaluator, timeStep, time);
   time = static_cast<float>(static_cast<double>(time) + static_cast<double>(timeStep));
 }

@@ -1,15 +1,16 @@
 #include "springmassexact.h"
 
-#include <boost/math/tools/roots.hpp>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <stdexcept>
+#include <tuple>
+
+#include "numbers.h"
+#include "roots.h"
 
 namespace {
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-constexpr double kPi = 3.141592653589793;
 
 }  // namespace
 
@@ -80,19 +81,14 @@ double ExactSpring::findCrossing() const {
     // Monotone from -L towards y* (or away from it when a < 0): search by
     // doubling while the height stays below the anchor.
     if (a_ > 0.0 && rest_ < 0.0) return kInfinity;
-    double t = 1e-6;
-    while (t < 1e12 && height(t) < 0.0) t *= 2.0;
-    if (t >= 1e12 || !(height(t) >= 0.0)) return kInfinity;
-    lo = t / 2.0 > 1e-6 ? t / 2.0 : 0.0;
-    hi = t;
+    std::tie(lo, hi) =
+        roots::bracketByDoubling([this](double t) { return !(height(t) < 0.0); }, 1e12);
+    if (hi >= 1e12 || !(height(hi) >= 0.0)) return kInfinity;
   }
   if (height(hi) == 0.0) return hi;
   try {
-    std::uintmax_t iterations = 200;
-    const auto [a, b] = boost::math::tools::toms748_solve(
-        [this](double s) { return height(s); }, lo, hi,
-        boost::math::tools::eps_tolerance<double>(50), iterations);
-    return a;  // the formulas are trusted only strictly before the crossing
+    return roots::refineRoot([this](double s) { return height(s); }, lo, hi)
+        .first;  // the formulas are trusted only strictly before the crossing
   } catch (const std::exception&) {
     return lo;
   }

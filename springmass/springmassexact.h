@@ -13,7 +13,7 @@
 // Above the anchor the force law changes; from the first time the body
 // would reach y = 0 these formulas no longer describe the model.
 
-#include "springmasssim.h"
+#include "springmassparams.h"
 
 class ExactSpring {
  public:

@@ -4,32 +4,13 @@
 #include <cmath>
 #include <cstdio>
 
+#include "widesteps.h"
+
 namespace {
 
 inline double d(float v) { return static_cast<double>(v); }
 
-// Below this, speed and acceleration of one evaluation count as zero.
-constexpr float kSettleThreshold = 0.00001f;
-// The run ends once the speed is at most this and the last step settled.
-constexpr float kRestSpeed = 0.001f;
-
 }  // namespace
-
-SpringMassParams::SpringMassParams() {
-  mass = 5.0f;
-  gravity = -9.8f;
-  springCount = 1;
-  timeStep = 0.1f;
-  time = 0.0f;
-  springs.resize(1);
-}
-
-void SpringMassParams::setValues(float newMass, float newGravity, int count) {
-  mass = newMass;
-  gravity = newGravity;
-  springCount = count;
-  springs.resize(static_cast<std::size_t>(count));
-}
 
 void SpringMassSimDerivativeEvaluator::evaluate(const StateList& inputs, StateList& outputs,
                                                 float /*timeStep*/, float /*time*/) {
@@ -65,6 +46,19 @@ void SpringMassSim::setScheme(int newScheme) { scheme = newScheme; }
   return evaluator.settled;
 }
 
+[[gnu::flatten]] int SpringMassSim::stepAnyScheme() {
+  SpringMassSimDerivativeEvaluator evaluator(*this);
+  stepWithAnyScheme(scheme, state, evaluator, params.timeStep, params.time);
+  return evaluator.settled;
+}
+
+int SpringMassSim::stepTableau(const ButcherTableau& tableau) {
+  SpringMassSimDerivativeEvaluator evaluator(*this);
+  integrateTableau(tableau, state, evaluator, params.timeStep, params.time);
+  params.time = static_cast<float>(d(params.time) + d(params.timeStep));
+  return evaluator.settled;
+}
+
 // The run ends once the speed is at most kRestSpeed and the last step settled.
 bool SpringMassSim::atRest(const StateList& state, int settled) {
   return !(state[1].length() > kRestSpeed || settled != 1);
@@ -73,7 +67,7 @@ bool SpringMassSim::atRest(const StateList& state, int settled) {
 void SpringMassSim::start() {
   assert(!params.springs.empty());
   state.resize(2);
-  state[0] = Vector3f(0.0f, -params.springs[0].restLength, 0.0f);  // at rest, unstretched
+  state[0] = Vector3f(0.0f, startHeight(params), 0.0f);  // at rest, unstretched
   state[1] = Vector3f(0.0f, 0.0f, 0.0f);
   trajectory.clear();
   trajectory.push_back(state[0].y);
@@ -92,4 +86,36 @@ void SpringMassSim::printTrajectory() {
   std::printf("Trajectory of mass follows : \n");
   for (float h : trajectory) std::printf("(%f), ", d(h));
   std::printf("\nTrajectory complete(%d).\n", static_cast<int>(trajectory.size()));
+}
+
+int SpringMassSimDouble::step() {
+  const SpringEquations<double> equations(params);
+  // The at-rest rule looks at every evaluation of the step, as the
+  // single-precision model's evaluator does.
+  int settled = 0;
+  auto f = [&equations, &settled](const State& x, State& dxdt, double t) {
+    equations(x, dxdt, t);
+    if (std::fabs(dxdt[0]) < kSettleThreshold && std::fabs(dxdt[1]) < kSettleThreshold) settled = 1;
+  };
+  const double h = params.timeStep;
+  if (custom) {
+    custom(state, time, h);
+    // A step of the caller's own is judged by one evaluation at its end.
+    State d;
+    f(state, d, time + h);
+  } else {
+    widesteps::step(scheme, tableau, f, state, time, h);
+  }
+  time += h;
+  return settled;
+}
+
+bool SpringMassSimDouble::atRest(int settled) const {
+  return !(std::fabs(state[1]) > kRestSpeed || settled != 1);
+}
+
+void SpringMassSimDouble::start() {
+  state = SpringEquations<double>::startState(params);
+  time = 0.0;
+  samples_ = 1;
 }

@@ -4,47 +4,22 @@
 // is fixed at the origin, moving along y until it comes to rest. Pure
 // computation; it knows nothing of windows or drawing.
 
+#include <array>
+#include <climits>
+#include <functional>
 #include <vector>
 
 #include "integrators.h"
+#include "springloop.h"
+#include "springmassparams.h"
+#include "tableau.h"
 #include "vector3f.h"
-
-struct SpringParams {
-  float ks = 15.0f;         // stiffness: force per unit of stretch
-  float kd = 1.0f;          // damping: force per unit of vertical speed
-  float restLength = 1.0f;  // length at which the spring exerts no force
-
-  SpringParams() = default;
-  SpringParams(float ks_, float kd_, float restLength_)
-      : ks(ks_), kd(kd_), restLength(restLength_) {}
-};
-
-struct SpringMassParams {
-  int springCount;                    // number of springs; always 1 here
-  std::vector<SpringParams> springs;  // only entry 0 is used
-  float mass;                         // mass of the body
-  float gravity;                      // signed force along y, added unscaled by the mass
-  float timeStep;                     // integration step
-  float time;                         // simulated time at the start of the next step
-
-  SpringMassParams();
-  // Sets mass and gravity and resizes springs to count entries; existing
-  // entries are kept, new ones get the defaults.
-  void setValues(float newMass, float newGravity, int count);
-};
-
-// How a spring-mass run ended.
-struct SpringRunResult {
-  bool ran = true;       // false: refused before the first step (a mass of 0)
-  bool settled = false;  // came to rest, rather than stopping at kMaxSamples
-  int steps = 0;         // steps taken: the trajectory holds steps + 1 heights
-};
 
 class SpringMassSim {
  public:
   // A run that has not come to rest ends when the trajectory holds this many
   // samples (the start plus 14999 steps).
-  static constexpr std::size_t kMaxSamples = 15000;
+  static constexpr std::size_t kMaxSamples = kMaxSpringSamples;
 
   SpringMassParams params;
   int scheme = Euler;             // an IntegrationScheme value
@@ -62,38 +37,76 @@ class SpringMassSim {
   // value that names no scheme). observe(step, state) sees the starting state
   // as step 0 and the state after every step.
   template <class Observer>
-  SpringRunResult run(Observer&& observe);
+  SpringRunResult run(Observer&& observe) {
+    return springLoop(
+        *this, [this] { return step(); }, observe);
+  }
   SpringRunResult run() {
     return run([](int, const StateList&) {});
   }
+  // The same run with any scheme of schemes.h (pbsim's three with the same
+  // bits as run()), or with `tableau` when it is given, ending after
+  // untilSteps steps at the latest.
+  template <class Observer>
+  SpringRunResult runAnyScheme(Observer&& observe, const ButcherTableau* tableau = nullptr,
+                               int untilSteps = INT_MAX) {
+    if (tableau)
+      return springLoop(
+          *this, [this, tableau] { return stepTableau(*tableau); }, observe, untilSteps);
+    return springLoop(
+        *this, [this] { return stepAnyScheme(); }, observe, untilSteps);
+  }
+  int stepAnyScheme();
+  int stepTableau(const ButcherTableau& tableau);
   void printTrajectory();
 
  private:
+  template <class Model, class Step, class Observer>
+  friend SpringRunResult springLoop(Model&, Step&&, Observer&&, int);
   static bool atRest(const StateList& state, int settled);
+  bool atRest(int settled) const { return atRest(state, settled); }
   void start();
+  const StateList& observed() const { return state; }
+  bool massless() const { return params.mass == 0.0f; }
+  void record() { trajectory.push_back(state[0].y); }
+  std::size_t samples() const { return trajectory.size(); }
 };
 
-template <class Observer>
-SpringRunResult SpringMassSim::run(Observer&& observe) {
-  start();
-  observe(0, static_cast<const StateList&>(state));
-  SpringRunResult result;
-  // With no mass the acceleration F/m has no value; the run would only fill
-  // the trajectory with infinities and NaN.
-  if (params.mass == 0.0f) {
-    result.ran = false;
-    return result;
+// The same run in double precision: the same start, loop, at-rest rule and
+// sample limit, with every scheme of schemes.h, a tableau, or a step of the
+// caller's own. It keeps no trajectory: observers record what they need.
+class SpringMassSimDouble {
+ public:
+  using State = std::array<double, 2>;  // y, v
+  using CustomStep = std::function<void(State& state, double t, double h)>;
+
+  SpringMassParams params;
+  int scheme = Euler;
+  const ButcherTableau* tableau = nullptr;  // used instead of scheme when set; not owned
+  CustomStep custom;                        // used instead of both when set
+  State state{};
+  double time = 0.0;
+
+  template <class Observer>
+  SpringRunResult run(Observer&& observe, int untilSteps = INT_MAX) {
+    return springLoop(
+        *this, [this] { return step(); }, observe, untilSteps);
   }
-  int settled = 0;
-  do {
-    settled = step();
-    trajectory.push_back(state[0].y);
-    ++result.steps;
-    observe(result.steps, static_cast<const StateList&>(state));
-    result.settled = atRest(state, settled);
-  } while (!result.settled && trajectory.size() < kMaxSamples);
-  return result;
-}
+  // One step; 1 when an evaluation of it found the body at rest.
+  int step();
+
+ private:
+  template <class Model, class Step, class Observer>
+  friend SpringRunResult springLoop(Model&, Step&&, Observer&&, int);
+  bool atRest(int settled) const;
+  void start();
+  const State& observed() const { return state; }
+  bool massless() const { return params.mass == 0.0f; }
+  void record() { ++samples_; }
+  std::size_t samples() const { return samples_; }
+
+  std::size_t samples_ = 0;
+};
 
 // dp/dt = v, dv/dt = (F_spring - kd·v.y + gravity)/mass along y, with the
 // spring force pulling towards the anchor when longer than its rest length.

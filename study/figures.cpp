@@ -20,7 +20,12 @@ Chart chart(std::string title, std::string xLabel, std::string yLabel) {
 }  // a small star, in the curves and the legend alike
 
 // pbsim draws Euler red, Midpoint green and RK4 blue.
-int colourOf(const SchemeInfo* s) { return s->scheme == Euler ? 2 : s->scheme == Midpoint ? 3 : 4; }
+int colourOf(const SchemeInfo* s) {
+  return s == nullptr ? 5 : s->scheme == Euler ? 2 : s->scheme == Midpoint ? 3 : 4;
+}
+std::string titleOf(const SchemeInfo* s, const std::string& name) {
+  return s ? std::string(s->title) : name;
+}
 
 bool endsWith(const std::string& s, const std::string& end) {
   return s.size() >= end.size() && std::equal(end.rbegin(), end.rend(), s.rbegin());
@@ -169,16 +174,18 @@ std::vector<Chart> flightCharts(const FlightStudy& study) {
   Chart c = chart("Flight: height against horizontal distance",
                   "horizontal distance from the gun [m]", "height [m]");
   for (const FlightRun& r : study.runs) {
-    Curve curve{std::string(r.scheme->title), colourOf(r.scheme), 1, false, false, {}, {}};
-    for (const Vector3f& p : r.trajectory) {
-      curve.x.push_back(std::hypot(p.x, p.z));
-      curve.y.push_back(p.y);
+    Curve curve{titleOf(r.info, r.scheme), colourOf(r.info), 1, false, false, {}, {}};
+    for (std::size_t k = 0; k < r.size(); ++k) {
+      // Horizontal distance in the run's own precision.
+      curve.x.push_back(r.precision == Precision::Single ? std::hypot(r.single.x[k], r.single.z[k])
+                                                         : std::hypot(r.wide.x[k], r.wide.z[k]));
+      curve.y.push_back(r.y(k));
     }
     c.curves.push_back(std::move(curve));
   }
   // The exact flight to its landing (or as long as the longest run).
   double end = 0.0;
-  for (const FlightRun& r : study.runs) end = std::max(end, r.timeAt(r.trajectory.size() - 1));
+  for (const FlightRun& r : study.runs) end = std::max(end, r.t.back());
   if (const auto tl = study.exact.landingTime()) end = *tl;
   Curve exact{"exact", 1, 2, false, false, {}, {}};
   for (int i = 0; i <= 400; ++i) {
@@ -198,15 +205,14 @@ std::vector<Chart> springCharts(const SpringStudy& study) {
   double end = 0.0;
   const bool closedForm = study.exact.regime() != ExactSpring::NoClosedForm;
   for (const SpringRun& r : study.runs) {
-    Curve h{std::string(r.scheme->title), colourOf(r.scheme), 1, false, false, {}, {}};
+    Curve h{titleOf(r.info, r.scheme), colourOf(r.info), 1, false, false, {}, {}};
     Curve e = h;
-    for (std::size_t k = 0; k < r.heights.size(); ++k) {
-      const double t = static_cast<double>(k) * r.timeStep;
-      h.x.push_back(t);
-      h.y.push_back(r.heights[k]);
+    for (std::size_t k = 0; k < r.size(); ++k) {
+      h.x.push_back(r.t[k]);
+      h.y.push_back(r.height(k));
       if (closedForm) {
-        e.x.push_back(t);
-        e.y.push_back(study.exact.energy(r.heights[k], r.speeds[k]));
+        e.x.push_back(r.t[k]);
+        e.y.push_back(r.energy[k]);
       }
     }
     end = std::max(end, h.x.empty() ? 0.0 : h.x.back());
@@ -228,7 +234,8 @@ std::vector<Chart> springCharts(const SpringStudy& study) {
   // rest, and a diverging run leaves it.
   double settledEnd = 0.0;
   for (const SpringRun& r : study.runs)
-    if (r.result.settled) settledEnd = std::max(settledEnd, r.result.steps * double(r.timeStep));
+    if (r.stop == SpringStop::AtRest)
+      settledEnd = std::max(settledEnd, r.steps * double(r.params.timeStep));
   if (settledEnd > 0.0) heights.xMax = energy.xMax = settledEnd;
   if (exactH.y.size() > 1) {
     const auto [lo, hi] = std::minmax_element(exactH.y.begin(), exactH.y.end());
@@ -252,15 +259,16 @@ std::vector<Chart> convergenceCharts(const ConvergenceStudy& study, StudyModel m
                       ": error at T against the time step",
                   "time step h [s]", "error at T [m]");
   c.logX = c.logY = true;
-  const SchemeInfo* current = nullptr;
+  std::string current;
   bool currentDouble = false;
   for (const ConvergenceRow& r : study.rows) {
-    if (r.scheme != current || r.doublePrecision != currentDouble) {
+    const bool wide = r.precision == Precision::Double;
+    if (c.curves.empty() || r.scheme != current || wide != currentDouble) {
       current = r.scheme;
-      currentDouble = r.doublePrecision;
-      c.curves.push_back({std::string(r.scheme->title) + (r.doublePrecision ? " (double)" : ""),
-                          colourOf(r.scheme),
-                          r.doublePrecision ? 2 : 1,
+      currentDouble = wide;
+      c.curves.push_back({titleOf(r.info, r.scheme) + (wide ? " (double)" : ""),
+                          colourOf(r.info),
+                          wide ? 2 : 1,
                           true,
                           false,
                           {},
@@ -273,7 +281,7 @@ std::vector<Chart> convergenceCharts(const ConvergenceStudy& study, StudyModel m
   // single-precision point of the scheme of that order, so that both stay visible.
   for (const SchemeInfo& s : kSchemes) {
     for (const ConvergenceRow& r : study.rows) {
-      if (r.scheme != &s || r.doublePrecision || !(r.error > 0.0)) continue;
+      if (r.info != &s || r.precision == Precision::Double || !(r.error > 0.0)) continue;
       double hMin = r.h;
       for (const ConvergenceRow& q : study.rows) hMin = std::min(hMin, q.h);
       const double e0 = r.error / 4.0;

@@ -19,6 +19,15 @@ std::string num(double v, const char* format = "%.6g") {
 
 std::string count(long long v) { return std::to_string(v); }
 
+// The run's energy at its last sample minus the exact energy then; NaN
+// where the closed form does not hold.
+double lastEnergyMiss(const SpringRun& r, const ExactSpring& exact) {
+  const std::size_t last = r.size() - 1;
+  const double end = r.t[last];
+  return exact.holdsAt(end) ? r.energy[last] - exact.energy(exact.height(end), exact.velocity(end))
+                            : NAN;
+}
+
 // Columns padded to their widest entry: the first left-aligned, the others
 // right-aligned.
 class Table {
@@ -44,7 +53,7 @@ class Table {
   std::vector<std::vector<std::string>> rows_;
 };
 
-std::string name(const SchemeInfo* s) { return std::string(s->name); }
+const std::string& name(const std::string& s) { return s; }
 
 }  // namespace
 
@@ -61,11 +70,9 @@ void printFlightTable(std::ostream& out, const FlightStudy& study) {
   Table t({"scheme", "steps", "evaluations", "landing x [m]", "landing z [m]", "flight time [s]",
            "landing miss [m]", "max error [m]", "wall [ms]"});
   for (const FlightRun& r : study.runs) {
-    const bool landed = r.result.end == FlightEnd::Landed;
-    const Vector3f& g = r.trajectory.back();
-    t.add({name(r.scheme), count(r.result.steps), count(r.evaluations), landed ? num(g.x) : "",
-           landed ? num(g.z) : "", num(r.flightTime), num(r.landingMiss, "%.3e"),
-           num(r.maxError, "%.3e"), num(r.wallSeconds * 1e3, "%.3f")});
+    t.add({name(r.scheme), count(r.steps), count(r.evaluations), num(r.landingX), num(r.landingZ),
+           num(r.flightTime), num(r.landingMiss, "%.3e"), num(r.maxPathError, "%.3e"),
+           num(r.wallMs, "%.3f")});
   }
   if (const auto tl = study.exact.landingTime()) {
     const Vec3d e = study.exact.position(*tl);
@@ -73,11 +80,11 @@ void printFlightTable(std::ostream& out, const FlightStudy& study) {
   }
   t.print(out);
   for (const FlightRun& r : study.runs) {
-    if (r.result.end == FlightEnd::StepLimit)
-      out << name(r.scheme) << ": still in the air after " << r.result.steps
+    if (r.stop == FlightEnd::StepLimit)
+      out << name(r.scheme) << ": still in the air after " << r.steps
           << " steps, where pbsim stops a flight\n";
-    else if (r.result.end == FlightEnd::Stuck)
-      out << name(r.scheme) << ": stopped after " << r.result.steps
+    else if (r.stop == FlightEnd::Stuck)
+      out << name(r.scheme) << ": stopped after " << r.steps
           << " steps: the projectile no longer moves\n";
   }
   if (!study.exact.landingTime()) out << "exact: the projectile never comes down\n";
@@ -94,11 +101,10 @@ void printSpringTable(std::ostream& out, const SpringStudy& study) {
   out << head;
   Table t({"scheme", "steps", "evaluations", "final height [m]", "rest height g/ks-L [m]",
            "max height error [m]", "energy drift [J]", "wall [ms]"});
-  const double rest = static_cast<double>(p.gravity) / s.ks - s.restLength;
   for (const SpringRun& r : study.runs) {
-    t.add({name(r.scheme), count(r.result.steps), count(r.evaluations),
-           r.result.ran ? num(r.heights.back()) : "", num(rest), num(r.maxError, "%.3e"),
-           num(r.energyDrift, "%.3e"), num(r.wallSeconds * 1e3, "%.3f")});
+    t.add({name(r.scheme), count(r.steps), count(r.evaluations), num(r.finalHeight),
+           num(r.restingHeight), num(r.maxHeightError, "%.3e"),
+           num(lastEnergyMiss(r, study.exact), "%.3e"), num(r.wallMs, "%.3f")});
   }
   t.print(out);
   out << "The resting height g/ks - L does not depend on the mass: gravity acts here as a "
@@ -106,8 +112,8 @@ void printSpringTable(std::ostream& out, const SpringStudy& study) {
          "Energy: 1/2 m v^2 + 1/2 ks (y - rest height)^2; drift: the run's energy at its last "
          "step minus the exact energy then.\n";
   for (const SpringRun& r : study.runs)
-    if (r.result.ran && !r.result.settled)
-      out << name(r.scheme) << ": not at rest after " << r.result.steps
+    if (r.stop == SpringStop::SampleLimit)
+      out << name(r.scheme) << ": not at rest after " << r.steps
           << " steps, where pbsim stops a run\n";
   const ExactSpring& e = study.exact;
   if (e.regime() == ExactSpring::NoClosedForm)
@@ -126,8 +132,8 @@ void printConvergenceTable(std::ostream& out, const ConvergenceStudy& study, Stu
   bool anyFloor = false;
   for (const ConvergenceRow& r : study.rows) {
     anyFloor = anyFloor || r.atFloor;
-    t.add({name(r.scheme), r.doublePrecision ? "double" : "single", num(r.h, "%.6g"),
-           count(r.steps), count(r.evaluations), num(r.error, "%.3e"), num(r.order, "%.2f"),
+    t.add({name(r.scheme), precisionName(r.precision), num(r.h, "%.6g"), count(r.steps),
+           count(r.evaluations), num(r.error, "%.3e"), num(r.order, "%.2f"),
            r.atFloor ? "floor" : ""});
   }
   t.print(out);
@@ -139,17 +145,15 @@ void printConvergenceTable(std::ostream& out, const ConvergenceStudy& study, Stu
 void writeFlightCsv(std::ostream& out, const FlightStudy& study, const Progress& progress) {
   out << "scheme,step,t,x,y,z,exact_x,exact_y,exact_z,error\n";
   for (const FlightRun& r : study.runs) {
-    for (std::size_t k = 0; k < r.trajectory.size(); ++k) {
+    for (std::size_t k = 0; k < r.size(); ++k) {
       if (progress && k % 65536 == 0)
-        progress("CSV, " + std::string(r.scheme->name) + " " +
-                 std::to_string(100 * k / r.trajectory.size()) + "%");
-      const Vector3f& p = r.trajectory[k];
-      const double t = r.timeAt(k);
-      const Vec3d e = study.exact.position(t);
-      const double error = std::hypot(p.x - e.x, p.y - e.y, p.z - e.z);
-      out << r.scheme->name << ',' << k << ',' << num(t, "%.10g") << ',' << num(p.x, "%.9g") << ','
-          << num(p.y, "%.9g") << ',' << num(p.z, "%.9g") << ',' << num(e.x, "%.10g") << ','
-          << num(e.y, "%.10g") << ',' << num(e.z, "%.10g") << ',' << num(error, "%.6g") << '\n';
+        progress("CSV, " + r.scheme + " " + std::to_string(100 * k / r.size()) + "%");
+      const double error =
+          std::hypot(r.x(k) - r.exactX[k], r.y(k) - r.exactY[k], r.z(k) - r.exactZ[k]);
+      out << r.scheme << ',' << k << ',' << num(r.t[k], "%.10g") << ',' << num(r.x(k), "%.9g")
+          << ',' << num(r.y(k), "%.9g") << ',' << num(r.z(k), "%.9g") << ','
+          << num(r.exactX[k], "%.10g") << ',' << num(r.exactY[k], "%.10g") << ','
+          << num(r.exactZ[k], "%.10g") << ',' << num(error, "%.6g") << '\n';
     }
   }
 }
@@ -157,16 +161,10 @@ void writeFlightCsv(std::ostream& out, const FlightStudy& study, const Progress&
 void writeSpringCsv(std::ostream& out, const SpringStudy& study) {
   out << "scheme,step,t,y,v,exact_y,error,energy\n";
   for (const SpringRun& r : study.runs) {
-    for (std::size_t k = 0; k < r.heights.size(); ++k) {
-      const double t = static_cast<double>(k) * r.timeStep;
-      const bool holds = study.exact.holdsAt(t);
-      const double y = r.heights[k], v = r.speeds[k];
-      const double exact = holds ? study.exact.height(t) : NAN;
-      const double energy =
-          study.exact.regime() == ExactSpring::NoClosedForm ? NAN : study.exact.energy(y, v);
-      out << r.scheme->name << ',' << k << ',' << num(t, "%.10g") << ',' << num(y, "%.9g") << ','
-          << num(v, "%.9g") << ',' << num(exact, "%.10g") << ','
-          << num(std::fabs(y - exact), "%.6g") << ',' << num(energy, "%.6g") << '\n';
+    for (std::size_t k = 0; k < r.size(); ++k) {
+      out << r.scheme << ',' << k << ',' << num(r.t[k], "%.10g") << ',' << num(r.height(k), "%.9g")
+          << ',' << num(r.speed(k), "%.9g") << ',' << num(r.exactY[k], "%.10g") << ','
+          << num(r.heightError[k], "%.6g") << ',' << num(r.energy[k], "%.6g") << '\n';
     }
   }
 }
@@ -174,8 +172,8 @@ void writeSpringCsv(std::ostream& out, const SpringStudy& study) {
 void writeConvergenceCsv(std::ostream& out, const ConvergenceStudy& study) {
   out << "scheme,h,steps,evaluations,error,order\n";
   for (const ConvergenceRow& r : study.rows) {
-    out << r.scheme->name << (r.doublePrecision ? "-double" : "") << ',' << num(r.h, "%.9g") << ','
-        << r.steps << ',' << r.evaluations << ',' << num(r.error, "%.6g") << ','
-        << num(r.order, "%.4f") << '\n';
+    out << r.scheme << (r.precision == Precision::Double ? "-double" : "") << ','
+        << num(r.h, "%.9g") << ',' << r.steps << ',' << r.evaluations << ',' << num(r.error, "%.6g")
+        << ',' << num(r.order, "%.4f") << '\n';
   }
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ballisticssetup.h"
+#include "ballisticssim.h"
 #include "figures.h"
 #include "studies.h"
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "ballisticssetup.h"
+#include "ballisticssim.h"
 #include "schemes.h"
 #include "springmasssim.h"
 

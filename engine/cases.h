@@ -1,0 +1,91 @@
+#pragma once
+
+// What every front end hands the engine: one model's parameters with its
+// closed-form solution, built once, and how a run integrates (a scheme of
+// schemes.h, a user's Butcher tableau, or a user's own step in double
+// precision).
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "ballisticsexact.h"
+#include "ballisticsparams.h"
+#include "schemes.h"
+#include "springmassexact.h"
+#include "springmassparams.h"
+#include "tableau.h"
+
+struct FlightCase {
+  BallisticsParams params;
+  ExactFlight exact;
+  explicit FlightCase(const BallisticsParams& p) : params(p), exact(p) {}
+};
+
+struct SpringCase {
+  SpringMassParams params;
+  ExactSpring exact;
+  explicit SpringCase(const SpringMassParams& p) : params(p), exact(p) {}
+};
+
+// Why values cannot be run: the parameter at fault, as the Python module and
+// the page name it, and what is wrong with it. text() puts the parameter
+// first, with a front end's prefix ("--" on the command line).
+struct Problem {
+  std::string parameter;  // may be empty when no one parameter is at fault
+  std::string message;
+  std::string text(const std::string& prefix = "") const {
+    return parameter.empty() ? message : prefix + parameter + " " + message;
+  }
+};
+
+enum class Precision { Single, Double };
+inline const char* precisionName(Precision p) {
+  return p == Precision::Single ? "single" : "double";
+}
+
+// A step written by the user, in double precision: f(t, x, dxdt) is the
+// model's derivative; step(f, t, state, n, h) advances the n-entry state
+// from time t by h in place.
+struct CustomScheme {
+  using Derivative = std::function<void(double t, const double* x, double* dxdt)>;
+  std::string name;
+  std::function<void(const Derivative& f, double t, double* state, std::size_t n, double h)> step;
+};
+
+// How a run integrates: exactly one of the three is set.
+struct RunScheme {
+  const SchemeInfo* builtin = nullptr;
+  std::shared_ptr<const ButcherTableau> tableau;
+  std::shared_ptr<const CustomScheme> custom;
+
+  RunScheme() = default;
+  RunScheme(const SchemeInfo* s) : builtin(s) {}  // NOLINT: a scheme of schemes.h is a RunScheme
+
+  std::string name() const {
+    if (builtin) return std::string(builtin->name);
+    if (tableau) return tableau->name;
+    return custom ? custom->name : std::string();
+  }
+  // Derivative evaluations per step; 0 where only counting tells (a user's step).
+  int evaluationsPerStep() const {
+    if (builtin) return builtin->evaluations;
+    if (tableau) return static_cast<int>(tableau->stages());
+    return 0;
+  }
+};
+
+// Set by another thread (a signal handler, a notebook's interrupt, a page's
+// next keystroke) to stop a long computation. Runs look at it every few
+// thousand steps and then throw Cancelled.
+using CancelFlag = std::atomic<bool>;
+
+struct Cancelled : std::runtime_error {
+  Cancelled() : std::runtime_error("the computation was cancelled") {}
+};
+
+inline void checkCancel(const CancelFlag* cancel) {
+  if (cancel && cancel->load(std::memory_order_relaxed)) throw Cancelled();
+}

@@ -1,0 +1,262 @@
+#include "convergence.h"
+
+#include <boost/numeric/odeint.hpp>
+#include <cfloat>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <stdexcept>
+
+#include "ballisticssim.h"
+#include "springmasssim.h"
+#include "widesteps.h"
+
+namespace {
+
+namespace odeint = boost::numeric::odeint;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+std::string fmt(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", v);
+  return buf;
+}
+
+// Boost.Odeint's steppers for pbsim's three schemes, in double (or long double).
+template <class State, class T>
+using MidpointStepper = odeint::explicit_generic_rk<2, 2, State, T, State, T>;
+
+template <class State, class T>
+MidpointStepper<State, T> midpointStepper() {
+  // k2 = f(x + h/2·k1, t + h/2), x += h·k2
+  const boost::array<T, 1> a1 = {{0.5}};
+  const typename MidpointStepper<State, T>::coef_b_type b = {{0.0, 1.0}};
+  const typename MidpointStepper<State, T>::coef_c_type c = {{0.0, 0.5}};
+  return MidpointStepper<State, T>(boost::fusion::make_vector(a1), b, c);
+}
+
+template <class Stepper, class System, class State, class T>
+State stepMany(Stepper stepper, const System& system, State x, T h, long long n,
+               const CancelFlag* cancel) {
+  for (long long i = 0; i < n; ++i) {
+    if ((i & 0xffff) == 0) checkCancel(cancel);
+    stepper.do_step(system, x, static_cast<T>(i) * h, h);
+  }
+  return x;
+}
+
+// The scheme in a wide type: Odeint for pbsim's three, the wide steppers for
+// the others and for a tableau.
+template <class System, class State, class T = typename State::value_type>
+State stepWide(const RunScheme& scheme, const System& system, const State& x, T h, long long n,
+               const CancelFlag* cancel) {
+  const int s = scheme.builtin ? scheme.builtin->scheme : -1;
+  if (!scheme.tableau) {
+    switch (s) {
+      case Euler:
+        return stepMany(odeint::euler<State, T, State, T>(), system, x, h, n, cancel);
+      case Midpoint:
+        return stepMany(midpointStepper<State, T>(), system, x, h, n, cancel);
+      case RK4:
+        return stepMany(odeint::runge_kutta4<State, T, State, T>(), system, x, h, n, cancel);
+      default:
+        break;
+    }
+  }
+  State y = x;
+  for (long long i = 0; i < n; ++i) {
+    if ((i & 0xffff) == 0) checkCancel(cancel);
+    widesteps::step(s, scheme.tableau.get(), system, y, static_cast<T>(i) * h, h);
+  }
+  return y;
+}
+
+// The error at T of the model (single precision) and of the same scheme in
+// double, and how far each lies from the same scheme one precision wider:
+// that distance is rounding, not the scheme.
+struct LevelResult {
+  // doubleRounding needs a run in long double: only made for the double rows.
+  double singleError, doubleError, singleRounding, doubleRounding;
+  double size;  // of the exact value, whose own rounding is about DBL_EPSILON·size
+};
+
+// The model itself, n steps of h from its start.
+template <class Sim>
+void stepModel(Sim& sim, const RunScheme& scheme, long long n, const CancelFlag* cancel) {
+  sim.setScheme(scheme.builtin ? scheme.builtin->scheme : Euler);
+  for (long long i = 0; i < n; ++i) {
+    if ((i & 0xffff) == 0) checkCancel(cancel);
+    if (scheme.tableau)
+      sim.stepTableau(*scheme.tableau);
+    else
+      sim.stepAnyScheme();
+  }
+}
+
+LevelResult flightLevel(const FlightCase& c, const RunScheme& scheme, float h, long long n,
+                        bool withDouble, const CancelFlag* cancel) {
+  BallisticsSim sim;
+  sim.params = c.params;
+  sim.params.timeStep = h;
+  sim.state = StateList{launchPosition(), muzzleVelocity(c.params)};
+  stepModel(sim, scheme, n, cancel);
+  const Vector3f& p = sim.state[0];
+  const FlightEquations<double> system(c.params);
+  const auto d = stepWide(scheme, system, FlightEquations<double>::launchState(c.params),
+                          static_cast<double>(h), n, cancel);
+  const Vec3d e = c.exact.position(static_cast<double>(n) * h);
+  double doubleRounding = kNaN;
+  if (withDouble) {
+    const FlightEquations<long double> wide(c.params);
+    const auto w = stepWide(scheme, wide, FlightEquations<long double>::launchState(c.params),
+                            static_cast<long double>(h), n, cancel);
+    doubleRounding = static_cast<double>(std::hypot(w[0] - d[0], w[1] - d[1], w[2] - d[2]));
+  }
+  return {
+      std::hypot(p.x - e.x, p.y - e.y, p.z - e.z), std::hypot(d[0] - e.x, d[1] - e.y, d[2] - e.z),
+      std::hypot(p.x - d[0], p.y - d[1], p.z - d[2]), doubleRounding, std::hypot(e.x, e.y, e.z)};
+}
+
+LevelResult springLevel(const SpringCase& c, const RunScheme& scheme, float h, long long n,
+                        bool withDouble, const CancelFlag* cancel) {
+  SpringMassSim sim;
+  sim.params = c.params;
+  sim.params.timeStep = h;
+  sim.state = StateList{Vector3f(0.0f, startHeight(c.params), 0.0f), Vector3f()};
+  stepModel(sim, scheme, n, cancel);
+  const double y = sim.state[0].y;
+  const SpringEquations<double> system(c.params);
+  const double d = stepWide(scheme, system, SpringEquations<double>::startState(c.params),
+                            static_cast<double>(h), n, cancel)[0];
+  const double e = c.exact.height(static_cast<double>(n) * h);
+  double doubleRounding = kNaN;
+  if (withDouble) {
+    const SpringEquations<long double> wide(c.params);
+    doubleRounding = static_cast<double>(
+        std::fabs(stepWide(scheme, wide, SpringEquations<long double>::startState(c.params),
+                           static_cast<long double>(h), n, cancel)[0] -
+                  d));
+  }
+  return {std::fabs(y - e), std::fabs(d - e), std::fabs(y - d), doubleRounding, std::fabs(e)};
+}
+
+// T as a whole number of steps, and the levels that fit.
+std::optional<Problem> checkSteps(float dt, ConvergenceSettings& settings) {
+  const double h = dt;
+  const double n0 = std::round(settings.at / h);
+  if (n0 < 1.0 || std::fabs(n0 * h - settings.at) > 1e-6 * settings.at)
+    return Problem{"at", "must be a whole number of time steps of " + fmt(h) + " s, not " +
+                             fmt(settings.at) + " s"};
+  settings.at = n0 * h;
+  const int most = maxConvergenceLevels(dt, settings.at);
+  if (settings.levels < 1 || settings.levels > most)
+    return Problem{"levels", "must lie between 1 and " + std::to_string(most) +
+                                 " for this time step and time T"};
+  return std::nullopt;
+}
+
+template <class Case, class Level>
+ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
+                       const ConvergenceSettings& settings, const Progress& progress,
+                       const CancelFlag* cancel, Level level) {
+  for (const RunScheme& s : schemes) {
+    if (s.custom)
+      throw std::invalid_argument(
+          "a convergence study runs the built-in schemes and tableaus only");
+    if (s.tableau)
+      if (const std::string p = s.tableau->problem(); !p.empty()) throw std::invalid_argument(p);
+  }
+  ConvergenceStudy result;
+  result.at = settings.at;
+  const float dt = c.params.timeStep;
+  const long long n0 = std::llround(settings.at / dt);
+  for (const RunScheme& s : schemes) {
+    const std::string name = s.name();
+    std::vector<ConvergenceRow> single, dbl;
+    for (int lv = 0; lv < settings.levels; ++lv) {
+      if (progress)
+        progress(name + ", level " + std::to_string(lv + 1) + " of " +
+                 std::to_string(settings.levels));
+      const float h = std::ldexp(dt, -lv);
+      const long long n = n0 << lv;
+      const LevelResult r = level(c, s, h, n, settings.withDouble, cancel);
+      // Errors within a few dozen roundings of the exact value itself say
+      // nothing about the scheme either.
+      const double resolution = 64 * DBL_EPSILON * r.size;
+      // A level's row, its order against the level before, and whether
+      // rounding hides the scheme there.
+      auto add = [&](std::vector<ConvergenceRow>& rows, Precision precision, double error,
+                     double rounding) {
+        ConvergenceRow row{name,  s.builtin, precision,
+                           h,     n,         n * s.evaluationsPerStep(),
+                           error, kNaN,      rounding > 0.05 * r.doubleError || error < resolution};
+        if (!rows.empty()) row.order = observedOrder(rows.back().error, row.error);
+        rows.push_back(row);
+      };
+      add(single, Precision::Single, r.singleError, r.singleRounding);
+      if (settings.withDouble) add(dbl, Precision::Double, r.doubleError, r.doubleRounding);
+    }
+    result.rows.insert(result.rows.end(), single.begin(), single.end());
+    if (settings.withDouble) result.rows.insert(result.rows.end(), dbl.begin(), dbl.end());
+  }
+  return result;
+}
+
+}  // namespace
+
+int maxConvergenceLevels(float dt, double at) {
+  // The finest level must keep a normal single-precision step and count its
+  // steps in an int, as the models do.
+  const double n0 = std::round(at / dt);
+  int levels = 1;
+  while (levels < 64 && n0 * std::ldexp(1.0, levels) <= INT_MAX &&
+         std::ldexp(static_cast<double>(dt), -levels) >= FLT_MIN)
+    ++levels;
+  return levels;
+}
+
+std::optional<Problem> prepareConvergence(const FlightCase& c, ConvergenceSettings& settings) {
+  const double h = c.params.timeStep;
+  const std::optional<double> landing = c.exact.landingTime();
+  if (settings.at <= 0.0) {
+    // Three quarters of the way to the exact landing, on a whole step.
+    const double n0 = landing ? std::floor(0.75 * *landing / h) : 10.0;
+    if (n0 < 1.0)
+      return Problem{"dt", "must be shorter: the flight lands after " + fmt(*landing) +
+                               " s, within the first time step"};
+    settings.at = n0 * h;
+  }
+  if (auto p = checkSteps(c.params.timeStep, settings)) return p;
+  if (landing && settings.at >= *landing)
+    return Problem{"at", "must be before the exact landing at " + fmt(*landing) + " s, not " +
+                             fmt(settings.at) + " s"};
+  return std::nullopt;
+}
+
+std::optional<Problem> prepareConvergence(const SpringCase& c, ConvergenceSettings& settings) {
+  if (c.exact.regime() == ExactSpring::NoClosedForm)
+    return Problem{"",
+                   "the spring has no closed-form solution for these values (it needs mass > 0 "
+                   "and ks > 0), so there is nothing to measure the error against"};
+  if (settings.at <= 0.0) settings.at = 4.0;
+  if (auto p = checkSteps(c.params.timeStep, settings)) return p;
+  if (!c.exact.holdsAt(settings.at))
+    return Problem{"at", "must be before " + fmt(c.exact.validUntil()) +
+                             " s, where the body reaches the anchor and the closed form no "
+                             "longer holds, not " +
+                             fmt(settings.at) + " s"};
+  return std::nullopt;
+}
+
+ConvergenceStudy studyConvergence(const FlightCase& c, const std::vector<RunScheme>& schemes,
+                                  const ConvergenceSettings& settings, const Progress& progress,
+                                  const CancelFlag* cancel) {
+  return study(c, schemes, settings, progress, cancel, flightLevel);
+}
+
+ConvergenceStudy studyConvergence(const SpringCase& c, const std::vector<RunScheme>& schemes,
+                                  const ConvergenceSettings& settings, const Progress& progress,
+                                  const CancelFlag* cancel) {
+  return study(c, schemes, settings, progress, cancel, springLevel);
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+// Convergence studies: the error at a fixed time T as the time step halves,
+// and the order each scheme shows. The single-precision rows are the model
+// itself; the double rows are the same scheme in double precision
+// (Boost.Odeint's steppers for pbsim's three, the engine's wide steppers for
+// the others and for tableaus), the twin whose orders go on where single
+// precision reaches its floor.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cases.h"
+
+// Told now and then what a long computation is doing.
+using Progress = std::function<void(const std::string&)>;
+
+// One level of one scheme: the columns
+// scheme, precision, h, steps, evaluations, error, order, floor.
+struct ConvergenceRow {
+  std::string scheme;
+  const SchemeInfo* info = nullptr;  // the built-in scheme, if it is one
+  Precision precision = Precision::Single;
+  double h = 0.0;
+  long long steps = 0;
+  long long evaluations = 0;
+  double error = 0.0;  // at time T: distance to the exact position, or the height error
+  double order = 0.0;  // observed between this level and the one before; NaN on the first
+  // Rounding, not the scheme, dominates the error: the state lies farther
+  // from the same scheme run one precision wider (double for the model, long
+  // double for the double rows) than a twentieth of the scheme's own error.
+  bool atFloor = false;
+};
+
+struct ConvergenceStudy {
+  double at = 0.0;                   // T, the time the errors are taken at
+  std::vector<ConvergenceRow> rows;  // per scheme, its levels from the coarsest
+};
+
+struct ConvergenceSettings {
+  int levels = 8;           // dt, halved levels - 1 times
+  double at = 0.0;          // T; 0 or less: 3/4 of the exact flight, 4 s for the spring
+  bool withDouble = false;  // add the double rows
+};
+
+// What a study of this case needs before it runs: nothing, or the reason it
+// cannot run. The resolved T is stored back into settings.at.
+std::optional<Problem> prepareConvergence(const FlightCase& c, ConvergenceSettings& settings);
+std::optional<Problem> prepareConvergence(const SpringCase& c, ConvergenceSettings& settings);
+
+// The largest number of levels whose finest step count still fits a step counter.
+int maxConvergenceLevels(float dt, double at);
+
+// The study, for settings that prepareConvergence accepted. A scheme of the
+// user's own (RunScheme::custom) is refused with std::invalid_argument.
+ConvergenceStudy studyConvergence(const FlightCase& c, const std::vector<RunScheme>& schemes,
+                                  const ConvergenceSettings& settings,
+                                  const Progress& progress = {},
+                                  const CancelFlag* cancel = nullptr);
+ConvergenceStudy studyConvergence(const SpringCase& c, const std::vector<RunScheme>& schemes,
+                                  const ConvergenceSettings& settings,
+                                  const Progress& progress = {},
+                                  const CancelFlag* cancel = nullptr);

@@ -1,0 +1,115 @@
+#pragma once
+
+// Whole runs of the two models as every front end shows them: the points
+// of one run as columns, the closed form beside them, and the run's
+// summary. Names follow the columns users see:
+//   flight points  step, t, x, y, z, vx, vy, vz, exact_x, exact_y, exact_z, path_error
+//   flight summary scheme, steps, evaluations, stop, landing_x, landing_z, flight_time,
+//                  landing_miss, max_path_error, wall_ms
+//   spring points  step, t, y, v, exact_y, height_error, energy
+//   spring summary scheme, steps, evaluations, stop, final_height, resting_height,
+//                  max_height_error, energy_drift, wall_ms
+// In single precision the positions, velocities, steps, evaluations and stops
+// are pbsim's, bit for bit; in double precision they come from the models'
+// double-precision twins (same start, loop, stops and limits).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cases.h"
+
+// A run that ends by itself within this many steps says little about its
+// scheme (a time step as long as the motion): front ends warn about it.
+constexpr int kFewSteps = 4;
+
+template <class T>
+struct FlightPoints {
+  std::vector<T> x, y, z, vx, vy, vz;
+};
+
+struct FlightRun {
+  std::string scheme;                // the scheme's name
+  const SchemeInfo* info = nullptr;  // the built-in scheme, if it is one
+  Precision precision = Precision::Single;
+  BallisticsParams params;
+
+  // One entry per point: the launch point, one per step, and, for a landed
+  // flight, the ground point last (with the last step's velocity).
+  std::vector<double> t;       // k·h; the ground point's interpolated time
+  FlightPoints<float> single;  // filled in single precision
+  FlightPoints<double> wide;   // filled in double precision
+  std::vector<double> exactX, exactY, exactZ;
+  std::vector<double> pathError;  // distance to the exact position at t; NaN at the ground point
+
+  FlightEnd stop = FlightEnd::Landed;
+  long long steps = 0, evaluations = 0;
+  double landingX = NAN, landingZ = NAN;  // the ground point; NaN unless landed
+  double flightTime = NAN;                // the ground point's time; NaN unless landed
+  double landingMiss = NAN;   // ground point to the exact landing point; NaN if either is missing
+  double maxPathError = NAN;  // the largest pathError
+  double wallMs = 0.0;        // the model's whole run
+
+  std::size_t size() const { return t.size(); }
+  double x(std::size_t k) const { return precision == Precision::Single ? single.x[k] : wide.x[k]; }
+  double y(std::size_t k) const { return precision == Precision::Single ? single.y[k] : wide.y[k]; }
+  double z(std::size_t k) const { return precision == Precision::Single ? single.z[k] : wide.z[k]; }
+  double vx(std::size_t k) const {
+    return precision == Precision::Single ? single.vx[k] : wide.vx[k];
+  }
+  double vy(std::size_t k) const {
+    return precision == Precision::Single ? single.vy[k] : wide.vy[k];
+  }
+  double vz(std::size_t k) const {
+    return precision == Precision::Single ? single.vz[k] : wide.vz[k];
+  }
+  bool landed() const { return stop == FlightEnd::Landed; }
+  // Ended by itself within kFewSteps steps.
+  bool fewSteps() const { return stop != FlightEnd::StepLimit && steps < kFewSteps; }
+};
+
+enum class SpringStop { AtRest, SampleLimit, Until, NotRun };
+
+struct SpringRun {
+  std::string scheme;
+  const SchemeInfo* info = nullptr;
+  Precision precision = Precision::Single;
+  SpringMassParams params;
+
+  // One entry per sample: the start and one per step.
+  std::vector<double> t;             // k·h
+  std::vector<float> y, v;           // filled in single precision
+  std::vector<double> yWide, vWide;  // filled in double precision
+  std::vector<double> exactY;        // NaN where the closed form does not hold
+  std::vector<double> heightError;   // |y - exact_y|; NaN where the closed form does not hold
+  std::vector<double> energy;        // 1/2·m·v² + 1/2·ks·(y - y*)²; NaN without a closed form
+
+  SpringStop stop = SpringStop::AtRest;
+  long long steps = 0, evaluations = 0;
+  double finalHeight = NAN;
+  double restingHeight = NAN;   // y* = gravity/ks - rest length
+  double maxHeightError = NAN;  // over the samples where the closed form holds
+  double energyDrift = NAN;     // max |E - E0| / E0
+  double wallMs = 0.0;
+
+  std::size_t size() const { return t.size(); }
+  double height(std::size_t k) const { return precision == Precision::Single ? y[k] : yWide[k]; }
+  double speed(std::size_t k) const { return precision == Precision::Single ? v[k] : vWide[k]; }
+  bool fewSteps() const { return stop == SpringStop::AtRest && steps < kFewSteps; }
+};
+
+const char* stopName(FlightEnd stop);   // landed, step_limit, stuck
+const char* stopName(SpringStop stop);  // at_rest, sample_limit, until, not_run
+
+// One flight. A user's own step (scheme.custom) runs in double precision
+// only: asking for it in single precision throws std::invalid_argument, as
+// does a tableau with a problem(). cancel, when given, is looked at every
+// few thousand steps (Cancelled).
+FlightRun runFlight(const FlightCase& c, const RunScheme& scheme,
+                    Precision precision = Precision::Single, const CancelFlag* cancel = nullptr);
+
+// One spring run; with `until`, it also ends at the first step at or after
+// that time (stop Until).
+SpringRun runSpring(const SpringCase& c, const RunScheme& scheme,
+                    Precision precision = Precision::Single,
+                    std::optional<double> until = std::nullopt, const CancelFlag* cancel = nullptr);

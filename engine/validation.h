@@ -1,0 +1,25 @@
+#pragma once
+
+// Checks of the values users type, in the panels' units, before a model runs:
+// every front end refuses the same values with the same words. A problem
+// names the parameter as the Python module and the page name it (azimuth,
+// elevation, mass, powder, power, gravity, friction, ks, kd, rest, dt, until);
+// the command line puts its "--" in front.
+
+#include <optional>
+#include <string>
+
+#include "ballisticssetup.h"
+#include "cases.h"
+#include "springmasssetup.h"
+
+// The first problem with the flight's values, or nothing.
+std::optional<Problem> flightProblem(const BallisticsPanelValues& v);
+// The first problem with the spring's values, or nothing; `until`, when
+// given, must be a finite time above 0.
+std::optional<Problem> springProblem(const SpringPanelValues& v,
+                                     std::optional<double> until = std::nullopt);
+
+// One value: finite and within single precision; with `positive`, also
+// greater than 0 and not 0 once rounded to single precision.
+std::optional<Problem> valueProblem(const std::string& name, double value, bool positive = false);
