@@ -24,5 +24,23 @@ echo "pbsim: installing ${missing[*]}" >&2
 sudo=()
 [[ $(id -u) -eq 0 ]] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# Another apt or dpkg (unattended upgrades, a second installer) may hold its
+# locks for minutes on a fresh machine: wait up to ten minutes instead of
+# failing. apt-get waits for dpkg's lock when given DPkg::Lock::Timeout, but
+# (apt 2.6) not for the package lists' lock that `update` takes: retry that.
+apt=("${sudo[@]}" env LC_ALL=C DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600)
+waited=0
+until log=$("${apt[@]}" update -qq 2>&1); do
+  if [[ $log != *"Could not get lock"* || $waited -ge 600 ]]; then
+    echo "$log" >&2
+    exit 1
+  fi
+  [[ $waited -gt 0 ]] || echo "pbsim: waiting for another package manager to finish" >&2
+  sleep 5
+  waited=$((waited + 5))
+done
+[[ -z $log ]] || echo "$log" >&2
+if fuser /var/lib/dpkg/lock-frontend /var/lib/dpkg/lock >/dev/null 2>&1; then
+  echo "pbsim: waiting for another package manager to finish" >&2
+fi
+"${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

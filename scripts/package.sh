@@ -49,6 +49,11 @@ icons=("$work"/usr/share/icons/hicolor/scalable/apps/*.svg)
 [[ ${#desktops[@]} -eq 1 ]] || fail "the package holds ${#desktops[@]} desktop entries, not 1"
 [[ ${#metainfos[@]} -eq 1 ]] || fail "the package holds ${#metainfos[@]} AppStream files, not 1"
 [[ ${#icons[@]} -eq 1 ]] || fail "the package holds ${#icons[@]} scalable icons, not 1"
+for f in "${desktops[@]}"; do
+  icon=$(sed -n 's/^Icon=//p' "$f")
+  [[ -n $icon && -n $(find "$work/usr/share/icons/hicolor" -path "*/apps/$icon.svg" 2>/dev/null) ]] ||
+    fail "the desktop entry's icon '$icon' is not in the package as usr/share/icons/hicolor/*/apps/$icon.svg"
+done
 
 echo "== desktop-file-validate =="
 for f in "${desktops[@]}"; do

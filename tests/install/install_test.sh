@@ -66,6 +66,11 @@ if has pbsim; then
     [[ -x $prefix/bin/${exec_line%% *} ]] || fail "the desktop entry starts '$exec_line', not an installed program"
     grep -qx 'Terminal=true' "$desktop" || fail "the desktop entry does not start pbsim in a terminal"
     [[ -f $prefix/share/icons/hicolor/scalable/apps/$id.svg ]] || fail "no icon $id.svg"
+    # Desktops look the entry's Icon= name up in the icon theme: without an
+    # installed icon of that name the menu shows a blank.
+    icon=$(sed -n 's/^Icon=//p' "$desktop")
+    [[ -n $icon && -n $(find "$prefix/share/icons/hicolor" -path "*/apps/$icon.svg" 2>/dev/null) ]] ||
+      fail "the desktop entry's icon '$icon' is not installed as share/icons/hicolor/*/apps/$icon.svg"
     [[ -f $prefix/share/metainfo/$id.metainfo.xml ]] || fail "no AppStream metadata $id.metainfo.xml"
   fi
 

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Runs scripts/test.sh as a user runs it, from a copy of the script in a
+# scratch tree where cmake, ctest, xvfb-run and the dependency installer are
+# stand-ins: each ctest run plays the next outcome of a list. CI and users
+# trust the script's exit status, so every way the tests can fail must make
+# it exit non-zero, and a LeakSanitizer crash at exit (and only that) earns
+# the failed tests a second run.
+#   test_sh_test.sh SOURCE_DIR
+set -uo pipefail
+source_dir=$1
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/bin"
+
+# ctest: takes the first line of $STANDIN/outcomes (none left: a failure),
+# records its arguments in $STANDIN/calls and writes the log that ctest
+# writes, build/PRESET/Testing/Temporary/LastTest.log. Exit status 8 is
+# ctest's for failed tests.
+cat >"$work/bin/ctest" <<'EOF'
+#!/usr/bin/env bash
+outcome=$(head -n 1 "$STANDIN/outcomes")
+sed -i 1d "$STANDIN/outcomes"
+echo "$*" >>"$STANDIN/calls"
+preset=dev
+while [[ $# -gt 0 ]]; do
+  [[ $1 == --preset ]] && preset=$2
+  shift
+done
+log=build/$preset/Testing/Temporary/LastTest.log
+mkdir -p "$(dirname "$log")"
+case $outcome in
+  pass) echo "1/1 Test: a_test ... Passed" >"$log" && exit 0 ;;
+  lsan)
+    printf '%s\n' "==123==LeakSanitizer has encountered a fatal error." \
+      "1/1 Test: a_test ... Failed" >"$log"
+    exit 8
+    ;;
+  *) echo "1/1 Test: a_test ... Failed: expected 1, got 2" >"$log" && exit 8 ;;
+esac
+EOF
+printf '#!/bin/sh\nexit 0\n' >"$work/bin/cmake"
+# xvfb-run: drops its own options and runs the command.
+cat >"$work/bin/xvfb-run" <<'EOF'
+#!/usr/bin/env bash
+while [[ $1 == -* ]]; do [[ $1 == -s ]] && shift; shift; done
+exec "$@"
+EOF
+chmod +x "$work/bin/"*
+
+failures=0
+# check PRESET "OUTCOME..." EXPECTED_STATUS(0 or nonzero) EXPECTED_RERUNS WHAT
+check() {
+  local preset=$1 outcomes=$2 expected=$3 reruns=$4 what=$5
+  local tree=$work/tree
+  rm -rf "$tree" && mkdir -p "$tree/scripts"
+  cp "$source_dir/scripts/test.sh" "$tree/scripts/"
+  printf '#!/bin/sh\nexit 0\n' >"$tree/scripts/install-deps.sh"
+  chmod +x "$tree/scripts/install-deps.sh"
+  tr ' ' '\n' <<<"$outcomes" >"$tree/outcomes"
+  : >"$tree/calls"
+  local args=()
+  [[ $preset == dev ]] || args=("$preset")
+  env -u DISPLAY STANDIN="$tree" PATH="$work/bin:$PATH" \
+    "$tree/scripts/test.sh" "${args[@]}" >"$tree/out" 2>&1
+  local status=$?
+  local got
+  got=$(grep -c -- '--rerun-failed' "$tree/calls")
+  if [[ $expected == 0 && $status -ne 0 || $expected != 0 && $status -eq 0 || $got -ne $reruns ]]; then
+    echo "FAIL: $what (ctest outcomes: $outcomes): test.sh $preset exits $status" \
+      "(expected $expected) after $got rerun(s) (expected $reruns); ctest calls:" >&2
+    sed 's/^/  /' "$tree/calls" "$tree/out" >&2
+    failures=$((failures + 1))
+  fi
+}
+
+check dev "pass pass" 0 0 "every test passes"
+check dev "fail pass" nonzero 0 "a headless test fails"
+check dev "pass fail" nonzero 0 "a GUI test fails"
+check sanitize "fail pass pass" nonzero 0 "a real failure is not run again"
+check sanitize "lsan pass pass" 0 1 "LeakSanitizer crashes in a headless test, which then passes"
+check sanitize "pass lsan pass" 0 1 "LeakSanitizer crashes in a GUI test, which then passes"
+check sanitize "lsan fail pass" nonzero 1 "a test that LeakSanitizer crashed fails again"
+
+if [[ $failures -ne 0 ]]; then
+  echo "$failures case(s) failed" >&2
+  exit 1
+fi
+echo "scripts/test.sh: exit status right for every outcome of the tests"
