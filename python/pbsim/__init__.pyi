@@ -1,0 +1,166 @@
+# Type stubs of the package pbsim (python/pbsim/__init__.py).
+from typing import Any, Callable, NamedTuple, Optional, Sequence, Union
+
+import numpy as np
+import pandas as pd  # type: ignore[import]  # pandas ships no stubs
+
+from ._pbsim import ButcherTableau as ButcherTableau
+
+__version__: str
+__all__ = [
+    "ButcherTableau",
+    "ExactFlight",
+    "ExactSpring",
+    "FEW_STEPS",
+    "FewStepsWarning",
+    "FlightResult",
+    "MAX_FLIGHT_STEPS",
+    "MAX_SPRING_SAMPLES",
+    "REST_SPEED",
+    "SCHEMES",
+    "SETTLE_THRESHOLD",
+    "Scheme",
+    "SpringResult",
+    "compare",
+    "convergence",
+    "exact_flight",
+    "exact_landing_time",
+    "exact_spring",
+    "flight",
+    "spring",
+    "spring_closed_form",
+]
+
+MAX_FLIGHT_STEPS: int
+MAX_SPRING_SAMPLES: int
+SETTLE_THRESHOLD: float
+REST_SPEED: float
+FEW_STEPS: int
+
+class Scheme(NamedTuple):
+    name: str
+    title: str
+    order: int
+    evaluations: int
+    colour: tuple[float, float, float]
+    marker: str
+
+SCHEMES: tuple[Scheme, ...]
+
+class FewStepsWarning(UserWarning): ...
+
+# f(t, state) -> d(state)/dt; a user's step(f, t, state, h) -> new state.
+Derivative = Callable[[float, np.ndarray], np.ndarray]
+SchemeLike = Union[str, ButcherTableau, Callable[[Derivative, float, np.ndarray, float], Any]]
+
+class _Result:
+    precision: str
+    params: dict[str, Any]
+    def __init__(self, data: dict[str, Any], params: dict[str, Any]) -> None: ...
+    def __len__(self) -> int: ...
+    def summary(self) -> dict[str, Any]: ...
+    def to_frame(self) -> pd.DataFrame: ...
+
+class FlightResult(_Result):
+    step: np.ndarray
+    t: np.ndarray
+    x: np.ndarray
+    y: np.ndarray
+    z: np.ndarray
+    vx: np.ndarray
+    vy: np.ndarray
+    vz: np.ndarray
+    exact_x: np.ndarray
+    exact_y: np.ndarray
+    exact_z: np.ndarray
+    path_error: np.ndarray
+    scheme: str
+    steps: int
+    evaluations: int
+    stop: str
+    landing_x: float
+    landing_z: float
+    flight_time: float
+    landing_miss: float
+    max_path_error: float
+    wall_ms: float
+    target: tuple[float, float]
+    @property
+    def target_miss(self) -> float: ...
+
+class SpringResult(_Result):
+    step: np.ndarray
+    t: np.ndarray
+    y: np.ndarray
+    v: np.ndarray
+    exact_y: np.ndarray
+    height_error: np.ndarray
+    energy: np.ndarray
+    scheme: str
+    steps: int
+    evaluations: int
+    stop: str
+    final_height: float
+    resting_height: float
+    max_height_error: float
+    energy_drift: float
+    wall_ms: float
+
+def flight(
+    azimuth: float = ...,
+    elevation: float = ...,
+    mass: float = ...,
+    powder: float = ...,
+    power: float = ...,
+    gravity: float = ...,
+    friction: float = ...,
+    dt: float = ...,
+    scheme: SchemeLike = ...,
+    precision: str = ...,
+    target_x: float = ...,
+    target_z: float = ...,
+) -> FlightResult: ...
+def spring(
+    mass: float = ...,
+    ks: float = ...,
+    kd: float = ...,
+    rest: float = ...,
+    gravity: float = ...,
+    dt: float = ...,
+    scheme: SchemeLike = ...,
+    precision: str = ...,
+    until: Optional[float] = ...,
+) -> SpringResult: ...
+def compare(
+    model: str,
+    schemes: Sequence[SchemeLike] = ...,
+    precision: str = ...,
+    until: Optional[float] = ...,
+    **physics: float,
+) -> pd.DataFrame: ...
+def convergence(
+    model: str,
+    schemes: Sequence[SchemeLike] = ...,
+    precision: str = ...,
+    dt: Optional[float] = ...,
+    levels: int = ...,
+    at: Optional[float] = ...,
+    **physics: float,
+) -> pd.DataFrame: ...
+
+class ExactFlight(NamedTuple):
+    x: np.ndarray
+    y: np.ndarray
+    z: np.ndarray
+    vx: np.ndarray
+    vy: np.ndarray
+    vz: np.ndarray
+
+class ExactSpring(NamedTuple):
+    y: np.ndarray
+    v: np.ndarray
+
+def exact_flight(t: Any, **physics: float) -> ExactFlight: ...
+def exact_landing_time(**physics: float) -> Optional[float]: ...
+def exact_spring(t: Any, **physics: float) -> ExactSpring: ...
+def spring_closed_form(**physics: float) -> dict[str, Any]: ...
