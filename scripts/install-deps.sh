@@ -11,6 +11,9 @@ packages=(
   xvfb xauth xdotool imagemagick x11-utils time
   dpkg-dev file man-db lintian desktop-file-utils appstream
   clang-14 libclang-rt-14-dev  # the fuzz build: clang and its libFuzzer and sanitizer runtimes
+  # the Python module, its tests and the lab notebook
+  pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-mypy
+  python3-matplotlib python3-nbformat python3-nbclient python3-ipykernel
 )
 
 missing=()

@@ -43,6 +43,15 @@ for doc in copyright changelog.gz README.md; do
   [[ -f $work/usr/share/doc/pbsim/$doc ]] || fail "the package has no usr/share/doc/pbsim/$doc"
 done
 shopt -s nullglob
+# The Python module, imported from the package's own files.
+if [[ -d python ]]; then
+  site=$work/usr/lib/python3/dist-packages
+  modules=("$site"/pbsim/_pbsim.*.so)
+  [[ ${#modules[@]} -eq 1 && -f $site/pbsim/__init__.py ]] ||
+    fail "the package has no Python module in usr/lib/python3/dist-packages/pbsim"
+  out=$(cd / && PYTHONPATH=$site /usr/bin/python3 -c 'import pbsim; print(pbsim.flight().steps)' 2>&1)
+  [[ $out == 15 ]] || fail "the packaged Python module, imported, says: $out"
+fi
 desktops=("$work"/usr/share/applications/*.desktop)
 metainfos=("$work"/usr/share/metainfo/*.metainfo.xml)
 icons=("$work"/usr/share/icons/hicolor/scalable/apps/*.svg)

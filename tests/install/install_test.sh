@@ -3,6 +3,7 @@
 # from there, as a user of the package would.
 #   install_test.sh BUILD_DIR VERSION PROGRAM...
 # PROGRAM: the programs the build installs (pbsim, pbsim-study).
+# PBSIM_PYTHON, when set, is the interpreter the Python module is built for.
 # pbsim's answer test needs an X display (run under xvfb-run).
 set -uo pipefail
 
@@ -110,6 +111,29 @@ if has pbsim-study; then
     fail "pbsim-study flight --plot flight.png fails: $(cat "$work/err")"
   file -b "$work/flight.png" 2>/dev/null | grep -q '^PNG image data' ||
     fail "pbsim-study flight --plot flight.png wrote no PNG image"
+fi
+
+# Nothing goes outside the prefix (cmake --install lists what it wrote).
+outside=$(grep -v "^$prefix/" "$build_dir/install_manifest.txt")
+[[ -z $outside ]] || fail "cmake --install wrote outside the prefix:"$'\n'"$outside"
+
+# The Python module, when built (PBSIM_PYTHON names its interpreter): under the
+# prefix's own site directory in Debian's layout, importable from there alone.
+if [[ -n ${PBSIM_PYTHON:-} ]]; then
+  site=$prefix/lib/python3/dist-packages
+  modules=("$site"/pbsim/_pbsim.*.so)
+  for f in __init__.py __init__.pyi _pbsim.pyi py.typed; do
+    [[ -f $site/pbsim/$f ]] || fail "lib/python3/dist-packages/pbsim/$f is not installed"
+  done
+  if [[ ! -f ${modules[0]} ]]; then
+    fail "no extension lib/python3/dist-packages/pbsim/_pbsim.*.so"
+  elif readelf -d "${modules[0]}" | grep -q "$build_dir"; then
+    fail "the extension keeps a run path into the build tree"
+  fi
+  out=$(cd / && PYTHONPATH=$site "$PBSIM_PYTHON" -c \
+    'import pbsim; print(pbsim.__file__, pbsim.__version__, pbsim.flight().steps)' 2>&1)
+  [[ $out == "$site/pbsim/__init__.py $version 15" ]] ||
+    fail "the installed module, imported from the prefix, says: $out"
 fi
 
 if [[ $failures -ne 0 ]]; then
