@@ -1,0 +1,94 @@
+#!/usr/bin/env python3
+"""Speed of the Python module beside the engine called from C++ (run by hand, not a test).
+
+    PYTHONPATH=build/dev/python /usr/bin/python3 bench/python/bench.py [build/dev/bench/engine/engine_bench]
+
+1. A fine flight (the start-up shot at dt = 1e-5 s, 142 thousand steps) from Python against
+   the same engine call from C++ (engine_bench's BM_FineFlight: the case, the run, its
+   columns, exact positions and errors), per scheme and precision.
+2. RK4 as a Butcher tableau against the built-in RK4, and Heun's tableau against midpoint.
+3. A Python callable scheme: its cost per step.
+Times are the median of repeated runs; the machine should be otherwise quiet.
+"""
+
+import json
+import statistics
+import subprocess
+import sys
+import timeit
+
+import pbsim
+
+FINE = 1e-5
+RK4 = pbsim.ButcherTableau(a=[[], [0.5], [0, 0.5], [0, 0, 1]], b=[1 / 6, 1 / 3, 1 / 3, 1 / 6],
+                           c=[0, 0.5, 0.5, 1], name="rk4-tableau")
+HEUN = pbsim.ButcherTableau(a=[[0, 0], [1, 0]], b=[0.5, 0.5], c=[0, 1], name="heun")
+
+
+def median_ms(call, number=1, repeat=9):
+    call()  # warm up
+    return statistics.median(timeit.repeat(call, number=number, repeat=repeat)) / number * 1e3
+
+
+def fine_flight(scheme, precision):
+    return median_ms(lambda: pbsim.flight(dt=FINE, scheme=scheme, precision=precision))
+
+
+def cpp_times(binary):
+    out = subprocess.run([binary, "--benchmark_filter=BM_FineFlight",
+                          "--benchmark_repetitions=9", "--benchmark_format=json"],
+                         capture_output=True, text=True, check=True).stdout
+    times = {}
+    for b in json.loads(out)["benchmarks"]:
+        if b.get("aggregate_name") == "median":
+            times[b["label"]] = b["real_time"]
+    return times
+
+
+def main():
+    binary = sys.argv[1] if len(sys.argv) > 1 else "build/dev/bench/engine/engine_bench"
+    cpp = cpp_times(binary)
+    print(f"1. Fine flight (dt {FINE:g} s, {pbsim.flight(dt=FINE).steps} steps): "
+          "Python against C++, median ms")
+    print(f"   {'scheme':12s} {'precision':9s} {'C++':>8s} {'Python':>8s} {'ratio':>6s}")
+    python = {}
+    for scheme in ("euler", "midpoint", "rk4", "verlet", RK4):
+        name = scheme if isinstance(scheme, str) else scheme.name
+        for precision in ("single", "double"):
+            python[name, precision] = fine_flight(scheme, precision)
+            c = cpp[f"{name} {precision}"]
+            print(f"   {name:12s} {precision:9s} {c:8.2f} {python[name, precision]:8.2f} "
+                  f"{python[name, precision] / c:6.3f}")
+
+    print("\n2. Tableaus against the built-in scheme of the same order (from Python)")
+    for precision in ("single", "double"):
+        tableau, builtin = python["rk4-tableau", precision], python["rk4", precision]
+        print(f"   RK4 tableau / rk4, {precision}: {tableau:.2f} / {builtin:.2f} ms = "
+              f"{tableau / builtin:.3f}")
+        heun = fine_flight(HEUN, precision)
+        mid = python["midpoint", precision]
+        print(f"   Heun tableau / midpoint, {precision}: {heun:.2f} / {mid:.2f} ms = "
+              f"{heun / mid:.3f}")
+
+    print("\n3. A Python callable scheme (double precision, dt 1e-3 s)")
+
+    def euler_step(f, t, x, h):
+        return x + h * f(t, x)
+
+    def rk4_step(f, t, x, h):
+        k1 = f(t, x)
+        k2 = f(t + h / 2, x + h / 2 * k1)
+        k3 = f(t + h / 2, x + h / 2 * k2)
+        k4 = f(t + h, x + h * k3)
+        return x + h / 6 * (k1 + 2 * k2 + 2 * k3 + k4)
+
+    for step, builtin in ((euler_step, "euler"), (rk4_step, "rk4")):
+        steps = pbsim.flight(dt=1e-3, scheme=step, precision="double").steps
+        ms = median_ms(lambda: pbsim.flight(dt=1e-3, scheme=step, precision="double"), repeat=5)
+        ref = median_ms(lambda: pbsim.flight(dt=1e-3, scheme=builtin, precision="double"))
+        print(f"   {step.__name__}: {ms * 1e3 / steps:.2f} us per step ({steps} steps), "
+              f"built-in {builtin}: {ref * 1e3 / steps:.3f} us per step")
+
+
+if __name__ == "__main__":
+    main()
