@@ -15,6 +15,7 @@
 #include <pybind11/stl.h>
 
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
@@ -78,6 +79,15 @@ double number(const std::string& name, py::handle value) {
   if (py::isinstance<py::str>(value) || py::isinstance<py::bytes>(value) || value.is_none())
     throw py::type_error(name + " must be a number, not " +
                          std::string(py::str(value.get_type().attr("__name__"))));
+  if (py::isinstance<py::int_>(value)) {
+    // An integer beyond double's range is an infinity, which validation refuses.
+    const double d = PyLong_AsDouble(value.ptr());
+    if (d == -1.0 && PyErr_Occurred()) {
+      PyErr_Clear();
+      return value > py::int_(0) ? HUGE_VAL : -HUGE_VAL;
+    }
+    return d;
+  }
   try {
     return py::cast<double>(value);
   } catch (const py::cast_error&) {

@@ -31,8 +31,7 @@ std::shared_ptr<const ButcherTableau> rk4Tableau() {
 
 // range(0): a scheme of kSchemes, or -1 for RK4 as a tableau; range(1): precision.
 void BM_FineFlight(benchmark::State& st) {
-  const RunScheme scheme =
-      st.range(0) < 0 ? RunScheme() : RunScheme(&kSchemes[st.range(0)]);
+  const RunScheme scheme = st.range(0) < 0 ? RunScheme() : RunScheme(&kSchemes[st.range(0)]);
   RunScheme run = scheme;
   if (st.range(0) < 0) run.tableau = rk4Tableau();
   const Precision precision = st.range(1) == 0 ? Precision::Single : Precision::Double;

@@ -16,6 +16,7 @@ BAD = [
     (lambda: pbsim.flight(mass=math.nan), ValueError, "mass must be a finite number, not nan"),
     (lambda: pbsim.flight(power=math.inf), ValueError, "power must be a finite number, not inf"),
     (lambda: pbsim.flight(azimuth=1e39), ValueError, "azimuth must lie within single precision"),
+    (lambda: pbsim.flight(friction=-10**400), ValueError, "friction must be a finite number, not -inf"),
     (lambda: pbsim.flight(target_x=-math.inf), ValueError, "target_x must be a finite number"),
     (lambda: pbsim.flight(mass=-1), ValueError, "mass must be greater than 0"),
     (lambda: pbsim.flight(mass="5"), TypeError, "mass must be a number, not str"),
