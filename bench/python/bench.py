@@ -34,31 +34,42 @@ def fine_flight(scheme, precision):
     return median_ms(lambda: pbsim.flight(dt=FINE, scheme=scheme, precision=precision))
 
 
-def cpp_times(binary):
-    out = subprocess.run([binary, "--benchmark_filter=BM_FineFlight",
-                          "--benchmark_repetitions=9", "--benchmark_format=json"],
+def cpp_ms(binary, scheme_arg, precision):
+    """engine_bench's median for one case (real time, ms)."""
+    name = f"BM_FineFlight/{scheme_arg}/{0 if precision == 'single' else 1}/real_time"
+    out = subprocess.run([binary, f"--benchmark_filter=^{name}$", "--benchmark_repetitions=3",
+                          "--benchmark_format=json"],
                          capture_output=True, text=True, check=True).stdout
-    times = {}
-    for b in json.loads(out)["benchmarks"]:
-        if b.get("aggregate_name") == "median":
-            times[b["label"]] = b["real_time"]
+    times = [b["real_time"] for b in json.loads(out)["benchmarks"]
+             if b.get("run_type") == "iteration"]
     return times
+
+
+def paired(binary, scheme, scheme_arg, precision, rounds=3):
+    """C++ and Python medians, measured in alternation so that the machine's load falls on
+    both alike."""
+    cpp, py = [], []
+    for _ in range(rounds):
+        cpp += cpp_ms(binary, scheme_arg, precision)
+        pbsim.flight(dt=FINE, scheme=scheme, precision=precision)
+        py += timeit.repeat(lambda: pbsim.flight(dt=FINE, scheme=scheme, precision=precision),
+                            number=1, repeat=3)
+    return statistics.median(cpp), statistics.median(py) * 1e3
 
 
 def main():
     binary = sys.argv[1] if len(sys.argv) > 1 else "build/dev/bench/engine/engine_bench"
-    cpp = cpp_times(binary)
     print(f"1. Fine flight (dt {FINE:g} s, {pbsim.flight(dt=FINE).steps} steps): "
           "Python against C++, median ms")
     print(f"   {'scheme':12s} {'precision':9s} {'C++':>8s} {'Python':>8s} {'ratio':>6s}")
     python = {}
-    for scheme in ("euler", "midpoint", "rk4", "verlet", RK4):
+    # engine_bench's first argument: the scheme's place in pbsim.SCHEMES, -1 for the tableau
+    for scheme, arg in (("euler", 0), ("midpoint", 1), ("rk4", 2), ("verlet", 4), (RK4, -1)):
         name = scheme if isinstance(scheme, str) else scheme.name
         for precision in ("single", "double"):
-            python[name, precision] = fine_flight(scheme, precision)
-            c = cpp[f"{name} {precision}"]
-            print(f"   {name:12s} {precision:9s} {c:8.2f} {python[name, precision]:8.2f} "
-                  f"{python[name, precision] / c:6.3f}")
+            c, p = paired(binary, scheme, arg, precision)
+            python[name, precision] = p
+            print(f"   {name:12s} {precision:9s} {c:8.2f} {p:8.2f} {p / c:6.3f}")
 
     print("\n2. Tableaus against the built-in scheme of the same order (from Python)")
     for precision in ("single", "double"):
