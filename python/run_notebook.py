@@ -24,6 +24,8 @@ def execute(path, timeout=600):
     os.environ["PYTHONPATH"] = os.pathsep.join(os.path.abspath(p) for p in paths if p)
     # Figures go into the cells' outputs, whatever backend the caller uses.
     os.environ["MPLBACKEND"] = "module://matplotlib_inline.backend_inline"
+    # ipykernel's debugger otherwise warns on every start that Debian's Python freezes modules.
+    os.environ["PYDEVD_DISABLE_FILE_VALIDATION"] = "1"
     NotebookClient(notebook, timeout=timeout, kernel_name="python3",
                    resources={"metadata": {"path": os.path.dirname(os.path.abspath(path))}}
                    ).execute()
