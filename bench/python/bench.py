@@ -8,14 +8,15 @@
    columns, exact positions and errors), per scheme and precision.
 2. RK4 as a Butcher tableau against the built-in RK4, and Heun's tableau against midpoint.
 3. A Python callable scheme: its cost per step.
-Times are the median of repeated runs; the machine should be otherwise quiet.
+Times are medians of repeated runs, real (wall) time and CPU time (on a shared machine the
+CPU time is the steadier measure; for Python it counts the engine's worker thread too).
 """
 
 import json
 import statistics
 import subprocess
 import sys
-import timeit
+import time
 
 import pbsim
 
@@ -25,63 +26,73 @@ RK4 = pbsim.ButcherTableau(a=[[], [0.5], [0, 0.5], [0, 0, 1]], b=[1 / 6, 1 / 3, 
 HEUN = pbsim.ButcherTableau(a=[[0, 0], [1, 0]], b=[0.5, 0.5], c=[0, 1], name="heun")
 
 
-def median_ms(call, number=1, repeat=9):
+def cpu_median(call, repeat=9):
+    """Median CPU ms of a call (every thread of the process)."""
     call()  # warm up
-    return statistics.median(timeit.repeat(call, number=number, repeat=repeat)) / number * 1e3
-
-
-def fine_flight(scheme, precision):
-    return median_ms(lambda: pbsim.flight(dt=FINE, scheme=scheme, precision=precision))
+    return statistics.median(python_ms(call)[1] for _ in range(repeat))
 
 
 def cpp_ms(binary, scheme_arg, precision):
-    """engine_bench's median for one case (real time, ms)."""
+    """engine_bench's runs of one case: (real, CPU) ms per run."""
     name = f"BM_FineFlight/{scheme_arg}/{0 if precision == 'single' else 1}/real_time"
     out = subprocess.run([binary, f"--benchmark_filter=^{name}$", "--benchmark_repetitions=3",
                           "--benchmark_format=json"],
                          capture_output=True, text=True, check=True).stdout
-    times = [b["real_time"] for b in json.loads(out)["benchmarks"]
-             if b.get("run_type") == "iteration"]
-    return times
+    return [(b["real_time"], b["cpu_time"]) for b in json.loads(out)["benchmarks"]
+            if b.get("run_type") == "iteration"]
+
+
+def python_ms(call):
+    """(real, CPU) ms of one call; CPU time counts every thread of the process, the engine's
+    worker included."""
+    wall, cpu = time.perf_counter(), time.process_time()
+    call()
+    return (time.perf_counter() - wall) * 1e3, (time.process_time() - cpu) * 1e3
 
 
 def paired(binary, scheme, scheme_arg, precision, rounds=3):
-    """C++ and Python medians, measured in alternation so that the machine's load falls on
-    both alike."""
+    """Medians of (real, CPU) ms in C++ and in Python, measured in alternation so that the
+    machine's load falls on both alike."""
+    def call():
+        pbsim.flight(dt=FINE, scheme=scheme, precision=precision)
+
     cpp, py = [], []
+    call()
     for _ in range(rounds):
         cpp += cpp_ms(binary, scheme_arg, precision)
-        pbsim.flight(dt=FINE, scheme=scheme, precision=precision)
-        py += timeit.repeat(lambda: pbsim.flight(dt=FINE, scheme=scheme, precision=precision),
-                            number=1, repeat=3)
-    return statistics.median(cpp), statistics.median(py) * 1e3
+        py += [python_ms(call) for _ in range(3)]
+    median = statistics.median
+    return (median(r for r, _ in cpp), median(c for _, c in cpp),
+            median(r for r, _ in py), median(c for _, c in py))
 
 
 def main():
     binary = sys.argv[1] if len(sys.argv) > 1 else "build/dev/bench/engine/engine_bench"
     print(f"1. Fine flight (dt {FINE:g} s, {pbsim.flight(dt=FINE).steps} steps): "
           "Python against C++, median ms")
-    print(f"   {'scheme':12s} {'precision':9s} {'C++':>8s} {'Python':>8s} {'ratio':>6s}")
+    print(f"   {'scheme':12s} {'precision':9s} {'C++':>8s} {'Python':>8s} {'ratio':>6s}"
+          f"   CPU: {'C++':>8s} {'Python':>8s} {'ratio':>6s}")
     python = {}
     # engine_bench's first argument: the scheme's place in pbsim.SCHEMES, -1 for the tableau
     for scheme, arg in (("euler", 0), ("midpoint", 1), ("rk4", 2), ("verlet", 4), (RK4, -1)):
         name = scheme if isinstance(scheme, str) else scheme.name
         for precision in ("single", "double"):
-            c, p = paired(binary, scheme, arg, precision)
-            python[name, precision] = p
-            print(f"   {name:12s} {precision:9s} {c:8.2f} {p:8.2f} {p / c:6.3f}")
+            c, c_cpu, p, p_cpu = paired(binary, scheme, arg, precision)
+            python[name, precision] = p_cpu
+            print(f"   {name:12s} {precision:9s} {c:8.2f} {p:8.2f} {p / c:6.3f}"
+                  f"        {c_cpu:8.2f} {p_cpu:8.2f} {p_cpu / c_cpu:6.3f}")
 
-    print("\n2. Tableaus against the built-in scheme of the same order (from Python)")
+    print("\n2. Tableaus against the built-in scheme of the same order (from Python, CPU ms)")
     for precision in ("single", "double"):
         tableau, builtin = python["rk4-tableau", precision], python["rk4", precision]
         print(f"   RK4 tableau / rk4, {precision}: {tableau:.2f} / {builtin:.2f} ms = "
               f"{tableau / builtin:.3f}")
-        heun = fine_flight(HEUN, precision)
+        heun = cpu_median(lambda: pbsim.flight(dt=FINE, scheme=HEUN, precision=precision))
         mid = python["midpoint", precision]
         print(f"   Heun tableau / midpoint, {precision}: {heun:.2f} / {mid:.2f} ms = "
               f"{heun / mid:.3f}")
 
-    print("\n3. A Python callable scheme (double precision, dt 1e-3 s)")
+    print("\n3. A Python callable scheme (double precision, dt 1e-3 s, CPU time)")
 
     def euler_step(f, t, x, h):
         return x + h * f(t, x)
@@ -95,8 +106,8 @@ def main():
 
     for step, builtin in ((euler_step, "euler"), (rk4_step, "rk4")):
         steps = pbsim.flight(dt=1e-3, scheme=step, precision="double").steps
-        ms = median_ms(lambda: pbsim.flight(dt=1e-3, scheme=step, precision="double"), repeat=5)
-        ref = median_ms(lambda: pbsim.flight(dt=1e-3, scheme=builtin, precision="double"))
+        ms = cpu_median(lambda: pbsim.flight(dt=1e-3, scheme=step, precision="double"))
+        ref = cpu_median(lambda: pbsim.flight(dt=1e-3, scheme=builtin, precision="double"))
         print(f"   {step.__name__}: {ms * 1e3 / steps:.2f} us per step ({steps} steps), "
               f"built-in {builtin}: {ref * 1e3 / steps:.3f} us per step")
 
