@@ -196,18 +196,19 @@ export class BallisticsView extends View {
     for (const line of this.lines) this.remove(line);
     this.lines = [];
     this.target.position.set(target[0], target[1], target[2]);
+    // The exact flight first, dashed, so that the schemes' colours stay on top.
     let order = 10;
-    for (const run of runs) {
-      const material = new THREE.LineBasicMaterial({ color: colourOf(run.colour) });
-      material.depthTest = false;
-      this.lines.push(this.add(lineObject(linePositions(run.x, run.y, run.z), material), order++));
-    }
     if (exact && exact.x.length > 1) {
       const material = new THREE.LineDashedMaterial({ color: 0xffffff, dashSize: 0.08, gapSize: 0.06 });
       material.depthTest = false;
       const line = lineObject(linePositions(exact.x, exact.y, exact.z), material);
       line.computeLineDistances();
       this.lines.push(this.add(line, order++));
+    }
+    for (const run of runs) {
+      const material = new THREE.LineBasicMaterial({ color: colourOf(run.colour) });
+      material.depthTest = false;
+      this.lines.push(this.add(lineObject(linePositions(run.x, run.y, run.z), material), order++));
     }
     this.render();
   }
