@@ -164,11 +164,11 @@ std::vector<const SchemeInfo*> schemeList(const val& list, Arguments& a) {
   return chosen;
 }
 
-const std::vector<std::string> kFlightNames = {"azimuth", "elevation", "mass",     "powder",
-                                               "power",   "gravity",   "friction", "target_x",
-                                               "target_z", "dt",       "scheme",   "precision"};
-const std::vector<std::string> kSpringNames = {"mass",    "ks", "kd",     "rest",      "gravity",
-                                               "dt",      "scheme", "precision", "until"};
+const std::vector<std::string> kFlightNames = {"azimuth",  "elevation", "mass",     "powder",
+                                               "power",    "gravity",   "friction", "target_x",
+                                               "target_z", "dt",        "scheme",   "precision"};
+const std::vector<std::string> kSpringNames = {"mass", "ks",     "kd",        "rest", "gravity",
+                                               "dt",   "scheme", "precision", "until"};
 
 BallisticsPanelValues flightValues(Arguments& a) {
   const BallisticsPanelValues d;
@@ -449,8 +449,8 @@ val exactSpring(const val& args, int samples, double until) {
 // A convergence study as pbsim-study makes it: model "flight" or "spring",
 // the values, the schemes' names, the levels, with or without the double
 // rows; progress(text) is told each level.
-val convergence(const std::string& model, const val& args, const val& schemeNamesList,
-                int levels, bool withDouble, const val& progress) {
+val convergence(const std::string& model, const val& args, const val& schemeNamesList, int levels,
+                bool withDouble, const val& progress) {
   Arguments a(args);
   ConvergenceSettings settings;
   settings.levels = levels;
