@@ -115,7 +115,7 @@ test('the spring view plays the motion', async () => {
 const controlName = (e) => (e.type === 'radio' ? `radio:${e.name}` : e.id || `${e.tagName}:${e.closest('[id]')?.id}`);
 async function controls(page) {
   return page.$$eval(
-    'button, input, select, canvas[tabindex]',
+    'button, input, select, .view canvas',
     (els, name) => [...new Set(els.filter((e) => e.offsetParent !== null && !e.disabled).map(new Function(`return ${name}`)()))],
     controlName.toString(),
   );
