@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages pbsim needs to build, run and test, if any is
-# missing. Quiet when everything is present; safe to run again.
+# missing. Quiet when everything is present; safe to run again. With package
+# names as arguments, installs those instead (scripts/web.sh and
+# scripts/web-test.sh name what the browser page needs).
 set -euo pipefail
 
 packages=(
@@ -15,6 +17,8 @@ packages=(
   pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-mypy
   python3-matplotlib python3-nbformat python3-nbclient python3-ipykernel
 )
+
+[[ $# -eq 0 ]] || packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
