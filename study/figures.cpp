@@ -170,7 +170,7 @@ std::string renderCharts(const std::string& path, const std::string& device,
   return "";
 }
 
-std::vector<Chart> flightCharts(const FlightStudy& study) {
+std::vector<Chart> charts(const FlightStudy& study) {
   Chart c = chart("Flight: height against horizontal distance",
                   "horizontal distance from the gun [m]", "height [m]");
   for (const FlightRun& r : study.runs) {
@@ -186,10 +186,10 @@ std::vector<Chart> flightCharts(const FlightStudy& study) {
   // The exact flight to its landing (or as long as the longest run).
   double end = 0.0;
   for (const FlightRun& r : study.runs) end = std::max(end, r.t.back());
-  if (const auto tl = study.exact.landingTime()) end = *tl;
+  if (study.exactLanding) end = study.exactLanding->time;
   Curve exact{"exact", 1, 2, false, false, {}, {}};
   for (int i = 0; i <= 400; ++i) {
-    const Vec3d p = study.exact.position(end * i / 400);
+    const Vec3d p = study.flight.exact.position(end * i / 400);
     exact.x.push_back(std::hypot(p.x, p.z));
     exact.y.push_back(p.y);
   }
@@ -197,13 +197,14 @@ std::vector<Chart> flightCharts(const FlightStudy& study) {
   return {c};
 }
 
-std::vector<Chart> springCharts(const SpringStudy& study) {
+std::vector<Chart> charts(const SpringStudy& study) {
+  const ExactSpring& exact = study.spring.exact;
   Chart heights = chart("Spring: height of the body against time", "time [s]", "height [m]");
   Chart energy = chart("Energy about the resting height: 1/2 m v#u2#d + 1/2 ks (y - y*)#u2#d",
                        "time [s]", "energy [J]");
   energy.logY = true;
   double end = 0.0;
-  const bool closedForm = study.exact.regime() != ExactSpring::NoClosedForm;
+  const bool closedForm = exact.regime() != ExactSpring::NoClosedForm;
   for (const SpringRun& r : study.runs) {
     Curve h{titleOf(r.info, r.scheme), colourOf(r.info), 1, false, false, {}, {}};
     Curve e = h;
@@ -223,11 +224,11 @@ std::vector<Chart> springCharts(const SpringStudy& study) {
   Curve exactE = exactH;
   for (int i = 0; i <= 1000; ++i) {
     const double t = end * i / 1000;
-    if (!study.exact.holdsAt(t)) break;
+    if (!exact.holdsAt(t)) break;
     exactH.x.push_back(t);
-    exactH.y.push_back(study.exact.height(t));
+    exactH.y.push_back(exact.height(t));
     exactE.x.push_back(t);
-    exactE.y.push_back(study.exact.energy(study.exact.height(t), study.exact.velocity(t)));
+    exactE.y.push_back(exact.energy(exact.height(t), exact.velocity(t)));
   }
   // A run that blows up (Euler at a large step) would flatten every other
   // curve: the window follows the exact motion and the runs that come to
@@ -253,10 +254,11 @@ std::vector<Chart> springCharts(const SpringStudy& study) {
   return {heights, energy};
 }
 
-std::vector<Chart> convergenceCharts(const ConvergenceStudy& study, StudyModel model) {
-  Chart c = chart(std::string("Convergence of the ") +
-                      (model == StudyModel::Flight ? "flight" : "spring") +
-                      ": error at T against the time step",
+namespace {
+
+// The convergence figure of `model`.
+std::vector<Chart> convergenceCharts(const ConvergenceStudy& study, const std::string& model) {
+  Chart c = chart("Convergence of the " + model + ": error at T against the time step",
                   "time step h [s]", "error at T [m]");
   c.logX = c.logY = true;
   std::string current;
@@ -292,4 +294,14 @@ std::vector<Chart> convergenceCharts(const ConvergenceStudy& study, StudyModel m
     }
   }
   return {c};
+}
+
+}  // namespace
+
+std::vector<Chart> charts(const FlightConvergence& study) {
+  return convergenceCharts(study, "flight");
+}
+
+std::vector<Chart> charts(const SpringConvergence& study) {
+  return convergenceCharts(study, "spring");
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "convergencestudy.h"
 #include "studies.h"
 
 struct Curve {
@@ -34,6 +35,8 @@ std::string plotDevice(const std::string& path);
 std::string renderCharts(const std::string& path, const std::string& device,
                          const std::vector<Chart>& charts);
 
-std::vector<Chart> flightCharts(const FlightStudy& study);
-std::vector<Chart> springCharts(const SpringStudy& study);
-std::vector<Chart> convergenceCharts(const ConvergenceStudy& study, StudyModel model);
+// The figure of each study.
+std::vector<Chart> charts(const FlightStudy& study);
+std::vector<Chart> charts(const SpringStudy& study);
+std::vector<Chart> charts(const FlightConvergence& study);
+std::vector<Chart> charts(const SpringConvergence& study);
