@@ -16,7 +16,9 @@
 
 // A file that appears under its name only when commit() succeeds: it is
 // written to a temporary file beside the target, then renamed over it. A
-// file that is not committed is removed.
+// file that is not committed is removed. A symbolic link's target is
+// replaced, not the link. A target that exists and is not a regular file (a
+// device, a FIFO) is written in place.
 class PendingFile {
  public:
   // Creates the temporary file; on failure path() is empty and error() says why.
@@ -25,13 +27,16 @@ class PendingFile {
   PendingFile(const PendingFile&) = delete;
   PendingFile& operator=(const PendingFile&) = delete;
 
+  // Where to write: the temporary file, or the target itself when in place.
   const std::string& path() const { return temp_; }
   const std::string& error() const { return error_; }
+  bool inPlace() const { return inPlace_; }
   // Renames the temporary file to the target; false (and error()) on failure.
   bool commit();
 
  private:
-  std::string target_, temp_, error_;
+  std::string target_, final_, temp_, error_;
+  bool inPlace_ = false;
 };
 
 // Shows one updating line on standard error when it is a terminal and the
@@ -52,39 +57,54 @@ class ProgressLine {
 
 // Where a command's results go besides standard output; empty: nowhere.
 struct OutputPaths {
-  std::string csv;   // "-": standard output, instead of the table
-  std::string plot;  // .svg, .png or .pdf
+  std::string csv;      // every point; "-": standard output, instead of the table
+  std::string summary;  // the table's numbers; "-" as for csv
+  std::string plot;     // .svg, .png or .pdf
+  std::string figure;   // which figure; "" the command's first
 };
 
 class Delivery {
  public:
-  explicit Delivery(OutputPaths paths) : paths_(std::move(paths)) {}
+  // cancel, when given, stops the delivery too (Cancelled), leaving no file.
+  explicit Delivery(OutputPaths paths, const CancelFlag* cancel = nullptr)
+      : paths_(std::move(paths)), cancel_(cancel) {}
 
-  // Creates the output files' temporaries before the computation, so that a
-  // bad path fails at once: an empty string, or why not.
+  // Checks the paths and creates the output files' temporaries before the
+  // computation, so that a bad path fails at once: an empty string, or why not.
   std::string open();
 
   // The computation's progress, shown while it runs.
   Progress progress() {
-    return [this](const std::string& what) { progress_(what); };
+    return [this](const std::string& what) {
+      checkCancel(cancel_);
+      progress_(what);
+    };
   }
 
-  // Writes the study's table (unless the CSV goes to standard output), CSV
-  // and figure: an empty string, or what went wrong.
+  // Warns on standard error, writes the study's table (unless CSV goes to
+  // standard output), CSV, summary and figure: an empty string, or what went
+  // wrong.
   template <class Study>
   std::string deliver(const Study& study) {
     progress_.clear();
+    warn(warnings(study));
     return write([&study](std::ostream& o) { printTable(o, study); },
                  [&study](std::ostream& o, const Progress& p) { writeCsv(o, study, p); },
-                 [&study] { return charts(study); });
+                 [&study](std::ostream& o) { writeSummary(o, study); },
+                 [&study, this] { return charts(study, paths_.figure); });
   }
 
  private:
-  std::string write(const std::function<void(std::ostream&)>& table,
+  using Writer = std::function<void(std::ostream&)>;
+  void warn(const std::vector<std::string>& lines);
+  std::string write(const Writer& table,
                     const std::function<void(std::ostream&, const Progress&)>& csv,
-                    const std::function<std::vector<Chart>()>& figure);
+                    const Writer& summary, const std::function<std::vector<Chart>()>& figure);
+  std::string writeFile(PendingFile& file, const std::string& name,
+                        const std::function<void(std::ostream&)>& writer);
 
   OutputPaths paths_;
-  std::unique_ptr<PendingFile> csv_, plot_;
+  const CancelFlag* cancel_;
+  std::unique_ptr<PendingFile> csv_, summary_, plot_;
   ProgressLine progress_;
 };

@@ -6,8 +6,11 @@
 // function that declares its options, and the callback that runs it.
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <csignal>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,7 @@
 #include "delivery.h"
 #include "springmasssetup.h"
 #include "studies.h"
+#include "suggest.h"
 #include "validation.h"
 
 namespace {
@@ -40,6 +44,8 @@ struct FlightOptions {
 
 struct SpringOptions {
   SpringPanelValues values;
+  double until = 0.0;
+  CLI::Option* untilOption = nullptr;
   Outputs outputs;
 };
 
@@ -54,6 +60,15 @@ struct SpringConvergenceOptions {
   ConvergenceValues convergence;
   Outputs outputs;
 };
+
+// Set by SIGINT and SIGTERM; runs and deliveries look at it and stop.
+CancelFlag cancelled{false};
+volatile std::sig_atomic_t caughtSignal = 0;
+
+extern "C" void onSignal(int signal) {
+  caughtSignal = signal;
+  cancelled.store(true);
+}
 
 // Says what is wrong and ends the program with status 1.
 [[noreturn]] void fail(const std::string& message) {
@@ -96,22 +111,41 @@ void addSpringOptions(CLI::App* app, SpringPanelValues& v) {
   number(app, "--dt", v.timeStep, "time step, s (above 0)");
 }
 
-void addOutputOptions(CLI::App* app, Outputs& o) {
+// A file name, never empty.
+const CLI::Validator kFileName(
+    [](std::string& s) -> std::string {
+      return s.empty() ? "a file name cannot be empty ('-' is standard output)" : "";
+    },
+    "");
+
+void addOutputOptions(CLI::App* app, Outputs& o, const std::vector<std::string>& figures) {
   std::vector<std::string> names;
   for (const SchemeInfo& s : kSchemes) names.emplace_back(s.name);
   app->add_option("--schemes", o.schemes, "integration schemes, comma separated")
       ->delimiter(',')
       ->capture_default_str()
       ->transform(CLI::IsMember(names, CLI::ignore_case));
-  app->add_option("--csv", o.paths.csv, "write the numbers as CSV to FILE ('-': standard output)")
-      ->type_name("FILE");
+  app->add_option("--csv", o.paths.csv,
+                  "write every point as CSV to FILE ('-': standard output, instead of the table)")
+      ->type_name("FILE")
+      ->check(kFileName);
+  app->add_option("--summary", o.paths.summary,
+                  "write the table's numbers as CSV to FILE ('-': standard output, instead of the "
+                  "table)")
+      ->type_name("FILE")
+      ->check(kFileName);
   app->add_option("--plot", o.paths.plot, "draw the figure into FILE (.svg, .png or .pdf)")
       ->type_name("FILE")
+      ->check(kFileName)
       ->check(CLI::Validator(
           [](std::string& s) -> std::string {
             return plotDevice(s).empty() ? "'" + s + "' does not end in .svg, .png or .pdf" : "";
           },
           ""));
+  o.paths.figure = figures.front();
+  app->add_option("--figure", o.paths.figure, "which figure --plot draws")
+      ->capture_default_str()
+      ->transform(CLI::IsMember(figures, CLI::ignore_case));
 }
 
 void addConvergenceOptions(CLI::App* app, ConvergenceValues& c) {
@@ -164,18 +198,20 @@ void runFlight(const FlightOptions& o) {
   if (auto p = flightProblem(o.values)) fail(p->text("--"));
   const std::vector<RunScheme> schemes = chosenSchemes(o.outputs);
   const FlightCase c(ballisticsParamsFromPanel(o.values));
-  Delivery delivery(o.outputs.paths);
+  Delivery delivery(o.outputs.paths, &cancelled);
   open(delivery);
-  deliver(delivery, runStudy(c, schemes, delivery.progress()));
+  deliver(delivery, runStudy(c, schemes, delivery.progress(), &cancelled));
 }
 
 void runSpring(const SpringOptions& o) {
-  if (auto p = springProblem(o.values)) fail(p->text("--"));
+  std::optional<double> until;
+  if (o.untilOption->count() > 0) until = o.until;
+  if (auto p = springProblem(o.values, until)) fail(p->text("--"));
   const std::vector<RunScheme> schemes = chosenSchemes(o.outputs);
   const SpringCase c(springParamsFromPanel(o.values));
-  Delivery delivery(o.outputs.paths);
+  Delivery delivery(o.outputs.paths, &cancelled);
   open(delivery);
-  deliver(delivery, runStudy(c, schemes, delivery.progress()));
+  deliver(delivery, runStudy(c, schemes, until, delivery.progress(), &cancelled));
 }
 
 template <class Case>
@@ -183,9 +219,9 @@ void runConvergenceOf(const Case& c, const ConvergenceValues& values, const Outp
   const std::vector<RunScheme> schemes = chosenSchemes(outputs);
   ConvergenceSettings settings = convergenceSettings(values);
   if (auto p = prepareConvergence(c, settings)) fail(p->text("--"));
-  Delivery delivery(outputs.paths);
+  Delivery delivery(outputs.paths, &cancelled);
   open(delivery);
-  deliver(delivery, runConvergence(c, schemes, settings, delivery.progress()));
+  deliver(delivery, runConvergence(c, schemes, settings, delivery.progress(), &cancelled));
 }
 
 void runFlightConvergence(const FlightConvergenceOptions& o) {
@@ -205,7 +241,7 @@ void setupFlight(CLI::App& app) {
   CLI::App* sub = app.add_subcommand(
       "flight", "one shot per scheme: landing point, flight time, errors against the exact flight");
   addFlightOptions(sub, o->values);
-  addOutputOptions(sub, o->outputs);
+  addOutputOptions(sub, o->outputs, kFlightFigures);
   sub->callback([o] { runFlight(*o); });
 }
 
@@ -215,7 +251,10 @@ void setupSpring(CLI::App& app) {
       "spring",
       "one spring-mass run per scheme: heights, errors and energy against the exact motion");
   addSpringOptions(sub, o->values);
-  addOutputOptions(sub, o->outputs);
+  o->untilOption = sub->add_option(
+      "--until", o->until,
+      "end every run at the first step at or after time T, s, even before it comes to rest");
+  addOutputOptions(sub, o->outputs, kSpringFigures);
   sub->callback([o] { runSpring(*o); });
 }
 
@@ -228,14 +267,14 @@ void setupConvergence(CLI::App& app) {
   CLI::App* flight = conv->add_subcommand("flight", "convergence of the projectile's flight");
   addFlightOptions(flight, f->values);
   addConvergenceOptions(flight, f->convergence);
-  addOutputOptions(flight, f->outputs);
+  addOutputOptions(flight, f->outputs, kConvergenceFigures);
   flight->callback([f] { runFlightConvergence(*f); });
 
   auto s = std::make_shared<SpringConvergenceOptions>();
   CLI::App* spring = conv->add_subcommand("spring", "convergence of the spring-mass motion");
   addSpringOptions(spring, s->values);
   addConvergenceOptions(spring, s->convergence);
-  addOutputOptions(spring, s->outputs);
+  addOutputOptions(spring, s->outputs, kConvergenceFigures);
   spring->callback([s] { runSpringConvergence(*s); });
 }
 
@@ -254,6 +293,27 @@ int main(int argc, char** argv) {
   setupFlight(app);
   setupSpring(app);
   setupConvergence(app);
-  CLI11_PARSE(app, argc, argv);
+
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;  // a second signal ends the program at once
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (const std::string hint = parseHint(app, argc, argv); !hint.empty()) {
+      std::cerr << "pbsim-study: " << hint << "\nRun with --help for more information.\n";
+      return e.get_exit_code();
+    }
+    return app.exit(e);
+  } catch (const Cancelled&) {
+    // The files being written were removed on the way here.
+    std::cerr << "\npbsim-study: stopped by " << (caughtSignal == SIGTERM ? "SIGTERM" : "SIGINT")
+              << "; no file written\n";
+    return 128 + (caughtSignal ? caughtSignal : SIGINT);
+  }
   return 0;
 }

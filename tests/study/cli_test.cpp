@@ -126,6 +126,8 @@ std::vector<Row> parseCsv(const std::string& text, const std::string& header) {
 }
 
 double num(const Row& r, const std::string& column) { return std::stod(r.at(column)); }
+// A column that holds the model's single-precision values, read as it is meant to be.
+double f32(const Row& r, const std::string& column) { return std::stof(r.at(column)); }
 
 TEST_F(StudyCli, VersionAndHelpSayWhatTheNumbersMean) {
   const Result v = run({"--version"});
@@ -155,13 +157,15 @@ TEST_F(StudyCli, FlightTableAndCsvOfTheStartUpShot) {
   EXPECT_EQ(byScheme["midpoint"].at(2), "30");  // evaluations
   EXPECT_EQ(byScheme["rk4"].at(1), "15");
   EXPECT_EQ(byScheme["rk4"].at(2), "60");
-  EXPECT_NEAR(std::stod(byScheme["rk4"].at(3)), -1.689, 1e-3);
-  EXPECT_NEAR(std::stod(byScheme["rk4"].at(4)), 9.577, 1e-3);
+  EXPECT_EQ(byScheme["rk4"].at(3), "landed");
+  EXPECT_NEAR(std::stod(byScheme["rk4"].at(4)), -1.689, 1e-3);
+  EXPECT_NEAR(std::stod(byScheme["rk4"].at(5)), 9.577, 1e-3);
   EXPECT_NEAR(std::stod(byScheme["exact"].at(1)), -1.690, 2e-3);
 
   const Result csv = run({"flight", "--csv", "-", "--dt", "0.05"});
   ASSERT_EQ(csv.status, 0) << csv.err;
-  const auto rows = parseCsv(csv.out, "scheme,step,t,x,y,z,exact_x,exact_y,exact_z,error");
+  const auto rows =
+      parseCsv(csv.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error");
   std::map<std::string, int> points;
   for (const Row& r : rows) ++points[r.at("scheme")];
   BallisticsSim sim;
@@ -177,12 +181,14 @@ TEST_F(StudyCli, FlightTableAndCsvOfTheStartUpShot) {
     const bool last = i + 1 == rows.size() || rows[i + 1].at("step") == "0";
     if (last) {
       EXPECT_EQ(num(r, "y"), 0.0);
-    } else {
-      EXPECT_NEAR(num(r, "t"), num(r, "step") * 0.05, 1e-7);
+      EXPECT_EQ(r.at("path_error"), "");  // the ground point's miss is landing_miss
+      continue;
     }
-    const double d = std::hypot(num(r, "x") - num(r, "exact_x"), num(r, "y") - num(r, "exact_y"),
-                                num(r, "z") - num(r, "exact_z"));
-    EXPECT_NEAR(num(r, "error"), d, 1e-6 + 1e-5 * d);
+    // t as the model's single-precision time: step·dt rounded once to float.
+    EXPECT_EQ(std::stof(r.at("t")), static_cast<float>(num(r, "step") * double(0.05f)));
+    const double d = std::hypot(f32(r, "x") - num(r, "exact_x"), f32(r, "y") - num(r, "exact_y"),
+                                f32(r, "z") - num(r, "exact_z"));
+    EXPECT_NEAR(num(r, "path_error"), d, 1e-15 + 1e-12 * d);
   }
 }
 
@@ -197,16 +203,19 @@ TEST_F(StudyCli, SpringCsvAndTable) {
 
   const Result csv = run({"spring", "--csv", "-", "--kd", "0", "--schemes", "RK4,midpoint"});
   ASSERT_EQ(csv.status, 0) << csv.err;
-  const auto rows = parseCsv(csv.out, "scheme,step,t,y,v,exact_y,error,energy");
+  const auto rows = parseCsv(csv.out, "scheme,step,t,y,v,exact_y,height_error,energy");
   ASSERT_EQ(rows.size(), 2u * 15000u);  // undamped: both run to pbsim's limit
   EXPECT_EQ(rows.front().at("scheme"), "midpoint");
   const double e0 = 0.5 * 15 * (9.8 / 15) * (9.8 / 15);
   for (const Row& r : rows) {
-    const double e = std::fabs(num(r, "y") - num(r, "exact_y"));
-    EXPECT_NEAR(num(r, "error"), e, 1e-8 + 1e-5 * e);  // the columns carry 9 and 6 digits
+    const double e = std::fabs(f32(r, "y") - num(r, "exact_y"));
+    EXPECT_NEAR(num(r, "height_error"), e, 1e-15 + 1e-12 * e);
     const double u = num(r, "exact_y") - (-9.8 / 15 - 1);
-    EXPECT_NEAR(u, (9.8 / 15) * std::cos(std::sqrt(3.0) * num(r, "t")),
-                1e-6);  // undamped: a cosine
+    // Undamped: a cosine. The exact columns are taken at step·dt in double;
+    // t is that time as the model's float.
+    const double t = num(r, "step") * double(0.1f);
+    EXPECT_EQ(std::stof(r.at("t")), static_cast<float>(t));
+    EXPECT_NEAR(u, (9.8 / 15) * std::cos(std::sqrt(3.0) * t), 1e-6);
     if (r.at("scheme") == "rk4") {
       EXPECT_NEAR(num(r, "energy"), e0, 0.02 * e0);
     }
@@ -217,12 +226,15 @@ TEST_F(StudyCli, ConvergenceCsvHalvesTheStep) {
   const Result r = run({"convergence", "spring", "--levels", "4", "--double", "--csv", "out.csv"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("order"), std::string::npos);  // the table still goes to the terminal
-  const auto rows = parseCsv(slurp(path("out.csv")), "scheme,h,steps,evaluations,error,order");
+  const auto rows = parseCsv(slurp(path("out.csv")),
+                             "scheme,precision,h,steps,evaluations,error,order,floor");
   ASSERT_EQ(rows.size(), 24u);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Row& row = rows[i];
     const int level = static_cast<int>(i % 4);
-    EXPECT_NEAR(num(row, "h"), 0.1 / (1 << level), 1e-8);
+    EXPECT_EQ(std::stof(row.at("h")), 0.1f / (1 << level));  // the model's step, as a float
+    EXPECT_EQ(row.at("precision"), i % 8 < 4 ? "single" : "double");
+    EXPECT_TRUE(row.at("floor") == "0" || row.at("floor") == "1");
     EXPECT_EQ(num(row, "steps"), 40 << level);
     EXPECT_EQ(row.at("order").empty(), level == 0);
     if (level > 0) {
@@ -230,7 +242,7 @@ TEST_F(StudyCli, ConvergenceCsvHalvesTheStep) {
                   1e-3);
     }
   }
-  EXPECT_EQ(rows[4].at("scheme"), "euler-double");
+  EXPECT_EQ(rows[4].at("scheme"), "euler");
   EXPECT_EQ(files(), std::vector<std::string>{"out.csv"});
 }
 
@@ -254,7 +266,7 @@ TEST_F(StudyCli, FiguresInEachFormat) {
 
   const Result conv = run({"convergence", "flight", "--plot", "c.svg", "--csv", "-"});
   ASSERT_EQ(conv.status, 0) << conv.err;
-  EXPECT_EQ(conv.out.rfind("scheme,h,", 0), 0u);  // CSV alone on standard output
+  EXPECT_EQ(conv.out.rfind("scheme,precision,h,", 0), 0u);  // CSV alone on standard output
   const std::string svg = slurp(path("c.svg"));
   EXPECT_NE(svg.find("<svg"), std::string::npos);
   EXPECT_NE(svg.find("</svg>"), std::string::npos);
