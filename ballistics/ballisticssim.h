@@ -5,6 +5,7 @@
 // Pure computation; it knows nothing of windows or drawing.
 
 #include <array>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -65,6 +66,9 @@ class BallisticsSim {
   void launch();
   double height() const { return state[0].y; }
   Bits bits() const { return {state[0], state[1]}; }
+  bool unchanged(const Bits& before) const {
+    return std::memcmp(&before, state.data(), sizeof before) == 0;
+  }
   const StateList& observed() const { return state; }
   void record() {
     if (trajectory.size() == trajectory.capacity()) makeRoom();
@@ -109,6 +113,9 @@ class BallisticsSimDouble {
   void launch();
   double height() const { return state[1]; }
   State bits() const { return state; }
+  bool unchanged(const State& before) const {
+    return std::memcmp(&before, state.data(), sizeof before) == 0;
+  }
   const State& observed() const { return state; }
   void record() {}
   void placeGroundPoint();

@@ -4,12 +4,11 @@
 // double-precision twin: launch, step until the height is no longer above 0,
 // and stop a flight that can never end.
 
-#include <cstring>
-
 #include "ballisticsparams.h"
 
 // Model provides launch(), height(), bits() (a trivially copyable copy of
-// position and velocity), record() after each step and placeGroundPoint().
+// position and velocity), unchanged(bits) (the state still has those bits),
+// record() after each step and placeGroundPoint().
 // stepOnce() integrates one step; observe(step, state) sees the launch state
 // as step 0 and the state after every step, before the last point is moved
 // onto the ground.
@@ -33,8 +32,7 @@ FlightResult flyLoop(Model& model, Step&& stepOnce, Observer&& observe) {
     model.record();
     ++result.steps;
     observe(result.steps, model.observed());
-    const auto after = model.bits();
-    if (std::memcmp(&before, &after, sizeof before) == 0) {
+    if (model.unchanged(before)) {
       // The step left position and velocity bit for bit as they were. The
       // derivative does not depend on time, so the next step would do the
       // same again: the flight is stuck where it is.

@@ -55,6 +55,19 @@ CustomScheme::Derivative countedDerivative(const Equations& equations, long long
   };
 }
 
+// A double twin set up for the scheme; a user's step gets the derivative f.
+template <class Sim, class Params>
+void setUpTwin(Sim& sim, const Params& params, const RunScheme& scheme,
+               const CustomScheme::Derivative& f) {
+  sim.params = params;
+  sim.scheme = scheme.builtin ? scheme.builtin->scheme : Euler;
+  sim.tableau = scheme.tableau.get();
+  if (scheme.custom)
+    sim.custom = [&scheme, &f](typename Sim::State& s, double t, double step) {
+      scheme.custom->step(f, t, s.data(), s.size(), step);
+    };
+}
+
 }  // namespace
 
 const char* stopName(FlightEnd stop) {
@@ -124,15 +137,9 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
   } else {
     reserve(run.wide, expected);
     BallisticsSimDouble sim;
-    sim.params = c.params;
-    sim.scheme = scheme.builtin ? scheme.builtin->scheme : Euler;
-    sim.tableau = scheme.tableau.get();
     const FlightEquations<double> equations(c.params);
     const CustomScheme::Derivative f = countedDerivative(equations, customCalls);
-    if (scheme.custom)
-      sim.custom = [&scheme, &f](BallisticsSimDouble::State& s, double t, double step) {
-        scheme.custom->step(f, t, s.data(), s.size(), step);
-      };
+    setUpTwin(sim, c.params, scheme, f);
     auto observe = [&run, cancel](int step, const BallisticsSimDouble::State& s) {
       push(run.wide, s[0], s[1], s[2], s[3], s[4], s[5]);
       if (step % kCancelEvery == 0) checkCancel(cancel);
@@ -227,15 +234,9 @@ SpringRun runSpring(const SpringCase& c, const RunScheme& scheme, Precision prec
     run.yWide.reserve(kMaxSpringSamples);
     run.vWide.reserve(kMaxSpringSamples);
     SpringMassSimDouble sim;
-    sim.params = c.params;
-    sim.scheme = scheme.builtin ? scheme.builtin->scheme : Euler;
-    sim.tableau = scheme.tableau.get();
     const SpringEquations<double> equations(c.params);
     const CustomScheme::Derivative f = countedDerivative(equations, customCalls);
-    if (scheme.custom)
-      sim.custom = [&scheme, &f](SpringMassSimDouble::State& s, double t, double step) {
-        scheme.custom->step(f, t, s.data(), s.size(), step);
-      };
+    setUpTwin(sim, c.params, scheme, f);
     auto observe = [&run, cancel](int step, const SpringMassSimDouble::State& s) {
       run.yWide.push_back(s[0]);
       run.vWide.push_back(s[1]);

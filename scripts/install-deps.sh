@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages pbsim needs to build, run and test, if any is
-# missing. Quiet when everything is present; safe to run again.
+# missing. Quiet when everything is present; safe to run again. With package
+# names as arguments, installs those instead (scripts/web.sh and
+# scripts/web-test.sh name what the browser page needs).
 set -euo pipefail
 
 packages=(
@@ -12,6 +14,8 @@ packages=(
   dpkg-dev file man-db lintian desktop-file-utils appstream
   clang-14 libclang-rt-14-dev  # the fuzz build: clang and its libFuzzer and sanitizer runtimes
 )
+
+[[ $# -eq 0 ]] || packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -11,6 +11,12 @@ preset=${1:-dev}
 scripts/install-deps.sh
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)"
+# The browser page and what its tests drive (Chromium): the web_page test
+# of the dev build runs scripts/web-test.sh on them.
+if [[ $preset == dev ]]; then
+  scripts/install-deps.sh chromium
+  scripts/web.sh
+fi
 
 run=()
 if [[ -z "${DISPLAY:-}" ]]; then

@@ -1,7 +1,7 @@
 // Whole computations of the two models, and the fine ballistics flight beside
 // Boost.Odeint with the same stepper recording the same positions, through
-// integrate_const and through a plain do_step loop. The models print progress lines on stdout, so stdout goes to
-// /dev/null and the benchmark table to stderr.
+// integrate_const and through a plain do_step loop. The models print progress lines on stdout, so
+// stdout goes to /dev/null and the benchmark table to stderr.
 
 #include <benchmark/benchmark.h>
 
@@ -59,19 +59,9 @@ BENCHMARK(BM_FineFlight)
     ->ArgsProduct({{Euler, Midpoint, RK4}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
 
-// The same flight for Odeint: position and velocity in one float array,
-// dv/dt = c·v + (0, g, 0) with c = -airFriction/mass, as the model has it.
+// The same flight for Odeint: position and velocity in one float array, the
+// model's equations of motion in float.
 using Flat = std::array<float, 6>;
-struct Projectile {
-  float c, g;
-  void operator()(const Flat& x, Flat& dxdt, double) const {
-    for (int i = 0; i < 3; ++i) {
-      dxdt[i] = x[3 + i];
-      dxdt[3 + i] = c * x[3 + i];
-    }
-    dxdt[4] += g;
-  }
-};
 
 // Odeint's flight with the same start and the same number of steps as ours,
 // through integrate_const with an observer, or through the plain loop a user
@@ -81,14 +71,13 @@ void odeintFlight(benchmark::State& st, Stepper stepper, int scheme) {
   const bool plainLoop = st.range(1) != 0, fresh = st.range(2) != 0;
   BallisticsSim sim = startUpShot(scheme, 1e-5f);
   const int steps = sim.fly().steps;
-  const Vector3f v0 = muzzleVelocity(sim.params);
-  const Projectile system{-50.0f / 1000.0f, -9.8f};
+  const FlightEquations<float> system(sim.params);
   const float dt = 1e-5f;
   std::vector<Vector3f> trajectory;
   for (auto _ : st) {
     if (fresh) std::vector<Vector3f>().swap(trajectory);
     trajectory.clear();
-    Flat x{0.0f, 0.0001f, 0.0f, v0.x, v0.y, v0.z};
+    Flat x = FlightEquations<float>::launchState(sim.params);
     if (plainLoop) {
       trajectory.push_back(Vector3f(x[0], x[1], x[2]));
       double t = 0.0;

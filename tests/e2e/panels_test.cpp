@@ -17,6 +17,7 @@
 
 #include "ballisticsapp.h"
 #include "expected_console.h"
+#include "numbers.h"
 #include "panels_support.h"
 #include "playback.h"
 #include "springmassapp.h"
@@ -24,8 +25,6 @@
 namespace {
 
 using panels::consoleOf;
-
-constexpr double kPi = 3.141592653589793;
 
 // Puts the ballistics panel back to its start-up state.
 class BallisticsPanel : public ::testing::Test {

@@ -10,6 +10,7 @@
 
 #include "ballisticsexact.h"
 #include "ballisticssetup.h"
+#include "odeint_flight.h"
 #include "springmassexact.h"
 
 namespace {
@@ -19,43 +20,12 @@ using Flight = std::array<double, 6>;  // x, y, z, vx, vy, vz
 using Spring = std::array<double, 2>;  // y, v
 constexpr double kH = 1e-4;
 
-// dv/dt = -k·v + (0, g, 0)
-struct Projectile {
-  double k, g;
-  void operator()(const Flight& s, Flight& d, double) const {
-    for (int i = 0; i < 3; ++i) {
-      d[i] = s[3 + i];
-      d[3 + i] = -k * s[3 + i];
-    }
-    d[4] += g;
-  }
-};
-
 BallisticsParams shot(float elevationDegrees, float gravity, float friction) {
   BallisticsPanelValues v;
   v.elevation = elevationDegrees;
   v.gravity = gravity;
   v.airFriction = friction;
   return ballisticsParamsFromPanel(v);
-}
-
-// Integrates the flight to time t (a whole number of steps of kH), or until
-// the height first drops to 0 when t is infinite; returns the final state
-// and the time reached (the landing time interpolated within the last step).
-std::pair<Flight, double> odeintFlight(const BallisticsParams& p, double t) {
-  const Vector3f v0 = muzzleVelocity(p);
-  Flight s{0.0, 0.0001, 0.0, v0.x, v0.y, v0.z};
-  const Projectile f{double(p.airFriction) / p.projectileMass, p.gravity};
-  odeint::runge_kutta4<Flight> rk4;
-  double now = 0.0;
-  for (long n = 1; now < t; ++n) {
-    const Flight before = s;
-    rk4.do_step(f, s, now, kH);
-    now = n * kH;
-    if (std::isinf(t) && s[1] <= 0.0) return {s, now - kH * s[1] / (s[1] - before[1])};
-    if (n > 100000000) break;
-  }
-  return {s, now};
 }
 
 TEST(ExactFlight, PositionsAndLandingAgreeWithOdeint) {
@@ -93,16 +63,6 @@ TEST(ExactFlight, ShotsThatNeverComeDownHaveNoLanding) {
   EXPECT_FALSE(ExactFlight(massless).landingTime());
 }
 
-// m·y'' = -ks·(|y| - L)·sign(y) - kd·y' + g: the model's whole force law.
-struct SpringLaw {
-  double m, ks, kd, L, g;
-  void operator()(const Spring& s, Spring& d, double) const {
-    const double sgn = s[0] >= 0 ? 1.0 : -1.0;
-    d[0] = s[1];
-    d[1] = (-(std::fabs(s[0]) - L) * ks * sgn - kd * s[1] + g) / m;
-  }
-};
-
 SpringMassParams springParams(float mass, float gravity, float ks, float kd, float length) {
   SpringMassParams p;
   p.setValues(mass, gravity, 1);
@@ -126,7 +86,7 @@ TEST(ExactSpring, EveryRegimeAgreesWithOdeint) {
     EXPECT_EQ(exact.validUntil(), std::numeric_limits<double>::infinity());
     EXPECT_NEAR(exact.restingHeight(), -9.8 / 15 - 1, 1e-6);
     Spring s{-1.0, 0.0};
-    const SpringLaw law{5, 15, c.kd, 1, p.gravity};
+    const SpringEquations<double> law(p);
     odeint::runge_kutta4<Spring> rk4;
     for (int n = 1; n <= 100000; ++n) {
       rk4.do_step(law, s, (n - 1) * kH, kH);
@@ -145,7 +105,7 @@ TEST(ExactSpring, NoClosedFormAboveTheAnchor) {
   const ExactSpring exact(up);
   ASSERT_TRUE(std::isfinite(exact.validUntil()));
   Spring s{-1.0, 0.0};
-  const SpringLaw law{5, 15, 1, 1, 30};
+  const SpringEquations<double> law(up);
   odeint::runge_kutta4<Spring> rk4;
   double t = 0;
   while (s[0] < 0) {

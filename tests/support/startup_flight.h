@@ -8,7 +8,7 @@
 #include "ballisticssim.h"
 
 inline std::vector<Vector3f> startUpFlight(int scheme, float timeStep,
-                                           float azimuth = -0.17453292f) {
+                                           float azimuth = startUpBallisticsParams().azimuth) {
   BallisticsSim sim;
   sim.params = startUpBallisticsParams();
   sim.params.azimuth = azimuth;

@@ -1,0 +1,60 @@
+// Bundles the page into one self-contained HTML file: the page's scripts and
+// styles, and the worker (the engine's WebAssembly module, embedded by
+// Emscripten's SINGLE_FILE, followed by the worker's own script), started
+// from a Blob URL so that the page needs no server.
+//   node build.mjs ENGINE_JS OUTPUT_HTML
+import { build } from 'esbuild';
+import { readFileSync, writeFileSync, renameSync } from 'node:fs';
+import { dirname, join } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const [engineJs, output] = process.argv.slice(2);
+if (!engineJs || !output) {
+  console.error('usage: node build.mjs ENGINE_JS OUTPUT_HTML');
+  process.exit(2);
+}
+
+async function bundle(entry, define = {}) {
+  const result = await build({
+    entryPoints: [join(here, 'src', entry)],
+    bundle: true,
+    minify: true,
+    format: 'iife',
+    target: ['es2020'],
+    write: false,
+    define,
+    legalComments: 'none',
+  });
+  return result.outputFiles[0].text;
+}
+
+const engine = readFileSync(engineJs, 'utf8');
+const workerScript = await bundle('worker.js');
+// The engine's module defines createPbsimEngine; the worker's script uses it.
+const workerSource = `${engine}\n;${workerScript}`;
+const page = await bundle('main.js');
+// A first, small script starts the engine's worker before the page's own
+// script is even parsed: the WebAssembly compiles while the page sets up.
+// The worker's source sits in a script element of its own type, which the
+// browser keeps as text without parsing it.
+const starter =
+  `window.PBSIM_WORKER_URL=URL.createObjectURL(new Blob([document.getElementById('pbsim-worker').textContent],` +
+  `{type:'text/javascript'}));window.PBSIM_FIRST_WORKER=new Worker(window.PBSIM_WORKER_URL);`;
+const css =
+  readFileSync(join(here, 'node_modules/uplot/dist/uPlot.min.css'), 'utf8') +
+  readFileSync(join(here, 'src/style.css'), 'utf8');
+const template = readFileSync(join(here, 'src/index.html'), 'utf8');
+
+// A script may not contain "</script"; esbuild's output escapes it in
+// strings, and this keeps any other occurrence from closing the element.
+const safe = (js) => js.replace(/<\/script/gi, '<\\/script');
+const html = template
+  .replace('/*STYLE*/', () => css)
+  .replace('/*WORKER*/', () => safe(workerSource))
+  .replace('/*STARTER*/', () => safe(starter))
+  .replace('/*SCRIPT*/', () => safe(page));
+const temporary = `${output}.tmp`;
+writeFileSync(temporary, html);
+renameSync(temporary, output);
+console.log(`${output}: ${(html.length / 1024).toFixed(0)} KiB`);

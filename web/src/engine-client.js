@@ -1,0 +1,148 @@
+// The page's side of the engine worker: requests answered by promises, a
+// newer request superseding an older one of the same kind, and a worker that
+// takes too long on a superseded request replaced by a fresh one.
+// The page's first script made the worker's Blob URL and started the first
+// worker, so that the engine compiles while the rest of the page loads.
+
+function newWorker() {
+  const first = window.PBSIM_FIRST_WORKER;
+  if (first) {
+    window.PBSIM_FIRST_WORKER = null;
+    return first;
+  }
+  return new Worker(window.PBSIM_WORKER_URL);
+}
+
+export class EngineClient {
+  constructor() {
+    this.nextId = 1;
+    this.pending = new Map(); // id -> {resolve, reject, onProgress, kind, started}
+    this.start();
+  }
+
+  start() {
+    this.worker = newWorker();
+    this.worker.onmessage = (event) => this.answer(event.data);
+    this.worker.onerror = (event) => {
+      event.preventDefault();
+      const error = new Error(event.message || 'the engine stopped');
+      for (const p of this.pending.values()) p.reject(error);
+      this.pending.clear();
+      this.start();
+    };
+  }
+
+  answer({ id, progress, result, error }) {
+    const p = this.pending.get(id);
+    if (!p) return;
+    if (progress !== undefined) {
+      if (p.onProgress) p.onProgress(progress);
+      return;
+    }
+    this.pending.delete(id);
+    if (error !== undefined) p.reject(new Error(error));
+    else p.resolve(result);
+  }
+
+  request(op, data = {}, onProgress = null) {
+    const id = this.nextId++;
+    return new Promise((resolve, reject) => {
+      this.pending.set(id, { resolve, reject, onProgress, op, started: performance.now() });
+      this.worker.postMessage({ id, op, ...data });
+    });
+  }
+
+  busy() {
+    return this.pending.size > 0;
+  }
+
+  // Stops whatever the worker is doing: its requests are refused with
+  // `reason`, and a fresh worker takes the next ones.
+  restart(reason = 'superseded') {
+    this.worker.terminate();
+    const error = new Error(reason);
+    error.superseded = true;
+    for (const p of this.pending.values()) p.reject(error);
+    this.pending.clear();
+    this.start();
+  }
+}
+
+// Runs only the latest of a stream of requests: while one runs, a newer one
+// waits, and any older waiting one is dropped; a running one that is
+// superseded and still busy after `patience` ms is cancelled by restarting
+// its worker.
+export class LatestOnly {
+  constructor(client, patience = 300) {
+    this.client = client;
+    this.patience = patience;
+    this.running = null;
+    this.waiting = null;
+    this.timer = null;
+  }
+
+  // make() starts the request and returns its promise; deliver(result) is
+  // called for the newest request only; fail(error) for its failures.
+  submit(make, deliver, fail) {
+    if (this.waiting) this.waiting.dropped = true;
+    this.waiting = { make, deliver, fail };
+    if (!this.running) {
+      this.next();
+    } else if (!this.timer) {
+      const running = this.running;
+      this.timer = setTimeout(() => {
+        this.timer = null;
+        if (this.running === running && this.waiting) this.client.restart();
+      }, this.patience);
+    }
+  }
+
+  next() {
+    const job = this.waiting;
+    this.waiting = null;
+    if (!job) return;
+    this.running = job;
+    const finish = () => {
+      if (this.timer) clearTimeout(this.timer);
+      this.timer = null;
+      this.running = null;
+      this.next();
+    };
+    job.make().then(
+      (result) => {
+        if (!this.waiting) job.deliver(result);
+        finish();
+      },
+      (error) => {
+        if (!error.superseded && !this.waiting) job.fail(error);
+        finish();
+      },
+    );
+  }
+}
+
+// window.pbsimEngine: the engine for scripts, on its own worker so that the
+// page's own computations never cancel a script's.
+export function installScriptEngine() {
+  let client = null;
+  const call = (model, args) => {
+    if (!client) client = new EngineClient();
+    return client.request('run', { model, args: args || {} }).then((result) => {
+      if (result && result.problem) {
+        const error = new Error(result.problem.text);
+        error.parameter = result.problem.parameter;
+        throw error;
+      }
+      return result;
+    });
+  };
+  const api = {
+    flight: (args) => call('flight', args),
+    spring: (args) => call('spring', args),
+    schemes: () => {
+      if (!client) client = new EngineClient();
+      return client.request('init').then((r) => r.schemes);
+    },
+  };
+  Object.defineProperty(window, 'pbsimEngine', { value: Object.freeze(api), enumerable: true });
+}

@@ -1,0 +1,173 @@
+// The page's plots, drawn with uPlot: curves in the engine's colours, each
+// scheme's marker drawn along its curve, exact curves dashed, log axes where
+// errors span decades.
+import uPlot from 'uplot';
+
+export function cssColour(rgb, alpha = 1) {
+  const c = rgb.map((v) => Math.round(v * 255));
+  return alpha === 1 ? `rgb(${c[0]},${c[1]},${c[2]})` : `rgba(${c[0]},${c[1]},${c[2]},${alpha})`;
+}
+
+// The glyph shown in tables and legends for each of the engine's markers.
+export const markerGlyph = { circle: '●', square: '■', triangle: '▲', diamond: '◆', cross: '✕' };
+
+function drawMarker(ctx, shape, x, y, r, hollow) {
+  ctx.beginPath();
+  switch (shape) {
+    case 'square':
+      ctx.rect(x - r, y - r, 2 * r, 2 * r);
+      break;
+    case 'triangle':
+      ctx.moveTo(x, y - r * 1.2);
+      ctx.lineTo(x + r * 1.1, y + r * 0.8);
+      ctx.lineTo(x - r * 1.1, y + r * 0.8);
+      ctx.closePath();
+      break;
+    case 'diamond':
+      ctx.moveTo(x, y - r * 1.3);
+      ctx.lineTo(x + r, y);
+      ctx.lineTo(x, y + r * 1.3);
+      ctx.lineTo(x - r, y);
+      ctx.closePath();
+      break;
+    case 'cross':
+      ctx.moveTo(x - r, y - r);
+      ctx.lineTo(x + r, y + r);
+      ctx.moveTo(x + r, y - r);
+      ctx.lineTo(x - r, y + r);
+      ctx.lineWidth = 2;
+      ctx.stroke();
+      return;
+    default:
+      ctx.arc(x, y, r, 0, 2 * Math.PI);
+  }
+  if (hollow) {
+    ctx.lineWidth = 1.5;
+    ctx.stroke();
+  } else {
+    ctx.fill();
+  }
+}
+
+// Draws each series' marker at about `count` of its points (every point
+// when `every` is set); `hollowAt(seriesIndex, pointIndex)` marks points
+// drawn hollow.
+function markersPlugin(markers, count, every, hollowAt) {
+  return {
+    hooks: {
+      draw: (u) => {
+        const ctx = u.ctx;
+        ctx.save();
+        const r = 4 * devicePixelRatio;
+        for (let s = 1; s < u.series.length; s++) {
+          const shape = markers[s];
+          if (!shape || !u.series[s].show) continue;
+          const xs = u.data[0];
+          const ys = u.data[s];
+          const idx = [];
+          for (let i = 0; i < ys.length; i++) if (ys[i] != null && Number.isFinite(ys[i])) idx.push(i);
+          const gap = every ? 1 : Math.max(1, Math.floor(idx.length / count));
+          ctx.fillStyle = ctx.strokeStyle = u.series[s]._stroke || u.series[s].stroke();
+          // Markers start at different offsets so that coinciding curves show each.
+          for (let j = every ? 0 : (s * 3) % gap; j < idx.length; j += gap) {
+            const i = idx[j];
+            const x = u.valToPos(xs[i], 'x', true);
+            const y = u.valToPos(ys[i], 'y', true);
+            if (x < u.bbox.left || x > u.bbox.left + u.bbox.width) continue;
+            if (y < u.bbox.top || y > u.bbox.top + u.bbox.height) continue;
+            drawMarker(ctx, shape, x, y, r, hollowAt ? hollowAt(s, i) : false);
+          }
+        }
+        ctx.restore();
+      },
+    },
+  };
+}
+
+// One plot in `container`: series [{label, colour, marker, dash, values}],
+// x values shared (aligned data).
+export class Plot {
+  constructor(container, { title, xLabel, yLabel, logX = false, logY = false, markerCount = 10 }) {
+    this.container = container;
+    this.options = { title, xLabel, yLabel, logX, logY, markerCount };
+    this.plot = null;
+    this.resizeObserver = new ResizeObserver(() => this.resize());
+    this.resizeObserver.observe(container);
+  }
+
+  size() {
+    const width = Math.max(200, this.container.clientWidth);
+    return { width, height: Math.round(Math.min(320, Math.max(200, width * 0.55))) };
+  }
+
+  resize() {
+    if (this.plot) this.plot.setSize(this.size());
+  }
+
+  // xs: the x values; series: [{label, colour, marker, dash, values, hollow}].
+  show(xs, series, { every = false } = {}) {
+    const o = this.options;
+    const markers = [null, ...series.map((s) => s.marker)];
+    const hollows = [null, ...series.map((s) => s.hollow || null)];
+    const opts = {
+      ...this.size(),
+      title: o.title,
+      legend: { show: false },
+      cursor: { drag: { x: true, y: false } },
+      scales: {
+        x: { time: false, distr: o.logX ? 3 : 1 },
+        y: { distr: o.logY ? 3 : 1 },
+      },
+      axes: [
+        { label: o.xLabel, values: o.logX ? (u, v) => v.map((x) => (x == null ? '' : x.toExponential(0))) : undefined },
+        { label: o.yLabel, size: 70, values: o.logY ? (u, v) => v.map((x) => (x == null ? '' : x.toExponential(0))) : undefined },
+      ],
+      series: [
+        {},
+        ...series.map((s) => ({
+          label: s.label,
+          stroke: s.css || cssColour(s.colour),
+          width: s.width || 1.5,
+          dash: s.dash,
+          points: { show: false },
+          spanGaps: false,
+        })),
+      ],
+      plugins: [
+        markersPlugin(markers, o.markerCount, every, (s, i) => (hollows[s] ? hollows[s][i] : false)),
+      ],
+    };
+    const data = [xs, ...series.map((s) => s.values)];
+    if (this.plot) this.plot.destroy();
+    this.plot = new uPlot(opts, data, this.container);
+  }
+
+  clear() {
+    if (this.plot) this.plot.destroy();
+    this.plot = null;
+  }
+}
+
+// Several curves with their own x values as one aligned data set: the
+// union of their x values, null where a curve has no point.
+export function align(curves) {
+  const joined = uPlot.join(curves.map((c) => [c.x, c.y]));
+  return { xs: joined[0], ys: joined.slice(1) };
+}
+
+// At most `most` points of (x, y), evenly spread, with the last kept; values
+// that a log axis cannot show (0, negative, NaN) become null when `positive`.
+export function thin(x, y, most = 1500, positive = false) {
+  const n = Math.min(x.length, y.length);
+  const s = n <= most ? 1 : Math.ceil(n / most);
+  const xs = [];
+  const ys = [];
+  const put = (k) => {
+    const v = y[k];
+    xs.push(x[k]);
+    ys.push(Number.isFinite(v) && (!positive || v > 0) ? v : null);
+  };
+  for (let k = 0; k < n; k += s) put(k);
+  if (n > 0 && (n - 1) % s !== 0) put(n - 1);
+  return { x: xs, y: ys };
+}

@@ -1,0 +1,181 @@
+// window.pbsimEngine against the native programs: the float32 positions and
+// heights equal pbsim-study's CSV bit for bit (%.9g reads back exactly), the
+// steps and stops are pbsim's, and the closed forms and errors lie within
+// a few ulp of the native engine's (see kUlps). The page's CSV download is pbsim-study's
+// CSV, byte for byte.
+import { test, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { mkdtempSync, readFileSync, readdirSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { launch, open, study, reference, type, waitForPicture } from './support.mjs';
+
+const browser = await launch();
+const { page, errors } = await open(browser);
+after(() => browser.close());
+
+const allSchemes = ['euler', 'midpoint', 'rk4', 'symplectic-euler', 'verlet'];
+const shots = [
+  {},
+  { azimuth: -30, elevation: 70, mass: 10, power: 300, dt: 0.01 },
+  { friction: 0, elevation: 20, dt: 0.05 },
+  { gravity: -3, friction: 500, mass: 3000, powder: 2.5, dt: 0.001 },
+];
+const springs = [{}, { kd: 0, dt: 0.05 }, { mass: 1, ks: 100, kd: 0.5, rest: 2, gravity: -20, dt: 0.001 }];
+
+function csvRows(text) {
+  const [head, ...lines] = text.trim().split('\n');
+  const names = head.split(',');
+  return lines.map((l) => Object.fromEntries(l.split(',').map((v, i) => [names[i], v])));
+}
+
+function cli(values) {
+  return Object.entries(values).flatMap(([k, v]) => [`--${k}`, String(v)]);
+}
+
+const view = new DataView(new ArrayBuffer(8));
+function ordered(x) {
+  view.setFloat64(0, x);
+  const b = view.getBigInt64(0);
+  return b < 0n ? -(b & 0x7fffffffffffffffn) : b;
+}
+// Units in the last place between two doubles; NaN (JSON null) only matches NaN.
+function ulps(a, b) {
+  if (a === null || b === null || Number.isNaN(a) || Number.isNaN(b)) return a === b || (Number.isNaN(a ?? NaN) && Number.isNaN(b ?? NaN)) ? 0 : Infinity;
+  if (a === b) return 0;
+  const d = ordered(a) - ordered(b);
+  return Number(d < 0n ? -d : d);
+}
+
+// One unit in the last place of doubles of magnitude `scale`.
+function ulpOf(scale) {
+  return scale > 0 ? 2 ** (Math.floor(Math.log2(scale)) - 52) : Number.MIN_VALUE;
+}
+
+// The closed forms sum terms larger than their result (the height near the
+// ground is the launch speed's rise minus gravity's fall), and the errors
+// are differences of positions: both are compared in units in the last
+// place of the quantities they are formed from, `scale` (the largest
+// magnitude of the run's exact values). `worst` keeps the plain distance in
+// ulp of each value too, for the report.
+//
+// The two builds share every formula but not the C library: glibc's and
+// musl's exp, expm1, sin and cos differ by an ulp now and then, and the
+// flight's (x + expm1(-x))/x² cancels for small x, which multiplies that
+// ulp (up to 6.3 ulp of the scale seen in the shots below). The bound
+// allows for that and no more.
+const kUlps = 8;
+const worst = { plain: 0, scaled: 0 };
+function within4ulp(wasm, native, what, scale) {
+  assert.equal(wasm.length, native.length, `${what}: length`);
+  for (let k = 0; k < native.length; k++) {
+    const plain = ulps(wasm[k], native[k]);
+    worst.plain = Math.max(worst.plain, plain);
+    if (plain === 0) continue;
+    const scaled = Math.abs(wasm[k] - native[k]) / ulpOf(Math.max(scale, Math.abs(native[k])));
+    worst.scaled = Math.max(worst.scaled, scaled);
+    assert.ok(scaled <= kUlps, `${what}[${k}]: ${wasm[k]} (WebAssembly) and ${native[k]} (native) lie ${scaled} ulp of ${scale} apart`);
+  }
+}
+
+function largest(...columns) {
+  let m = 0;
+  for (const c of columns) for (const v of c) if (v !== null && Number.isFinite(v)) m = Math.max(m, Math.abs(v));
+  return m;
+}
+
+// The engine's run in the page, its arrays as plain numbers (exact in JSON).
+async function engine(model, args) {
+  return page.evaluate(
+    async (model, args) => {
+      const r = await window.pbsimEngine[model](args);
+      const out = {};
+      for (const [k, v] of Object.entries(r)) out[k] = ArrayBuffer.isView(v) ? { type: v.constructor.name, values: Array.from(v, (x) => (Number.isNaN(x) ? null : x)) } : Number.isNaN(v) ? null : v;
+      return out;
+    },
+    model,
+    args,
+  );
+}
+
+test('flights: float32 positions bit for bit, steps and stops, doubles within a few ulp', async () => {
+  let points = 0;
+  for (const shot of shots) {
+    const printed = csvRows(study(['flight', ...cli(shot), '--schemes', allSchemes.join(','), '--csv', '-']));
+    for (const scheme of allSchemes) {
+      const what = `${scheme} ${JSON.stringify(shot)}`;
+      const run = await engine('flight', { ...shot, scheme });
+      assert.equal(run.x.type, 'Float32Array', 'x is the model float');
+      assert.equal(run.t.type, 'Float64Array');
+      assert.equal(run.exact_x.type, 'Float64Array');
+      const rows = printed.filter((r) => r.scheme === scheme);
+      assert.equal(run.steps, rows.length - 1, `${what}: steps`);
+      for (const c of ['x', 'y', 'z']) {
+        const expected = rows.map((r) => Math.fround(Number(r[c])));
+        assert.deepEqual(run[c].values, expected, `${what}: ${c} bit for bit`);
+      }
+      points += rows.length;
+      const native = reference('flight', scheme, shot);
+      assert.equal(run.stop, native.stop);
+      assert.equal(run.evaluations, native.evaluations);
+      for (const c of ['x', 'y', 'z']) assert.deepEqual(run[c].values, native[c], `${what}: ${c} against the native engine`);
+      const positions = largest(native.exact_x, native.exact_y, native.exact_z);
+      // Times are k·h, exactly, but for the ground point's interpolated time.
+      assert.deepEqual(run.t.values.slice(0, -1), native.t.slice(0, -1), `${what}: t`);
+      for (const c of ['t', 'exact_x', 'exact_y', 'exact_z', 'path_error']) within4ulp(run[c].values, native[c], `${what}: ${c}`, c === 't' ? 0 : positions);
+      for (const c of ['landing_x', 'landing_z', 'landing_miss', 'max_path_error']) within4ulp([run[c]], [native[c]], `${what}: ${c}`, positions);
+      within4ulp([run.flight_time], [native.flight_time], `${what}: flight_time`, 0);
+    }
+  }
+  console.log(`flights: ${points} points bit for bit; doubles at most ${worst.plain} ulp of their own, ${worst.scaled.toFixed(2)} ulp of their scale from the native engine`);
+});
+
+test('springs: float32 heights bit for bit, steps and stops, doubles within a few ulp', async () => {
+  let points = 0;
+  worst.plain = worst.scaled = 0;
+  for (const spring of springs) {
+    const printed = csvRows(study(['spring', ...cli(spring), '--schemes', allSchemes.join(','), '--csv', '-']));
+    for (const scheme of allSchemes) {
+      const what = `${scheme} ${JSON.stringify(spring)}`;
+      const run = await engine('spring', { ...spring, scheme });
+      assert.equal(run.y.type, 'Float32Array');
+      const rows = printed.filter((r) => r.scheme === scheme);
+      assert.equal(run.steps, rows.length - 1, `${what}: steps`);
+      assert.deepEqual(run.y.values, rows.map((r) => Math.fround(Number(r.y))), `${what}: y bit for bit`);
+      assert.deepEqual(run.v.values, rows.map((r) => Math.fround(Number(r.v))), `${what}: v bit for bit`);
+      points += rows.length;
+      const native = reference('spring', scheme, spring);
+      assert.equal(run.stop, native.stop);
+      assert.equal(run.evaluations, native.evaluations);
+      assert.deepEqual(run.t.values, native.t, `${what}: t`);
+      const heights = largest(native.exact_y);
+      const energies = largest(native.energy);
+      for (const c of ['exact_y', 'height_error', 'energy']) within4ulp(run[c].values, native[c], `${what}: ${c}`, c === 'energy' ? energies : heights);
+      for (const c of ['final_height', 'resting_height', 'max_height_error']) within4ulp([run[c]], [native[c]], `${what}: ${c}`, heights);
+      // A relative drift, max |E - E0|/E0: in units of its own size.
+      within4ulp([run.energy_drift], [native.energy_drift], `${what}: energy_drift`, 0);
+    }
+  }
+  console.log(`springs: ${points} samples bit for bit; doubles at most ${worst.plain} ulp of their own, ${worst.scaled.toFixed(2)} ulp of their scale from the native engine`);
+});
+
+test('the engine refuses bad arguments with the parameter named', async () => {
+  const refusal = (model, args) => page.evaluate((m, a) => window.pbsimEngine[m](a).then(() => null, (e) => [e.parameter, e.message]), model, args);
+  assert.deepEqual(await refusal('flight', { dt: 0 }), ['dt', 'dt must be greater than 0']);
+  assert.deepEqual(await refusal('spring', { mass: 'five' }), ['mass', 'mass must be a number']);
+  assert.deepEqual(await refusal('flight', { scheme: 'leapfrog' }), ['scheme', "scheme must be one of euler, midpoint, rk4, symplectic-euler, verlet, not 'leapfrog'"]);
+  assert.equal((await refusal('flight', { speed: 3 }))[0], 'speed');
+});
+
+test("the page's CSV download is pbsim-study's CSV", async () => {
+  const folder = mkdtempSync(join(tmpdir(), 'pbsim-web-'));
+  const cdp = await page.target().createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
+  const before = await type(page, '#b-dt', '0.02');
+  await waitForPicture(page, before);
+  await page.click('#download-csv');
+  const file = join(folder, 'pbsim-flight.csv');
+  for (let i = 0; i < 200 && !readdirSync(folder).includes('pbsim-flight.csv'); i++) await new Promise((r) => setTimeout(r, 50));
+  assert.equal(readFileSync(file, 'utf8'), study(['flight', '--dt', '0.02', '--csv', '-']));
+  assert.deepEqual(errors, []);
+});
