@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,8 @@ void printConvergence(std::ostream& out, const ConvergenceStudy& study, const ch
 
 }  // namespace
 
+#if defined(__cpp_lib_to_chars) || (defined(__GLIBCXX__) && __GNUC__ >= 11)
+
 std::string shortest(double v) {
   if (std::isnan(v)) return "";
   char buf[64];
@@ -96,6 +99,55 @@ std::string shortest(float v) {
   const auto r = std::to_chars(buf, buf + sizeof buf, v);
   return std::string(buf, r.ptr);
 }
+
+#else
+
+// Without a floating-point std::to_chars (Emscripten's libc++): the fewest
+// correctly rounded digits that read back, written as to_chars writes them,
+// fixed or scientific, whichever is shorter (fixed on a tie).
+namespace {
+
+template <class T>
+std::string shortestOf(T v, int most, T (*read)(const char*, char**)) {
+  if (std::isnan(v)) return "";
+  if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
+  if (v == 0) return std::signbit(v) ? "-0" : "0";
+  char buf[64];
+  int lo = 1, hi = most;  // reading back is monotonic in the number of digits
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    std::snprintf(buf, sizeof buf, "%.*e", mid - 1, static_cast<double>(v));
+    if (read(buf, nullptr) == v)
+      hi = mid;
+    else
+      lo = mid + 1;
+  }
+  std::snprintf(buf, sizeof buf, "%.*e", lo - 1, static_cast<double>(v));
+  const std::string sci = buf;
+  const bool negative = sci[0] == '-';
+  const std::size_t e = sci.find('e');
+  std::string digits;
+  for (std::size_t i = negative; i < e; ++i)
+    if (sci[i] != '.') digits += sci[i];
+  const int exponent = std::atoi(sci.c_str() + e + 1);
+  std::string fixed;
+  if (exponent >= 0) {
+    const std::size_t point = static_cast<std::size_t>(exponent) + 1;
+    fixed = digits.size() <= point ? digits + std::string(point - digits.size(), '0')
+                                   : digits.substr(0, point) + "." + digits.substr(point);
+  } else {
+    fixed = "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+  }
+  if (negative) fixed = "-" + fixed;
+  return fixed.size() <= sci.size() ? fixed : sci;
+}
+
+}  // namespace
+
+std::string shortest(double v) { return shortestOf<double>(v, 17, std::strtod); }
+std::string shortest(float v) { return shortestOf<float>(v, 9, std::strtof); }
+
+#endif
 
 void printTable(std::ostream& out, const FlightStudy& study) {
   const BallisticsParams& p = study.flight.params;
