@@ -370,6 +370,7 @@ py::dict flightResult(FlightRun&& run) {
   summary["steps"] = r.steps;
   summary["evaluations"] = r.evaluations;
   summary["stop"] = stopName(r.stop);
+  summary["few_steps"] = r.fewSteps();
   summary["landing_x"] = r.landingX;
   summary["landing_z"] = r.landingZ;
   summary["flight_time"] = r.flightTime;
@@ -381,7 +382,6 @@ py::dict flightResult(FlightRun&& run) {
   out["columns"] = columns;
   out["summary"] = summary;
   out["precision"] = precisionName(r.precision);
-  out["few_steps"] = r.fewSteps();
   out["target"] = py::make_tuple(r.params.target.x, r.params.target.z);
   return out;
 }
@@ -406,6 +406,7 @@ py::dict springResult(SpringRun&& run) {
   summary["steps"] = r.steps;
   summary["evaluations"] = r.evaluations;
   summary["stop"] = stopName(r.stop);
+  summary["few_steps"] = r.fewSteps();
   summary["final_height"] = r.finalHeight;
   summary["resting_height"] = r.restingHeight;
   summary["max_height_error"] = r.maxHeightError;
@@ -416,7 +417,6 @@ py::dict springResult(SpringRun&& run) {
   out["columns"] = columns;
   out["summary"] = summary;
   out["precision"] = precisionName(r.precision);
-  out["few_steps"] = r.fewSteps();
   return out;
 }
 
@@ -638,8 +638,8 @@ PYBIND11_MODULE(_pbsim, m) {
       });
 
   m.def("run_flights", &runFlights, py::arg("values"), py::arg("schemes"), py::arg("precision"),
-        "One flight per scheme: a list of dicts with 'columns', 'summary', 'precision', "
-        "'few_steps' and 'target'.");
+        "One flight per scheme: a list of dicts with 'columns', 'summary', 'precision' "
+        "and 'target'.");
   m.def("run_springs", &runSprings, py::arg("values"), py::arg("schemes"), py::arg("precision"),
         py::arg("until") = py::none(), "One spring run per scheme, as run_flights.");
   m.def("convergence", &convergence, py::arg("model"), py::arg("values"), py::arg("schemes"),

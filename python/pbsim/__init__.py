@@ -92,11 +92,11 @@ _FLIGHT = _pbsim.flight_defaults()
 _SPRING = _pbsim.spring_defaults()
 _FLIGHT_COLUMNS = ("step", "t", "x", "y", "z", "vx", "vy", "vz",
                    "exact_x", "exact_y", "exact_z", "path_error")
-_FLIGHT_SUMMARY = ("scheme", "steps", "evaluations", "stop", "landing_x", "landing_z",
-                   "flight_time", "landing_miss", "max_path_error", "wall_ms")
+_FLIGHT_SUMMARY = ("scheme", "steps", "evaluations", "stop", "few_steps", "landing_x",
+                   "landing_z", "flight_time", "landing_miss", "max_path_error", "wall_ms")
 _SPRING_COLUMNS = ("step", "t", "y", "v", "exact_y", "height_error", "energy")
-_SPRING_SUMMARY = ("scheme", "steps", "evaluations", "stop", "final_height", "resting_height",
-                   "max_height_error", "energy_drift", "wall_ms")
+_SPRING_SUMMARY = ("scheme", "steps", "evaluations", "stop", "few_steps", "final_height",
+                   "resting_height", "max_height_error", "energy_drift", "wall_ms")
 
 
 def _pandas() -> Any:
@@ -156,6 +156,7 @@ class FlightResult(_Result):
     steps: int
     evaluations: int
     stop: str
+    few_steps: bool
     landing_x: float
     landing_z: float
     flight_time: float
@@ -196,6 +197,7 @@ class SpringResult(_Result):
     steps: int
     evaluations: int
     stop: str
+    few_steps: bool
     final_height: float
     resting_height: float
     max_height_error: float
@@ -208,15 +210,15 @@ class SpringResult(_Result):
                 f"final_height={self.final_height:.6g})")
 
 
-def _warn_few(result: _Result, model: str) -> None:
-    what = "flight" if model == "flight" else "spring run"
+def _warn_few(result: _Result) -> None:
+    # As pbsim-study warns on its command line.
+    steps = f"{result.steps} step{'' if result.steps == 1 else 's'}"
     if result.stop == "stuck":
-        why = "the projectile no longer moves"
+        why = ": the projectile no longer moves"
     else:
-        why = (f"a time step of {result.params['dt']:g} s is as long as the motion, so the "
-               "run says little about the scheme")
-    warnings.warn(f"{result.scheme}: the {what} ended after {result.steps} step(s): {why}",
-                  FewStepsWarning, stacklevel=3)
+        why = (f"of dt {result.params['dt']:g} s: its numbers say nothing about the scheme; "
+               "take a smaller dt")
+    warnings.warn(f"{result.scheme} ended after {steps} {why}", FewStepsWarning, stacklevel=3)
 
 
 def flight(azimuth: float = _FLIGHT["azimuth"], elevation: float = _FLIGHT["elevation"],
@@ -238,8 +240,8 @@ def flight(azimuth: float = _FLIGHT["azimuth"], elevation: float = _FLIGHT["elev
                   target_z=target_z)
     (data,) = _pbsim.run_flights(values, [scheme], precision)
     result = FlightResult(data, values)
-    if data["few_steps"]:
-        _warn_few(result, "flight")
+    if result.few_steps:
+        _warn_few(result)
     return result
 
 
@@ -256,8 +258,8 @@ def spring(mass: float = _SPRING["mass"], ks: float = _SPRING["ks"], kd: float =
     values = dict(mass=mass, ks=ks, kd=kd, rest=rest, gravity=gravity, dt=dt)
     (data,) = _pbsim.run_springs(values, [scheme], precision, until)
     result = SpringResult(data, dict(values, until=until))
-    if data["few_steps"]:
-        _warn_few(result, "spring")
+    if result.few_steps:
+        _warn_few(result)
     return result
 
 
@@ -284,9 +286,9 @@ def compare(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "r
         columns = _SPRING_SUMMARY
     else:
         raise ValueError(f"model must be 'flight' or 'spring', not {model!r}")
-    for d, r in zip(data, results):
-        if d["few_steps"]:
-            _warn_few(r, model)
+    for r in results:
+        if r.few_steps:
+            _warn_few(r)
     frame = pd.DataFrame([r.summary() for r in results], columns=list(columns))
     frame.attrs["params"] = dict(values, precision=precision)
     return frame

@@ -78,6 +78,7 @@ class FlightResult(_Result):
     steps: int
     evaluations: int
     stop: str
+    few_steps: bool
     landing_x: float
     landing_z: float
     flight_time: float
@@ -100,6 +101,7 @@ class SpringResult(_Result):
     steps: int
     evaluations: int
     stop: str
+    few_steps: bool
     final_height: float
     resting_height: float
     max_height_error: float

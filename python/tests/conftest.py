@@ -34,16 +34,10 @@ def study_csv(*args):
     return rows
 
 
-def study_counts(*args):
-    """Steps and evaluations per scheme from pbsim-study's table."""
-    counts = {}
-    lines = run_study(*args).splitlines()
-    header = next(i for i, line in enumerate(lines) if line.startswith("scheme "))
-    for line in lines[header + 1:]:
-        words = line.split()
-        if len(words) >= 3 and words[1].isdigit() and words[2].isdigit():
-            counts[words[0]] = (int(words[1]), int(words[2]))
-    return counts
+def study_summary(*args):
+    """pbsim-study's summary (--summary) for the arguments, by scheme."""
+    rows = csv.DictReader(io.StringIO(run_study(*args, "--summary", "-")))
+    return {row["scheme"]: row for row in rows}
 
 
 def options(values):

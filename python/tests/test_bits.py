@@ -1,11 +1,11 @@
-"""Single precision is pbsim's arithmetic: the module's positions, heights, steps and
-evaluations against pbsim-study's CSV and table, run as a user runs it."""
+"""Single precision is pbsim's arithmetic: the module's points and summaries against
+pbsim-study's CSV and summary, run as a user runs it."""
 
 import numpy as np
 import pytest
 
 import pbsim
-from conftest import options, study_counts, study_csv
+from conftest import options, study_csv, study_summary
 
 # The shot that never moves warns that it is stuck.
 pytestmark = pytest.mark.filterwarnings("ignore::pbsim.FewStepsWarning")
@@ -34,40 +34,71 @@ def read32(rows, name):
     return np.array([np.float32(float(r[name])) for r in rows], dtype=np.float32)
 
 
+def read64(rows, name):
+    return np.array([float(r[name]) if r[name] else np.nan for r in rows])
+
+
+def same_points(result, rows, float32_columns, float64_columns):
+    """Every point: pbsim's float32 values bit for bit (the CSV prints the shortest decimal
+    that reads back as the same float), the double columns to the last bit."""
+    assert len(result) == len(rows), result.scheme
+    np.testing.assert_array_equal(result.step, [int(r["step"]) for r in rows])
+    # t is printed as the float the model keeps it as
+    np.testing.assert_array_equal(result.t.astype(np.float32), read32(rows, "t"))
+    for name in float32_columns:
+        assert getattr(result, name).dtype == np.float32
+        np.testing.assert_array_equal(getattr(result, name), read32(rows, name),
+                                      err_msg=f"{result.scheme} {name}")
+    for name in float64_columns:
+        np.testing.assert_array_equal(getattr(result, name), read64(rows, name),
+                                      err_msg=f"{result.scheme} {name}")
+
+
+def same_summary(table, study, float32_columns):
+    """compare()'s table against pbsim-study's --summary: the same columns, the same counts
+    and stops, every number the same (float32 ones as pbsim computes them); wall times
+    differ."""
+    assert list(table.columns) == [c for c in next(iter(study.values())) if c], table.columns
+    for row in table.itertuples(index=False):
+        expected = study[row.scheme]
+        for name, value in row._asdict().items():
+            text = expected[name]
+            if name in ("scheme", "stop"):
+                assert value == text, (row.scheme, name)
+            elif name in ("steps", "evaluations", "few_steps"):
+                assert int(value) == int(text), (row.scheme, name)
+            elif name == "wall_ms":
+                continue
+            elif text == "":
+                assert np.isnan(value), (row.scheme, name)
+            elif name in float32_columns:
+                assert np.float32(value) == np.float32(float(text)), (row.scheme, name)
+            else:
+                assert value == float(text), (row.scheme, name, value, text)
+
+
 @pytest.mark.parametrize("shot", SHOTS, ids=[str(s) for s in SHOTS])
 def test_flight_points_are_pbsim_study_bits(shot):
     args = ["flight", *options(shot), "--schemes", ",".join(ALL)]
     rows = study_csv(*args)
-    counts = study_counts(*args)
     assert sorted(rows) == sorted(ALL)
     for scheme in ALL:
-        r = pbsim.flight(**shot, scheme=scheme)
-        expected = rows[scheme]
-        assert len(r) == len(expected), scheme
-        assert (r.steps, r.evaluations) == counts[scheme], scheme
-        for name in ("x", "y", "z", "vx", "vy", "vz"):
-            if name in expected[0]:
-                assert getattr(r, name).dtype == np.float32
-                np.testing.assert_array_equal(getattr(r, name), read32(expected, name),
-                                              err_msg=f"{scheme} {name}")
-        np.testing.assert_allclose(r.t, [float(e["t"]) for e in expected], rtol=1e-9)
-        np.testing.assert_array_equal(r.step, [int(e["step"]) for e in expected])
+        same_points(pbsim.flight(**shot, scheme=scheme), rows[scheme],
+                    ("x", "y", "z", "vx", "vy", "vz"),
+                    ("exact_x", "exact_y", "exact_z", "path_error"))
+    same_summary(pbsim.compare("flight", schemes=ALL, **shot), study_summary(*args),
+                 ("landing_x", "landing_z"))
 
 
 @pytest.mark.parametrize("values", SPRINGS, ids=[str(s) for s in SPRINGS])
 def test_spring_heights_are_pbsim_study_bits(values):
     args = ["spring", *options(values), "--schemes", ",".join(ALL)]
     rows = study_csv(*args)
-    counts = study_counts(*args)
     for scheme in ALL:
-        r = pbsim.spring(**values, scheme=scheme)
-        expected = rows[scheme]
-        assert len(r) == len(expected), scheme
-        assert (r.steps, r.evaluations) == counts[scheme], scheme
-        for name in ("y", "v"):
-            assert getattr(r, name).dtype == np.float32
-            np.testing.assert_array_equal(getattr(r, name), read32(expected, name),
-                                          err_msg=f"{scheme} {name}")
+        same_points(pbsim.spring(**values, scheme=scheme), rows[scheme], ("y", "v"),
+                    ("exact_y", "height_error", "energy"))
+    same_summary(pbsim.compare("spring", schemes=ALL, **values), study_summary(*args),
+                 ("final_height",))
 
 
 def test_the_stops_are_pbsim_study_stops():
@@ -78,5 +109,3 @@ def test_the_stops_are_pbsim_study_stops():
     undamped = pbsim.spring(kd=0, scheme="verlet")
     assert undamped.stop == "sample_limit"
     assert len(undamped) == pbsim.MAX_SPRING_SAMPLES
-    table = study_counts("spring", "--kd=0", "--schemes", "verlet")
-    assert table["verlet"][0] == undamped.steps

@@ -82,10 +82,10 @@ def test_an_exception_in_a_users_step_ends_the_run_with_it():
 
 
 def test_a_time_step_as_long_as_the_motion_warns():
-    with pytest.warns(pbsim.FewStepsWarning, match="rk4: the flight ended after 1 step.s.: a time step of 5 s"):
+    with pytest.warns(pbsim.FewStepsWarning, match="rk4 ended after 1 step of dt 5 s: its numbers say nothing about the scheme"):
         r = pbsim.flight(dt=5)
     assert r.steps == 1 and r.stop == "landed"
-    with pytest.warns(pbsim.FewStepsWarning, match="euler: the flight ended after"):
+    with pytest.warns(pbsim.FewStepsWarning, match="euler ended after 2 steps of dt 2 s"):
         pbsim.compare("flight", schemes=["euler"], dt=2)
     with warnings.catch_warnings():
         warnings.simplefilter("error")

@@ -84,6 +84,7 @@ def test_tableau_runs_in_single_precision_with_pbsims_rules():
     np.testing.assert_allclose(mine.z, pbsims.z, rtol=1e-6)
 
 
+@pytest.mark.filterwarnings("ignore::pbsim.FewStepsWarning")
 def test_own_step_runs_in_the_models_loop_with_its_stops():
     # A step that leaves the state as it is: the flight is stuck after one step,
     # the spring never rests and ends at the sample limit.
