@@ -1,11 +1,14 @@
 """Single precision is pbsim's arithmetic: the module's points and summaries against
 pbsim-study's CSV and summary, run as a user runs it."""
 
+import csv
+import io
+
 import numpy as np
 import pytest
 
 import pbsim
-from conftest import options, study_csv, study_summary
+from conftest import options, run_study, study_csv, study_summary
 
 # The shot that never moves warns that it is stuck.
 pytestmark = pytest.mark.filterwarnings("ignore::pbsim.FewStepsWarning")
@@ -109,3 +112,23 @@ def test_the_stops_are_pbsim_study_stops():
     undamped = pbsim.spring(kd=0, scheme="verlet")
     assert undamped.stop == "sample_limit"
     assert len(undamped) == pbsim.MAX_SPRING_SAMPLES
+
+
+@pytest.mark.parametrize("model,values", [("flight", {}), ("flight", {"dt": 0.05, "friction": 5}),
+                                          ("spring", {}), ("spring", {"kd": 0})])
+def test_convergence_is_pbsim_study_s(model, values):
+    study = run_study("convergence", model, *options(values), "--levels", "4", "--double",
+                      "--schemes", ",".join(ALL), "--summary", "-")
+    rows = list(csv.DictReader(io.StringIO(study)))
+    table = pbsim.convergence(model, schemes=ALL, precision="both", levels=4, **values)
+    assert list(table.columns) == list(rows[0])
+    assert len(table) == len(rows)
+    for row, expected in zip(table.itertuples(index=False), rows):
+        assert (row.scheme, row.precision) == (expected["scheme"], expected["precision"])
+        assert np.float32(row.h) == np.float32(float(expected["h"]))
+        assert (row.steps, row.evaluations) == (int(expected["steps"]),
+                                                int(expected["evaluations"]))
+        assert row.error == float(expected["error"])
+        assert (np.isnan(row.order) if expected["order"] == "" else
+                row.order == float(expected["order"]))
+        assert row.floor == (expected["floor"] == "1")
