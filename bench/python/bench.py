@@ -8,12 +8,11 @@
    columns, exact positions and errors), per scheme and precision.
 2. RK4 as a Butcher tableau against the built-in RK4, and Heun's tableau against midpoint.
 3. A Python callable scheme: its cost per step.
-Times are medians of repeated runs, real (wall) time and CPU time (on a shared machine the
+Times are the best of repeated runs, real (wall) time and CPU time (on a shared machine the
 CPU time is the steadier measure; for Python it counts the engine's worker thread too).
 """
 
 import json
-import statistics
 import subprocess
 import sys
 import time
@@ -26,10 +25,10 @@ RK4 = pbsim.ButcherTableau(a=[[], [0.5], [0, 0.5], [0, 0, 1]], b=[1 / 6, 1 / 3, 
 HEUN = pbsim.ButcherTableau(a=[[0, 0], [1, 0]], b=[0.5, 0.5], c=[0, 1], name="heun")
 
 
-def cpu_median(call, repeat=9):
-    """Median CPU ms of a call (every thread of the process)."""
+def cpu_best(call, repeat=15):
+    """The best CPU ms of a call (every thread of the process)."""
     call()  # warm up
-    return statistics.median(python_ms(call)[1] for _ in range(repeat))
+    return min(python_ms(call)[1] for _ in range(repeat))
 
 
 def cpp_ms(binary, scheme_arg, precision):
@@ -50,9 +49,10 @@ def python_ms(call):
     return (time.perf_counter() - wall) * 1e3, (time.process_time() - cpu) * 1e3
 
 
-def paired(binary, scheme, scheme_arg, precision, rounds=3):
-    """Medians of (real, CPU) ms in C++ and in Python, measured in alternation so that the
-    machine's load falls on both alike."""
+def paired(binary, scheme, scheme_arg, precision, rounds=5):
+    """The best (real, CPU) ms in C++ and in Python, measured in alternation so that the
+    machine's load falls on both alike; other work can only add time, so the best run is
+    the steadiest figure."""
     def call():
         pbsim.flight(dt=FINE, scheme=scheme, precision=precision)
 
@@ -61,15 +61,14 @@ def paired(binary, scheme, scheme_arg, precision, rounds=3):
     for _ in range(rounds):
         cpp += cpp_ms(binary, scheme_arg, precision)
         py += [python_ms(call) for _ in range(3)]
-    median = statistics.median
-    return (median(r for r, _ in cpp), median(c for _, c in cpp),
-            median(r for r, _ in py), median(c for _, c in py))
+    return (min(r for r, _ in cpp), min(c for _, c in cpp),
+            min(r for r, _ in py), min(c for _, c in py))
 
 
 def main():
     binary = sys.argv[1] if len(sys.argv) > 1 else "build/dev/bench/engine/engine_bench"
     print(f"1. Fine flight (dt {FINE:g} s, {pbsim.flight(dt=FINE).steps} steps): "
-          "Python against C++, median ms")
+          "Python against C++, best ms")
     print(f"   {'scheme':12s} {'precision':9s} {'C++':>8s} {'Python':>8s} {'ratio':>6s}"
           f"   CPU: {'C++':>8s} {'Python':>8s} {'ratio':>6s}")
     python = {}
@@ -87,7 +86,7 @@ def main():
         tableau, builtin = python["rk4-tableau", precision], python["rk4", precision]
         print(f"   RK4 tableau / rk4, {precision}: {tableau:.2f} / {builtin:.2f} ms = "
               f"{tableau / builtin:.3f}")
-        heun = cpu_median(lambda: pbsim.flight(dt=FINE, scheme=HEUN, precision=precision))
+        heun = cpu_best(lambda: pbsim.flight(dt=FINE, scheme=HEUN, precision=precision))
         mid = python["midpoint", precision]
         print(f"   Heun tableau / midpoint, {precision}: {heun:.2f} / {mid:.2f} ms = "
               f"{heun / mid:.3f}")
@@ -106,8 +105,8 @@ def main():
 
     for step, builtin in ((euler_step, "euler"), (rk4_step, "rk4")):
         steps = pbsim.flight(dt=1e-3, scheme=step, precision="double").steps
-        ms = cpu_median(lambda: pbsim.flight(dt=1e-3, scheme=step, precision="double"))
-        ref = cpu_median(lambda: pbsim.flight(dt=1e-3, scheme=builtin, precision="double"))
+        ms = cpu_best(lambda: pbsim.flight(dt=1e-3, scheme=step, precision="double"))
+        ref = cpu_best(lambda: pbsim.flight(dt=1e-3, scheme=builtin, precision="double"))
         print(f"   {step.__name__}: {ms * 1e3 / steps:.2f} us per step ({steps} steps), "
               f"built-in {builtin}: {ref * 1e3 / steps:.3f} us per step")
 
