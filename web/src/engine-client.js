@@ -17,9 +17,9 @@ function newWorker() {
   }
   const worker = new Worker(start.workerUrl);
   try {
-    worker.postMessage(compiled ? { op: 'load', module: compiled } : { op: 'load', wasm: start.wasm });
+    worker.postMessage({ op: 'load', module: compiled });
   } catch {
-    worker.postMessage({ op: 'load', wasm: start.wasm });
+    worker.postMessage({ op: 'load' });
   }
   return { worker, early: [], first: null };
 }

@@ -60,16 +60,14 @@ class View {
     this.controls.addEventListener('change', () => this.render());
     canvas.addEventListener('keydown', (e) => this.key(e));
     this.size = null;
-    // Drawn once, when the first picture comes or at the next frame.
+    // Drawn first when the first picture comes (show()).
     this.quiet = true;
     this.reset();
     this.resize();
     this.quiet = false;
+    this.drawn = false;
     this.resizeObserver = new ResizeObserver(() => this.resize());
     this.resizeObserver.observe(container);
-    requestAnimationFrame(() => {
-      if (!this.drawn) this.render();
-    });
   }
 
   reset() {
@@ -243,18 +241,20 @@ export class BallisticsView extends View {
     this.runs = []; // one line per scheme shown, drawn in order
   }
 
+  addRun() {
+    const material = new THREE.LineBasicMaterial();
+    material.depthTest = false;
+    const line = new Polyline(material);
+    this.add(line.line, 11 + this.runs.length);
+    this.runs.push(line);
+  }
+
   // runs: [{x, y, z, colour}], drawn in order; exact: {x, y, z} or null.
   show(runs, exact, target) {
     this.target.position.set(target[0], target[1], target[2]);
     if (exact && exact.x.length > 1) this.exact.set(exact.x, exact.y, exact.z);
     else this.exact.line.visible = false;
-    while (this.runs.length < runs.length) {
-      const material = new THREE.LineBasicMaterial();
-      material.depthTest = false;
-      const line = new Polyline(material);
-      this.add(line.line, 11 + this.runs.length);
-      this.runs.push(line);
-    }
+    while (this.runs.length < runs.length) this.addRun();
     this.runs.forEach((line, i) => {
       if (i >= runs.length) {
         line.line.visible = false;
