@@ -1,8 +1,9 @@
 // Bundles the page into one self-contained HTML file: the page's markup and
-// styles, the worker's script (the engine's WebAssembly as base64 text, the
-// engine's JavaScript glue from Emscripten, the worker's own script), the
-// page's script, and a first small script that starts the worker from a
-// Blob URL, so that the page needs no server.
+// styles, the engine's WebAssembly as base64 text, the worker's script (the
+// engine's JavaScript glue from Emscripten, followed by the worker's own
+// script), the page's script, and a first small script that starts the
+// worker from a Blob URL and then runs the page's script, so that the page
+// needs no server.
 //   node build.mjs ENGINE_JS OUTPUT_HTML      (ENGINE_WASM beside ENGINE_JS)
 import { build } from 'esbuild';
 import { readFileSync, writeFileSync, renameSync } from 'node:fs';
@@ -34,7 +35,7 @@ const engine = readFileSync(engineJs, 'utf8');
 const wasm = readFileSync(engineJs.replace(/\.js$/, '.wasm')).toString('base64');
 const workerScript = await bundle('worker.js');
 // The engine's module defines createPbsimEngine; the worker's script uses it.
-const workerSource = `var PBSIM_WASM = '${wasm}';\n${engine}\n;${workerScript}`;
+const workerSource = `${engine}\n;${workerScript}`;
 const page = await bundle('main.js');
 // The sources sit in script elements of their own types, which the browser
 // keeps as text without parsing them; starter.js, at the end of the page,
@@ -50,6 +51,7 @@ const template = readFileSync(join(here, 'src/index.html'), 'utf8');
 const safe = (js) => js.replace(/<\/script/gi, '<\\/script');
 const html = template
   .replace('/*STYLE*/', () => css)
+  .replace('/*WASM*/', () => wasm)
   .replace('/*WORKER*/', () => safe(workerSource))
   .replace('/*STARTER*/', () => safe(starter))
   .replace('/*SCRIPT*/', () => safe(page));

@@ -17,9 +17,9 @@ function newWorker() {
   }
   const worker = new Worker(start.workerUrl);
   try {
-    worker.postMessage({ op: 'load', module: compiled });
+    worker.postMessage(compiled ? { op: 'load', module: compiled } : { op: 'load', wasm: start.wasm });
   } catch {
-    worker.postMessage({ op: 'load' });
+    worker.postMessage({ op: 'load', wasm: start.wasm });
   }
   return { worker, early: [], first: null };
 }

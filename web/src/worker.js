@@ -1,12 +1,12 @@
 // The worker that runs the engine, so that no computation blocks the page.
-// Its first message is {op: 'load'}, with the engine's WebAssembly compiled
-// already ({module}, from an earlier worker) or without: then the worker
-// compiles PBSIM_WASM (base64, put before this script with the engine's
-// glue) and hands the compiled module back ({module}), so that later workers
-// start without compiling. Then messages
+// Its first message is {op: 'load'} with the engine's WebAssembly, either
+// compiled already ({module}, from an earlier worker) or as base64 text
+// ({wasm}); the worker answers {started: true} at once, and the first
+// worker to compile the engine hands the compiled module back ({module}) so
+// that later workers start without compiling. Then messages
 // in: {id, op, ...}; out: {id, progress} while it works, then {id, result}
 // or {id, error}. Typed arrays travel as transferred buffers.
-/* global createPbsimEngine, PBSIM_WASM */
+/* global createPbsimEngine */
 
 let engineReady = null;
 const ready = new Promise((resolve) => (engineReady = resolve));
@@ -18,8 +18,9 @@ function bytesOf(base64) {
   return bytes;
 }
 
-function load({ module }) {
-  const compiled = module ? Promise.resolve(module) : WebAssembly.compile(bytesOf(PBSIM_WASM));
+function load({ module, wasm }) {
+  self.postMessage({ started: true });
+  const compiled = module ? Promise.resolve(module) : WebAssembly.compile(bytesOf(wasm));
   const engine = compiled.then((m) => {
     if (!module) {
       try {
