@@ -2,8 +2,8 @@
 // styles, the engine's WebAssembly as base64 text, the worker's script (the
 // engine's JavaScript glue from Emscripten, followed by the worker's own
 // script), the page's script, and a first small script that starts the
-// worker from a Blob URL and then runs the page's script, so that the page
-// needs no server.
+// worker from a Blob URL and, at the end of the page, runs the page's
+// script, so that the page needs no server.
 //   node build.mjs ENGINE_JS OUTPUT_HTML      (ENGINE_WASM beside ENGINE_JS)
 import { build } from 'esbuild';
 import { readFileSync, writeFileSync, renameSync } from 'node:fs';
@@ -38,8 +38,7 @@ const workerScript = await bundle('worker.js');
 const workerSource = `${engine}\n;${workerScript}`;
 const page = await bundle('main.js');
 // The sources sit in script elements of their own types, which the browser
-// keeps as text without parsing them; starter.js, at the end of the page,
-// starts them.
+// keeps as text without parsing them; starter.js starts them.
 const starter = await bundle('starter.js');
 const css =
   readFileSync(join(here, 'node_modules/uplot/dist/uPlot.min.css'), 'utf8') +

@@ -222,7 +222,6 @@ function showFlights(result, values, schemes) {
     status('A value is not usable: see the message beside it. The picture shows the last usable values.');
     inputStarted = null;
     saveAddress();
-    if (bView && !bView.drawn) bView.render();
     return;
   }
   status('');
@@ -293,7 +292,6 @@ function showSpring(result, values, scheme) {
     status('A value is not usable: see the message beside it. The picture shows the last usable values.');
     inputStarted = null;
     saveAddress();
-    if (sView && !sView.drawn) sView.render();
     return;
   }
   status('');

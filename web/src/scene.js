@@ -10,12 +10,15 @@ import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
 
 // A canvas with a WebGL 2 context (what three.js draws with), or an error
 // when this browser cannot draw WebGL: asked for once, so that the view's
-// renderer takes this context and no other is made.
+// renderer takes this context and no other is made. Without multisampling,
+// as pbsim's viewer draws: a multisampled buffer costs a software renderer
+// (a machine without a graphics card) tens of milliseconds at every resize
+// and more at every picture.
 function webglCanvas() {
   const canvas = document.createElement('canvas');
   let context = null;
   try {
-    context = canvas.getContext('webgl2', { antialias: true, preserveDrawingBuffer: true, alpha: true, depth: true, stencil: false, premultipliedAlpha: true });
+    context = canvas.getContext('webgl2', { antialias: false, preserveDrawingBuffer: true, alpha: true, depth: true, stencil: false, premultipliedAlpha: true });
   } catch {
     context = null;
   }
@@ -41,7 +44,7 @@ class View {
   constructor(container, label) {
     this.container = container;
     const { canvas: glCanvas, context } = webglCanvas();
-    this.renderer = new THREE.WebGLRenderer({ canvas: glCanvas, context, antialias: true, preserveDrawingBuffer: true });
+    this.renderer = new THREE.WebGLRenderer({ canvas: glCanvas, context, antialias: false, preserveDrawingBuffer: true });
     this.renderer.setPixelRatio(Math.min(window.devicePixelRatio || 1, 2));
     this.renderer.setClearColor(0x000000, 1);
     const canvas = this.renderer.domElement;
@@ -60,12 +63,11 @@ class View {
     this.controls.addEventListener('change', () => this.render());
     canvas.addEventListener('keydown', (e) => this.key(e));
     this.size = null;
-    // Drawn first when the first picture comes (show()).
+    // Drawn once the scene is complete (warmUp()).
     this.quiet = true;
     this.reset();
     this.resize();
     this.quiet = false;
-    this.drawn = false;
     this.resizeObserver = new ResizeObserver(() => this.resize());
     this.resizeObserver.observe(container);
   }
@@ -148,10 +150,16 @@ class View {
     action();
   }
 
+  // The first drawing, of the scene without data, compiles every shader the
+  // view uses (the lines' too: they are there, empty), while the page waits
+  // for the engine; later pictures then draw at once.
+  warmUp() {
+    this.render();
+  }
+
   render() {
     if (this.quiet) return;
     this.renderer.render(this.scene, this.camera);
-    this.drawn = true;
   }
 
   add(object, order) {
@@ -239,6 +247,9 @@ export class BallisticsView extends View {
     this.exact = new Polyline(dashed, true);
     this.add(this.exact.line, 10);
     this.runs = []; // one line per scheme shown, drawn in order
+    this.addRun();
+    this.exact.line.visible = this.runs[0].line.visible = true;
+    this.warmUp();
   }
 
   addRun() {
@@ -291,6 +302,7 @@ export class SpringView extends View {
     this.body.renderOrder = 2;
     this.exact.renderOrder = 3;
     this.anchor.add(this.spring, this.body, this.exact);
+    this.warmUp();
   }
 
   // h: the body's height below the anchor (negative downwards); exact: the
