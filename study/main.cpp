@@ -1,70 +1,86 @@
 // pbsim-study: runs pbsim's two models without a window and answers how
 // right each integration scheme is, at what cost, and how its error shrinks
 // with the time step: tables, CSV files and figures.
+//
+// This file is the command line: per command an options struct, a setup
+// function that declares its options, and the callback that runs it.
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
-#include <cctype>
-#include <cfloat>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
+#include <csignal>
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <sstream>
+#include <string>
+#include <vector>
 
 #include "ballisticssetup.h"
-#include "figures.h"
-#include "output.h"
-#include "report.h"
+#include "convergencestudy.h"
+#include "delivery.h"
+#include "springmasssetup.h"
 #include "studies.h"
+#include "suggest.h"
+#include "validation.h"
 
 namespace {
 
-// Values of the spring panel, in its units.
-struct SpringValues {
-  double mass = 5.0, ks = 15.0, kd = 1.0, rest = 1.0, gravity = -9.8, dt = 0.1;
-};
-
+// What every command writes, and with which schemes.
 struct Outputs {
-  std::string csv, plot;
   std::vector<std::string> schemes{"euler", "midpoint", "rk4"};
+  OutputPaths paths;
 };
 
 struct ConvergenceValues {
   int levels = 8;
-  double at = 0.0;  // 0: the default
+  double at = 0.0;  // when --at is not given: the default time
   bool withDouble = false;
+  CLI::Option* atOption = nullptr;
 };
 
-// A number that a single-precision model can take.
-const CLI::Validator kFinite(
-    [](std::string& s) -> std::string {
-      char* end = nullptr;
-      const double v = std::strtod(s.c_str(), &end);
-      if (end == s.c_str() || *end != '\0') return "";  // CLI11 reports non-numbers itself
-      if (!std::isfinite(v)) return "'" + s + "' is not a finite number";
-      if (std::fabs(v) > FLT_MAX) return s + " is beyond single precision";
-      return "";
-    },
-    "");
+struct FlightOptions {
+  BallisticsPanelValues values;
+  Outputs outputs;
+};
 
-const CLI::Validator kPositive(
-    [](std::string& s) -> std::string {
-      char* end = nullptr;
-      const double v = std::strtod(s.c_str(), &end);
-      if (end != s.c_str() && *end == '\0' && !(v > 0.0)) return "must be greater than 0, not " + s;
-      if (end != s.c_str() && *end == '\0' && static_cast<float>(v) == 0.0f)
-        return s + " is 0 in single precision";
-      return "";
-    },
-    "");
+struct SpringOptions {
+  SpringPanelValues values;
+  double until = 0.0;
+  CLI::Option* untilOption = nullptr;
+  Outputs outputs;
+};
+
+struct FlightConvergenceOptions {
+  BallisticsPanelValues values;
+  ConvergenceValues convergence;
+  Outputs outputs;
+};
+
+struct SpringConvergenceOptions {
+  SpringPanelValues values;
+  ConvergenceValues convergence;
+  Outputs outputs;
+};
+
+// Set by SIGINT and SIGTERM; runs and deliveries look at it and stop.
+CancelFlag cancelled{false};
+volatile std::sig_atomic_t caughtSignal = 0;
+
+extern "C" void onSignal(int signal) {
+  caughtSignal = signal;
+  cancelled.store(true);
+}
+
+// Says what is wrong and ends the program with status 1.
+[[noreturn]] void fail(const std::string& message) {
+  std::cerr << "pbsim-study: " << message << '\n';
+  throw CLI::RuntimeError(1);
+}
+
+// ---- Options --------------------------------------------------------------
 
 CLI::Option* number(CLI::App* app, const std::string& name, double& value,
                     const std::string& help) {
-  return app->add_option(name, value, help)->capture_default_str()->check(kFinite);
+  return app->add_option(name, value, help)->capture_default_str();
 }
 
 void addFlightOptions(CLI::App* app, BallisticsPanelValues& v) {
@@ -72,7 +88,7 @@ void addFlightOptions(CLI::App* app, BallisticsPanelValues& v) {
          "aim from straight ahead (+z), degrees; positive turns the gun towards -x, as on "
          "pbsim's panel");
   number(app, "--elevation", v.elevation, "aim above the horizontal, degrees");
-  number(app, "--mass", v.projectileMass, "projectile mass, kg (above 0)")->check(kPositive);
+  number(app, "--mass", v.projectileMass, "projectile mass, kg (above 0)");
   number(app, "--powder", v.powderAmount, "amount of powder");
   number(app, "--power", v.powderPower,
          "impulse of one unit of powder, kg m/s (muzzle speed = powder x power / mass)");
@@ -81,129 +97,186 @@ void addFlightOptions(CLI::App* app, BallisticsPanelValues& v) {
          "scale it)");
   number(app, "--friction", v.airFriction,
          "linear air friction, kg/s: the drag force is -friction x velocity");
-  number(app, "--dt", v.timeStep, "time step, s (above 0)")->check(kPositive);
+  number(app, "--dt", v.timeStep, "time step, s (above 0)");
 }
 
-void addSpringOptions(CLI::App* app, SpringValues& v) {
-  number(app, "--mass", v.mass, "mass of the body, kg (above 0)")->check(kPositive);
+void addSpringOptions(CLI::App* app, SpringPanelValues& v) {
+  number(app, "--mass", v.mass, "mass of the body, kg (above 0)");
   number(app, "--ks", v.ks, "spring stiffness, N/m");
   number(app, "--kd", v.kd, "damping, kg/s: the damping force is -kd x vertical velocity");
   number(app, "--rest", v.rest, "rest length of the spring, m");
   number(app, "--gravity", v.gravity,
          "gravity, a constant force on the body along y in N, not an acceleration: the resting "
          "height gravity/ks - rest does not depend on the mass");
-  number(app, "--dt", v.dt, "time step, s (above 0)")->check(kPositive);
+  number(app, "--dt", v.timeStep, "time step, s (above 0)");
 }
 
-void addOutputOptions(CLI::App* app, Outputs& o) {
+// A file name, never empty.
+const CLI::Validator kFileName(
+    [](std::string& s) -> std::string {
+      return s.empty() ? "a file name cannot be empty ('-' is standard output)" : "";
+    },
+    "");
+
+void addOutputOptions(CLI::App* app, Outputs& o, const std::vector<std::string>& figures) {
+  std::vector<std::string> names;
+  for (const SchemeInfo& s : kSchemes) names.emplace_back(s.name);
   app->add_option("--schemes", o.schemes, "integration schemes, comma separated")
       ->delimiter(',')
       ->capture_default_str()
-      ->transform(CLI::Validator(
-          [](std::string& s) -> std::string {
-            std::transform(s.begin(), s.end(), s.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-            return schemeNamed(s) ? "" : "unknown scheme '" + s + "' (euler, midpoint, rk4)";
-          },
-          "euler|midpoint|rk4"));
-  app->add_option("--csv", o.csv, "write the numbers as CSV to FILE ('-': standard output)")
-      ->type_name("FILE");
-  app->add_option("--plot", o.plot, "draw the figure into FILE (.svg, .png or .pdf)")
+      ->transform(CLI::IsMember(names, CLI::ignore_case));
+  app->add_option("--csv", o.paths.csv,
+                  "write every point as CSV to FILE ('-': standard output, instead of the table)")
       ->type_name("FILE")
+      ->check(kFileName);
+  app->add_option("--summary", o.paths.summary,
+                  "write the table's numbers as CSV to FILE ('-': standard output, instead of the "
+                  "table)")
+      ->type_name("FILE")
+      ->check(kFileName);
+  app->add_option("--plot", o.paths.plot, "draw the figure into FILE (.svg, .png or .pdf)")
+      ->type_name("FILE")
+      ->check(kFileName)
       ->check(CLI::Validator(
           [](std::string& s) -> std::string {
             return plotDevice(s).empty() ? "'" + s + "' does not end in .svg, .png or .pdf" : "";
           },
           ""));
+  o.paths.figure = figures.front();
+  app->add_option("--figure", o.paths.figure, "which figure --plot draws")
+      ->capture_default_str()
+      ->transform(CLI::IsMember(figures, CLI::ignore_case));
 }
 
 void addConvergenceOptions(CLI::App* app, ConvergenceValues& c) {
   app->add_option("--levels", c.levels, "number of time steps: --dt, halved levels-1 times")
       ->capture_default_str();
-  app->add_option("--at", c.at,
-                  "time T at which the errors are taken, s; a whole number of steps of --dt "
-                  "(default: 3/4 of the exact flight time, 4 s for the spring)")
-      ->check(kFinite)
-      ->check(kPositive);
+  c.atOption =
+      app->add_option("--at", c.at,
+                      "time T at which the errors are taken, s; a whole number of steps of --dt "
+                      "(default: 3/4 of the exact flight time, 4 s for the spring)");
   app->add_flag("--double", c.withDouble,
                 "add the same schemes in double precision (Boost.Odeint's steppers), whose "
                 "orders go on where single precision reaches its floor");
 }
 
-std::vector<const SchemeInfo*> chosenSchemes(const Outputs& o) {
-  std::vector<const SchemeInfo*> chosen;
+// ---- Running --------------------------------------------------------------
+
+// The chosen schemes in the order of kSchemes.
+std::vector<RunScheme> chosenSchemes(const Outputs& o) {
+  std::vector<RunScheme> chosen;
   for (const SchemeInfo& s : kSchemes)
-    if (std::find(o.schemes.begin(), o.schemes.end(), s.name) != o.schemes.end())
-      chosen.push_back(&s);
+    for (const std::string& name : o.schemes)
+      if (name == s.name) {
+        chosen.emplace_back(&s);
+        break;
+      }
+  if (chosen.empty()) fail("no scheme chosen (--schemes euler,midpoint,rk4)");
   return chosen;
 }
 
-SpringMassParams springParams(const SpringValues& v) {
-  SpringMassParams p;
-  p.setValues(static_cast<float>(v.mass), static_cast<float>(v.gravity), 1);
-  p.springs[0] =
-      SpringParams(static_cast<float>(v.ks), static_cast<float>(v.kd), static_cast<float>(v.rest));
-  p.timeStep = static_cast<float>(v.dt);
-  return p;
+ConvergenceSettings convergenceSettings(const ConvergenceValues& c) {
+  if (c.atOption->count() > 0)
+    if (auto p = valueProblem("at", c.at, true)) fail(p->text("--"));
+  ConvergenceSettings settings;
+  settings.levels = c.levels;
+  settings.at = c.at;
+  settings.withDouble = c.withDouble;
+  return settings;
 }
 
-int fail(const std::string& message) {
-  std::cerr << "pbsim-study: " << message << '\n';
-  return 1;
+void open(Delivery& delivery) {
+  if (const std::string e = delivery.open(); !e.empty()) fail(e);
 }
 
-// Writes what the study produced: the table (unless the CSV goes to standard
-// output), the CSV and the figure. Files are created before the computation,
-// so a bad path fails at once, and appear only when written whole.
-class Delivery {
- public:
-  explicit Delivery(const Outputs& o) : o_(o) {}
+template <class Study>
+void deliver(Delivery& delivery, const Study& study) {
+  if (const std::string e = delivery.deliver(study); !e.empty()) fail(e);
+}
 
-  std::string open() {
-    if (!o_.csv.empty() && o_.csv != "-") {
-      csv_ = std::make_unique<PendingFile>(o_.csv);
-      if (csv_->path().empty()) return csv_->error();
-    }
-    if (!o_.plot.empty()) {
-      plot_ = std::make_unique<PendingFile>(o_.plot);
-      if (plot_->path().empty()) return plot_->error();
-    }
-    return "";
-  }
+void runFlight(const FlightOptions& o) {
+  if (auto p = flightProblem(o.values)) fail(p->text("--"));
+  const std::vector<RunScheme> schemes = chosenSchemes(o.outputs);
+  const FlightCase c(ballisticsParamsFromPanel(o.values));
+  Delivery delivery(o.outputs.paths, &cancelled);
+  open(delivery);
+  deliver(delivery, runStudy(c, schemes, delivery.progress(), &cancelled));
+}
 
-  template <class Table, class Csv, class Charts>
-  int deliver(Table table, Csv csv, Charts charts) {
-    if (o_.csv == "-") {
-      csv(std::cout);
-    } else {
-      table(std::cout);
-    }
-    std::cout.flush();
-    if (!std::cout) return fail("cannot write to standard output");
-    if (csv_) {
-      std::ofstream out(csv_->path());
-      csv(out);
-      out.close();
-      if (!out || !csv_->commit())
-        return fail(csv_->error().empty() ? "cannot write " + o_.csv : csv_->error());
-    }
-    if (plot_) {
-      // PLplot asks on standard input when something goes wrong; it gets no terminal.
-      if (!std::freopen("/dev/null", "r", stdin)) return fail("cannot close standard input");
-      const std::string error = renderCharts(plot_->path(), plotDevice(o_.plot), charts());
-      if (!error.empty()) return fail("cannot draw " + o_.plot + ": " + error);
-      std::ifstream back(plot_->path(), std::ios::binary | std::ios::ate);
-      if (!back || back.tellg() <= 0)
-        return fail("cannot draw " + o_.plot + ": PLplot wrote nothing");
-      if (!plot_->commit()) return fail(plot_->error());
-    }
-    return 0;
-  }
+void runSpring(const SpringOptions& o) {
+  std::optional<double> until;
+  if (o.untilOption->count() > 0) until = o.until;
+  if (auto p = springProblem(o.values, until)) fail(p->text("--"));
+  const std::vector<RunScheme> schemes = chosenSchemes(o.outputs);
+  const SpringCase c(springParamsFromPanel(o.values));
+  Delivery delivery(o.outputs.paths, &cancelled);
+  open(delivery);
+  deliver(delivery, runStudy(c, schemes, until, delivery.progress(), &cancelled));
+}
 
- private:
-  const Outputs& o_;
-  std::unique_ptr<PendingFile> csv_, plot_;
-};
+template <class Case>
+void runConvergenceOf(const Case& c, const ConvergenceValues& values, const Outputs& outputs) {
+  const std::vector<RunScheme> schemes = chosenSchemes(outputs);
+  ConvergenceSettings settings = convergenceSettings(values);
+  if (auto p = prepareConvergence(c, settings)) fail(p->text("--"));
+  Delivery delivery(outputs.paths, &cancelled);
+  open(delivery);
+  deliver(delivery, runConvergence(c, schemes, settings, delivery.progress(), &cancelled));
+}
+
+void runFlightConvergence(const FlightConvergenceOptions& o) {
+  if (auto p = flightProblem(o.values)) fail(p->text("--"));
+  runConvergenceOf(FlightCase(ballisticsParamsFromPanel(o.values)), o.convergence, o.outputs);
+}
+
+void runSpringConvergence(const SpringConvergenceOptions& o) {
+  if (auto p = springProblem(o.values)) fail(p->text("--"));
+  runConvergenceOf(SpringCase(springParamsFromPanel(o.values)), o.convergence, o.outputs);
+}
+
+// ---- Commands -------------------------------------------------------------
+
+void setupFlight(CLI::App& app) {
+  auto o = std::make_shared<FlightOptions>();
+  CLI::App* sub = app.add_subcommand(
+      "flight", "one shot per scheme: landing point, flight time, errors against the exact flight");
+  addFlightOptions(sub, o->values);
+  addOutputOptions(sub, o->outputs, kFlightFigures);
+  sub->callback([o] { runFlight(*o); });
+}
+
+void setupSpring(CLI::App& app) {
+  auto o = std::make_shared<SpringOptions>();
+  CLI::App* sub = app.add_subcommand(
+      "spring",
+      "one spring-mass run per scheme: heights, errors and energy against the exact motion");
+  addSpringOptions(sub, o->values);
+  o->untilOption = sub->add_option(
+      "--until", o->until,
+      "end every run at the first step at or after time T, s, even before it comes to rest");
+  addOutputOptions(sub, o->outputs, kSpringFigures);
+  sub->callback([o] { runSpring(*o); });
+}
+
+void setupConvergence(CLI::App& app) {
+  CLI::App* conv = app.add_subcommand(
+      "convergence", "errors at a fixed time T as the time step halves, and the observed orders");
+  conv->require_subcommand(1);
+
+  auto f = std::make_shared<FlightConvergenceOptions>();
+  CLI::App* flight = conv->add_subcommand("flight", "convergence of the projectile's flight");
+  addFlightOptions(flight, f->values);
+  addConvergenceOptions(flight, f->convergence);
+  addOutputOptions(flight, f->outputs, kConvergenceFigures);
+  flight->callback([f] { runFlightConvergence(*f); });
+
+  auto s = std::make_shared<SpringConvergenceOptions>();
+  CLI::App* spring = conv->add_subcommand("spring", "convergence of the spring-mass motion");
+  addSpringOptions(spring, s->values);
+  addConvergenceOptions(spring, s->convergence);
+  addOutputOptions(spring, s->outputs, kConvergenceFigures);
+  spring->callback([s] { runSpringConvergence(*s); });
+}
 
 }  // namespace
 
@@ -217,78 +290,30 @@ int main(int argc, char** argv) {
       "pbsim-study"};
   app.set_version_flag("--version", "pbsim-study " PBSIM_VERSION);
   app.require_subcommand(1);
+  setupFlight(app);
+  setupSpring(app);
+  setupConvergence(app);
 
-  BallisticsPanelValues flightValues;
-  SpringValues springValues;
-  Outputs outputs;
-  ConvergenceValues convergence;
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;  // a second signal ends the program at once
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
 
-  CLI::App* flight = app.add_subcommand(
-      "flight", "one shot per scheme: landing point, flight time, errors against the exact flight");
-  addFlightOptions(flight, flightValues);
-  addOutputOptions(flight, outputs);
-
-  CLI::App* spring = app.add_subcommand(
-      "spring",
-      "one spring-mass run per scheme: heights, errors and energy against the exact motion");
-  addSpringOptions(spring, springValues);
-  addOutputOptions(spring, outputs);
-
-  CLI::App* conv = app.add_subcommand(
-      "convergence", "errors at a fixed time T as the time step halves, and the observed orders");
-  conv->require_subcommand(1);
-  CLI::App* convFlight = conv->add_subcommand("flight", "convergence of the projectile's flight");
-  addFlightOptions(convFlight, flightValues);
-  addConvergenceOptions(convFlight, convergence);
-  addOutputOptions(convFlight, outputs);
-  CLI::App* convSpring = conv->add_subcommand("spring", "convergence of the spring-mass motion");
-  addSpringOptions(convSpring, springValues);
-  addConvergenceOptions(convSpring, convergence);
-  addOutputOptions(convSpring, outputs);
-
-  CLI11_PARSE(app, argc, argv);
-
-  const std::vector<const SchemeInfo*> schemes = chosenSchemes(outputs);
-  if (schemes.empty()) return fail("no scheme chosen (--schemes euler,midpoint,rk4)");
-  const BallisticsParams flightParams = ballisticsParamsFromPanel(flightValues);
-  const SpringMassParams springMassParams = springParams(springValues);
-
-  Delivery delivery(outputs);
-  if (*conv) {
-    const StudyModel model = *convFlight ? StudyModel::Flight : StudyModel::Spring;
-    const float dt =
-        model == StudyModel::Flight ? flightParams.timeStep : springMassParams.timeStep;
-    double at = convergence.at;
-    const std::string problem =
-        prepareConvergence(model, flightParams, springMassParams, dt, convergence.levels, at);
-    if (!problem.empty()) return fail(problem);
-    if (const std::string e = delivery.open(); !e.empty()) return fail(e);
-    ConvergenceStudy study;
-    {
-      ProgressLine progress;
-      study = studyConvergence(model, flightParams, springMassParams, schemes, dt,
-                               convergence.levels, at, convergence.withDouble,
-                               [&progress](const std::string& s) { progress(s); });
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    if (const std::string hint = parseHint(app, argc, argv); !hint.empty()) {
+      std::cerr << "pbsim-study: " << hint << "\nRun with --help for more information.\n";
+      return e.get_exit_code();
     }
-    return delivery.deliver([&](std::ostream& o) { printConvergenceTable(o, study, model); },
-                            [&](std::ostream& o) { writeConvergenceCsv(o, study); },
-                            [&] { return convergenceCharts(study, model); });
+    return app.exit(e);
+  } catch (const Cancelled&) {
+    // The files being written were removed on the way here.
+    std::cerr << "\npbsim-study: stopped by " << (caughtSignal == SIGTERM ? "SIGTERM" : "SIGINT")
+              << "; no file written\n";
+    return 128 + (caughtSignal ? caughtSignal : SIGINT);
   }
-  if (const std::string e = delivery.open(); !e.empty()) return fail(e);
-  ProgressLine progress;
-  const Progress show = [&progress](const std::string& s) { progress(s); };
-  // Progress of a CSV file, not of CSV on the terminal itself.
-  const Progress showCsv = outputs.csv == "-" ? Progress() : show;
-  if (*flight) {
-    const FlightStudy study = studyFlight(flightParams, schemes, show);
-    progress.clear();
-    return delivery.deliver([&](std::ostream& o) { printFlightTable(o, study); },
-                            [&](std::ostream& o) { writeFlightCsv(o, study, showCsv); },
-                            [&] { return flightCharts(study); });
-  }
-  const SpringStudy study = studySpring(springMassParams, schemes, show);
-  progress.clear();
-  return delivery.deliver([&](std::ostream& o) { printSpringTable(o, study); },
-                          [&](std::ostream& o) { writeSpringCsv(o, study); },
-                          [&] { return springCharts(study); });
+  return 0;
 }

@@ -1,7 +1,9 @@
 #include "report.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,13 +21,9 @@ std::string num(double v, const char* format = "%.6g") {
 
 std::string count(long long v) { return std::to_string(v); }
 
-// The run's energy at its last sample minus the exact energy then; NaN
-// where the closed form does not hold.
-double lastEnergyMiss(const SpringRun& r, const ExactSpring& exact) {
-  const std::size_t last = r.size() - 1;
-  const double end = r.t[last];
-  return exact.holdsAt(end) ? r.energy[last] - exact.energy(exact.height(end), exact.velocity(end))
-                            : NAN;
+// A value the model keeps: in single precision as the float it is.
+std::string modelValue(double v, Precision p) {
+  return p == Precision::Single ? shortest(static_cast<float>(v)) : shortest(v);
 }
 
 // Columns padded to their widest entry: the first left-aligned, the others
@@ -53,12 +51,106 @@ class Table {
   std::vector<std::vector<std::string>> rows_;
 };
 
-const std::string& name(const std::string& s) { return s; }
+// One CSV line of cells.
+void csvLine(std::ostream& out, const std::vector<std::string>& cells) {
+  for (std::size_t i = 0; i < cells.size(); ++i) out << (i ? "," : "") << cells[i];
+  out << '\n';
+}
+
+const char* fewStepsMark(bool few) { return few ? "few steps" : ""; }
+
+// A landed flight of one step measured its path nowhere but at the launch
+// point, where every scheme is exact: its max_path_error is no number.
+bool pathMeasured(const FlightRun& r) { return !(r.landed() && r.size() <= 2); }
+
+// The head line and table of a convergence study of `model`, whose error is `error`.
+void printConvergence(std::ostream& out, const ConvergenceStudy& study, const char* model,
+                      const char* error) {
+  out << "convergence of the " << model << ": error at T = " << num(study.at) << " s, " << error
+      << "; order = log2(e(2h)/e(h))\n";
+  Table t({"scheme", "precision", "h [s]", "steps", "evaluations", "error [m]", "order", "floor"});
+  bool anyFloor = false;
+  for (const ConvergenceRow& r : study.rows) {
+    anyFloor = anyFloor || r.atFloor;
+    t.add({r.scheme, precisionName(r.precision), num(r.h, "%.6g"), count(r.steps),
+           count(r.evaluations), num(r.error, "%.3e"), num(r.order, "%.2f"),
+           r.atFloor ? "yes" : ""});
+  }
+  t.print(out);
+  if (anyFloor)
+    out << "floor: rounding (the model's single precision; for double rows double precision), "
+           "not the scheme, dominates the error there; the order no longer measures the scheme.\n";
+}
 
 }  // namespace
 
-void printFlightTable(std::ostream& out, const FlightStudy& study) {
-  const BallisticsParams& p = study.params;
+#if defined(__cpp_lib_to_chars) || (defined(__GLIBCXX__) && __GNUC__ >= 11)
+
+std::string shortest(double v) {
+  if (std::isnan(v)) return "";
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+std::string shortest(float v) {
+  if (std::isnan(v)) return "";
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+#else
+
+// Without a floating-point std::to_chars (Emscripten's libc++): the fewest
+// correctly rounded digits that read back, written as to_chars writes them,
+// fixed or scientific, whichever is shorter (fixed on a tie).
+namespace {
+
+template <class T>
+std::string shortestOf(T v, int most, T (*read)(const char*, char**)) {
+  if (std::isnan(v)) return "";
+  if (std::isinf(v)) return v < 0 ? "-inf" : "inf";
+  if (v == 0) return std::signbit(v) ? "-0" : "0";
+  char buf[64];
+  int lo = 1, hi = most;  // reading back is monotonic in the number of digits
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    std::snprintf(buf, sizeof buf, "%.*e", mid - 1, static_cast<double>(v));
+    if (read(buf, nullptr) == v)
+      hi = mid;
+    else
+      lo = mid + 1;
+  }
+  std::snprintf(buf, sizeof buf, "%.*e", lo - 1, static_cast<double>(v));
+  const std::string sci = buf;
+  const bool negative = sci[0] == '-';
+  const std::size_t e = sci.find('e');
+  std::string digits;
+  for (std::size_t i = negative; i < e; ++i)
+    if (sci[i] != '.') digits += sci[i];
+  const int exponent = std::atoi(sci.c_str() + e + 1);
+  std::string fixed;
+  if (exponent >= 0) {
+    const std::size_t point = static_cast<std::size_t>(exponent) + 1;
+    fixed = digits.size() <= point ? digits + std::string(point - digits.size(), '0')
+                                   : digits.substr(0, point) + "." + digits.substr(point);
+  } else {
+    fixed = "0." + std::string(static_cast<std::size_t>(-exponent - 1), '0') + digits;
+  }
+  if (negative) fixed = "-" + fixed;
+  return fixed.size() <= sci.size() ? fixed : sci;
+}
+
+}  // namespace
+
+std::string shortest(double v) { return shortestOf<double>(v, 17, std::strtod); }
+std::string shortest(float v) { return shortestOf<float>(v, 9, std::strtof); }
+
+#endif
+
+void printTable(std::ostream& out, const FlightStudy& study) {
+  const BallisticsParams& p = study.flight.params;
   char head[512];
   std::snprintf(head, sizeof head,
                 "flight: azimuth %g deg, elevation %g deg, mass %g kg, powder %g x %g kg m/s, "
@@ -67,55 +159,71 @@ void printFlightTable(std::ostream& out, const FlightStudy& study) {
                 ballisticsunits::panelElevation(p.elevation), p.projectileMass, p.powderAmount,
                 p.powderPower, p.gravity, p.airFriction, p.timeStep);
   out << head;
-  Table t({"scheme", "steps", "evaluations", "landing x [m]", "landing z [m]", "flight time [s]",
-           "landing miss [m]", "max error [m]", "wall [ms]"});
+  Table t({"scheme", "steps", "evaluations", "stop", "landing_x [m]", "landing_z [m]",
+           "flight_time [s]", "landing_miss [m]", "max_path_error [m]", "wall_ms", "note"});
   for (const FlightRun& r : study.runs) {
-    t.add({name(r.scheme), count(r.steps), count(r.evaluations), num(r.landingX), num(r.landingZ),
-           num(r.flightTime), num(r.landingMiss, "%.3e"), num(r.maxPathError, "%.3e"),
-           num(r.wallMs, "%.3f")});
+    t.add({r.scheme, count(r.steps), count(r.evaluations), stopName(r.stop), num(r.landingX),
+           num(r.landingZ), num(r.flightTime), num(r.landingMiss, "%.3e"),
+           pathMeasured(r) ? num(r.maxPathError, "%.3e") : "none", num(r.wallMs, "%.3f"),
+           fewStepsMark(r.fewSteps())});
   }
-  if (const auto tl = study.exact.landingTime()) {
-    const Vec3d e = study.exact.position(*tl);
-    t.add({"exact", "", "", num(e.x), num(e.z), num(*tl), "", "", ""});
-  }
+  if (const auto& e = study.exactLanding)
+    t.add({"exact", "", "", "", num(e->x), num(e->z), num(e->time), "", "", "", ""});
   t.print(out);
+  out << "path_error: distance to the exact position at the same time, at the launch point and "
+         "after every step (not the ground point); landing_miss: the ground point's distance "
+         "to the exact landing point.\n";
   for (const FlightRun& r : study.runs) {
     if (r.stop == FlightEnd::StepLimit)
-      out << name(r.scheme) << ": still in the air after " << r.steps
-          << " steps, where pbsim stops a flight\n";
+      out << r.scheme << ": still in the air after " << r.steps
+          << " steps, where pbsim stops a flight (step_limit)\n";
     else if (r.stop == FlightEnd::Stuck)
-      out << name(r.scheme) << ": stopped after " << r.steps
-          << " steps: the projectile no longer moves\n";
+      out << r.scheme << ": stopped after " << r.steps
+          << " steps: a step left position and velocity unchanged, so the projectile no longer "
+             "moves (stuck)\n";
+    else if (r.fewSteps())
+      out << r.scheme << ": few steps: landed after " << r.steps
+          << (r.steps == 1 ? " step" : " steps")
+          << "; its errors say nothing about the scheme (take a smaller --dt)\n";
   }
-  if (!study.exact.landingTime()) out << "exact: the projectile never comes down\n";
+  if (!study.exactLanding) out << "exact: the projectile never comes down\n";
 }
 
-void printSpringTable(std::ostream& out, const SpringStudy& study) {
-  const SpringMassParams& p = study.params;
+void printTable(std::ostream& out, const SpringStudy& study) {
+  const SpringMassParams& p = study.spring.params;
   const SpringParams& s = p.springs[0];
   char head[512];
   std::snprintf(head, sizeof head,
                 "spring: mass %g kg, ks %g N/m, kd %g kg/s, rest length %g m, gravity %g N "
-                "(a force on the body, not an acceleration), dt %g s\n",
+                "(a force on the body, not an acceleration), dt %g s",
                 p.mass, s.ks, s.kd, s.restLength, p.gravity, p.timeStep);
   out << head;
-  Table t({"scheme", "steps", "evaluations", "final height [m]", "rest height g/ks-L [m]",
-           "max height error [m]", "energy drift [J]", "wall [ms]"});
+  if (study.until) out << ", until " << num(*study.until) << " s";
+  out << '\n';
+  Table t({"scheme", "steps", "evaluations", "stop", "final_height [m]", "resting_height [m]",
+           "max_height_error [m]", "energy_drift", "wall_ms", "note"});
   for (const SpringRun& r : study.runs) {
-    t.add({name(r.scheme), count(r.steps), count(r.evaluations), num(r.finalHeight),
-           num(r.restingHeight), num(r.maxHeightError, "%.3e"),
-           num(lastEnergyMiss(r, study.exact), "%.3e"), num(r.wallMs, "%.3f")});
+    t.add({r.scheme, count(r.steps), count(r.evaluations), stopName(r.stop), num(r.finalHeight),
+           num(r.restingHeight), num(r.maxHeightError, "%.3e"), num(r.energyDrift, "%.3e"),
+           num(r.wallMs, "%.3f"), fewStepsMark(r.fewSteps())});
   }
   t.print(out);
-  out << "The resting height g/ks - L does not depend on the mass: gravity acts here as a "
-         "constant force.\n"
-         "Energy: 1/2 m v^2 + 1/2 ks (y - rest height)^2; drift: the run's energy at its last "
-         "step minus the exact energy then.\n";
-  for (const SpringRun& r : study.runs)
+  out << "resting_height = gravity/ks - rest length does not depend on the mass: gravity acts "
+         "here as a constant force.\n"
+         "energy E = 1/2 m v^2 + 1/2 ks (y - resting_height)^2; energy_drift: the largest "
+         "|E - E0| / E0 over the run.\n";
+  for (const SpringRun& r : study.runs) {
     if (r.stop == SpringStop::SampleLimit)
-      out << name(r.scheme) << ": not at rest after " << r.steps
-          << " steps, where pbsim stops a run\n";
-  const ExactSpring& e = study.exact;
+      out << r.scheme << ": not at rest after " << r.steps
+          << " steps, where pbsim stops a run (sample_limit)\n";
+    else if (r.stop == SpringStop::NotRun)
+      out << r.scheme << ": not run: the body has no mass\n";
+    else if (r.fewSteps())
+      out << r.scheme << ": few steps: at rest after " << r.steps
+          << (r.steps == 1 ? " step" : " steps")
+          << "; its errors say nothing about the scheme (take a smaller --dt)\n";
+  }
+  const ExactSpring& e = study.spring.exact;
   if (e.regime() == ExactSpring::NoClosedForm)
     out << "exact: no closed form for these values (it needs mass > 0 and ks > 0)\n";
   else if (std::isfinite(e.validUntil()))
@@ -123,57 +231,99 @@ void printSpringTable(std::ostream& out, const SpringStudy& study) {
         << " s, where the force law changes; errors cover the time before it\n";
 }
 
-void printConvergenceTable(std::ostream& out, const ConvergenceStudy& study, StudyModel model) {
-  out << "convergence of the " << (model == StudyModel::Flight ? "flight" : "spring")
-      << ": error at T = " << num(study.at) << " s, "
-      << (model == StudyModel::Flight ? "distance to the exact position" : "height error")
-      << "; order = log2(e(2h)/e(h))\n";
-  Table t({"scheme", "precision", "h [s]", "steps", "evaluations", "error [m]", "order", ""});
-  bool anyFloor = false;
-  for (const ConvergenceRow& r : study.rows) {
-    anyFloor = anyFloor || r.atFloor;
-    t.add({name(r.scheme), precisionName(r.precision), num(r.h, "%.6g"), count(r.steps),
-           count(r.evaluations), num(r.error, "%.3e"), num(r.order, "%.2f"),
-           r.atFloor ? "floor" : ""});
-  }
-  t.print(out);
-  if (anyFloor)
-    out << "floor: rounding (the model's single precision; for double rows double precision), "
-           "not the scheme, dominates the error there; the order no longer measures the scheme.\n";
+void printTable(std::ostream& out, const FlightConvergence& study) {
+  printConvergence(out, study, "flight", "distance to the exact position");
 }
 
-void writeFlightCsv(std::ostream& out, const FlightStudy& study, const Progress& progress) {
-  out << "scheme,step,t,x,y,z,exact_x,exact_y,exact_z,error\n";
+void printTable(std::ostream& out, const SpringConvergence& study) {
+  printConvergence(out, study, "spring", "height error");
+}
+
+void writeCsv(std::ostream& out, const FlightStudy& study, const Progress& progress) {
+  out << "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error\n";
   for (const FlightRun& r : study.runs) {
+    const Precision p = r.precision;
     for (std::size_t k = 0; k < r.size(); ++k) {
       if (progress && k % 65536 == 0)
         progress("CSV, " + r.scheme + " " + std::to_string(100 * k / r.size()) + "%");
-      const double error =
-          std::hypot(r.x(k) - r.exactX[k], r.y(k) - r.exactY[k], r.z(k) - r.exactZ[k]);
-      out << r.scheme << ',' << k << ',' << num(r.t[k], "%.10g") << ',' << num(r.x(k), "%.9g")
-          << ',' << num(r.y(k), "%.9g") << ',' << num(r.z(k), "%.9g") << ','
-          << num(r.exactX[k], "%.10g") << ',' << num(r.exactY[k], "%.10g") << ','
-          << num(r.exactZ[k], "%.10g") << ',' << num(error, "%.6g") << '\n';
+      csvLine(out, {r.scheme, count(static_cast<long long>(k)), modelValue(r.t[k], p),
+                    modelValue(r.x(k), p), modelValue(r.y(k), p), modelValue(r.z(k), p),
+                    modelValue(r.vx(k), p), modelValue(r.vy(k), p), modelValue(r.vz(k), p),
+                    shortest(r.exactX[k]), shortest(r.exactY[k]), shortest(r.exactZ[k]),
+                    shortest(r.pathError[k])});
     }
   }
 }
 
-void writeSpringCsv(std::ostream& out, const SpringStudy& study) {
-  out << "scheme,step,t,y,v,exact_y,error,energy\n";
+void writeCsv(std::ostream& out, const SpringStudy& study, const Progress& progress) {
+  out << "scheme,step,t,y,v,exact_y,height_error,energy\n";
   for (const SpringRun& r : study.runs) {
+    const Precision p = r.precision;
     for (std::size_t k = 0; k < r.size(); ++k) {
-      out << r.scheme << ',' << k << ',' << num(r.t[k], "%.10g") << ',' << num(r.height(k), "%.9g")
-          << ',' << num(r.speed(k), "%.9g") << ',' << num(r.exactY[k], "%.10g") << ','
-          << num(r.heightError[k], "%.6g") << ',' << num(r.energy[k], "%.6g") << '\n';
+      if (progress && k % 65536 == 0)
+        progress("CSV, " + r.scheme + " " + std::to_string(100 * k / r.size()) + "%");
+      csvLine(out, {r.scheme, count(static_cast<long long>(k)), modelValue(r.t[k], p),
+                    modelValue(r.height(k), p), modelValue(r.speed(k), p), shortest(r.exactY[k]),
+                    shortest(r.heightError[k]), shortest(r.energy[k])});
     }
   }
 }
 
-void writeConvergenceCsv(std::ostream& out, const ConvergenceStudy& study) {
-  out << "scheme,h,steps,evaluations,error,order\n";
-  for (const ConvergenceRow& r : study.rows) {
-    out << r.scheme << (r.precision == Precision::Double ? "-double" : "") << ','
-        << num(r.h, "%.9g") << ',' << r.steps << ',' << r.evaluations << ',' << num(r.error, "%.6g")
-        << ',' << num(r.order, "%.4f") << '\n';
-  }
+void writeCsv(std::ostream& out, const ConvergenceStudy& study, const Progress&) {
+  out << "scheme,precision,h,steps,evaluations,error,order,floor\n";
+  for (const ConvergenceRow& r : study.rows)
+    csvLine(out, {r.scheme, precisionName(r.precision), shortest(static_cast<float>(r.h)),
+                  count(r.steps), count(r.evaluations), shortest(r.error), shortest(r.order),
+                  r.atFloor ? "1" : "0"});
 }
+
+void writeSummary(std::ostream& out, const FlightStudy& study) {
+  out << "scheme,steps,evaluations,stop,few_steps,landing_x,landing_z,flight_time,landing_miss,"
+         "max_path_error,wall_ms\n";
+  for (const FlightRun& r : study.runs)
+    csvLine(out,
+            {r.scheme, count(r.steps), count(r.evaluations), stopName(r.stop),
+             r.fewSteps() ? "1" : "0", modelValue(r.landingX, r.precision),
+             modelValue(r.landingZ, r.precision), shortest(r.flightTime), shortest(r.landingMiss),
+             pathMeasured(r) ? shortest(r.maxPathError) : "", shortest(r.wallMs)});
+  if (const auto& e = study.exactLanding)
+    csvLine(out, {"exact", "", "", "", "", shortest(e->x), shortest(e->z), shortest(e->time), "",
+                  "", ""});
+}
+
+void writeSummary(std::ostream& out, const SpringStudy& study) {
+  out << "scheme,steps,evaluations,stop,few_steps,final_height,resting_height,max_height_error,"
+         "energy_drift,wall_ms\n";
+  for (const SpringRun& r : study.runs)
+    csvLine(out, {r.scheme, count(r.steps), count(r.evaluations), stopName(r.stop),
+                  r.fewSteps() ? "1" : "0", modelValue(r.finalHeight, r.precision),
+                  shortest(r.restingHeight), shortest(r.maxHeightError), shortest(r.energyDrift),
+                  shortest(r.wallMs)});
+}
+
+void writeSummary(std::ostream& out, const ConvergenceStudy& study) { writeCsv(out, study); }
+
+std::vector<std::string> warnings(const FlightStudy& study) {
+  std::vector<std::string> lines;
+  const auto& landing = study.exactLanding;
+  for (const FlightRun& r : study.runs)
+    if (r.fewSteps())
+      lines.push_back(r.scheme + " ended after " + count(r.steps) +
+                      (r.steps == 1 ? " step" : " steps") + " of --dt " + num(r.params.timeStep) +
+                      " s" +
+                      (landing ? " (the exact flight lasts " + num(landing->time) + " s)" : "") +
+                      ": its numbers say nothing about the scheme; take a smaller --dt");
+  return lines;
+}
+
+std::vector<std::string> warnings(const SpringStudy& study) {
+  std::vector<std::string> lines;
+  for (const SpringRun& r : study.runs)
+    if (r.fewSteps())
+      lines.push_back(r.scheme + " came to rest after " + count(r.steps) +
+                      (r.steps == 1 ? " step" : " steps") + " of --dt " + num(r.params.timeStep) +
+                      " s: its numbers say nothing about the scheme; take a smaller --dt");
+  return lines;
+}
+
+std::vector<std::string> warnings(const ConvergenceStudy&) { return {}; }

@@ -1,60 +1,27 @@
 #include "studies.h"
 
-FlightStudy studyFlight(const BallisticsParams& params,
-                        const std::vector<const SchemeInfo*>& schemes, const Progress& progress) {
-  FlightStudy study(params);
-  for (const SchemeInfo* s : schemes) {
-    if (progress) progress("flight, " + std::string(s->name));
-    study.runs.push_back(runFlight(study, s));
+FlightStudy runStudy(const FlightCase& c, const std::vector<RunScheme>& schemes,
+                     const Progress& progress, const CancelFlag* cancel) {
+  FlightStudy study(c);
+  for (const RunScheme& s : schemes) {
+    if (progress) progress("flight, " + s.name());
+    study.runs.push_back(runFlight(c, s, Precision::Single, cancel));
+  }
+  if (const auto tl = c.exact.landingTime()) {
+    const Vec3d e = c.exact.position(*tl);
+    study.exactLanding = ExactLanding{e.x, e.z, *tl};
   }
   return study;
 }
 
-SpringStudy studySpring(const SpringMassParams& params,
-                        const std::vector<const SchemeInfo*>& schemes, const Progress& progress) {
-  SpringStudy study(params);
-  for (const SchemeInfo* s : schemes) {
-    if (progress) progress("spring, " + std::string(s->name));
-    study.runs.push_back(runSpring(study, s));
+SpringStudy runStudy(const SpringCase& c, const std::vector<RunScheme>& schemes,
+                     std::optional<double> until, const Progress& progress,
+                     const CancelFlag* cancel) {
+  SpringStudy study(c);
+  study.until = until;
+  for (const RunScheme& s : schemes) {
+    if (progress) progress("spring, " + s.name());
+    study.runs.push_back(runSpring(c, s, Precision::Single, until, cancel));
   }
   return study;
-}
-
-std::string prepareConvergence(StudyModel model, const BallisticsParams& flight,
-                               const SpringMassParams& spring, float dt, int levels, double& at) {
-  ConvergenceSettings settings;
-  settings.levels = levels;
-  settings.at = at;
-  std::optional<Problem> problem;
-  if (model == StudyModel::Flight) {
-    BallisticsParams p = flight;
-    p.timeStep = dt;
-    problem = prepareConvergence(FlightCase(p), settings);
-  } else {
-    SpringMassParams p = spring;
-    p.timeStep = dt;
-    problem = prepareConvergence(SpringCase(p), settings);
-  }
-  at = settings.at;
-  return problem ? problem->text("--") : "";
-}
-
-ConvergenceStudy studyConvergence(StudyModel model, const BallisticsParams& flight,
-                                  const SpringMassParams& spring,
-                                  const std::vector<const SchemeInfo*>& schemes, float dt,
-                                  int levels, double at, bool withDouble,
-                                  const Progress& progress) {
-  ConvergenceSettings settings;
-  settings.levels = levels;
-  settings.at = at;
-  settings.withDouble = withDouble;
-  const std::vector<RunScheme> runSchemes(schemes.begin(), schemes.end());
-  if (model == StudyModel::Flight) {
-    BallisticsParams p = flight;
-    p.timeStep = dt;
-    return studyConvergence(FlightCase(p), runSchemes, settings, progress);
-  }
-  SpringMassParams p = spring;
-  p.timeStep = dt;
-  return studyConvergence(SpringCase(p), runSchemes, settings, progress);
 }

@@ -1,44 +1,36 @@
 #pragma once
 
-// The computations behind pbsim-study, on the engine: each runs the models
-// exactly as pbsim runs them (same parameters, same steps) and sets the
-// result beside the closed-form solution. No console output; the caller
-// prints.
+// pbsim-study's runs of one model: every chosen scheme run on one case, in
+// single precision as pbsim runs it. No console output; the caller prints.
 
-#include <string>
+#include <optional>
 #include <vector>
 
 #include "convergence.h"
 #include "runs.h"
 
-struct FlightStudy : FlightCase {
+// Where and when the exact flight lands.
+struct ExactLanding {
+  double x, z, time;
+};
+
+struct FlightStudy {
+  FlightCase flight;
   std::vector<FlightRun> runs;
-  explicit FlightStudy(const BallisticsParams& p) : FlightCase(p) {}
+  std::optional<ExactLanding> exactLanding;  // nothing when the exact flight never comes down
+  explicit FlightStudy(const FlightCase& c) : flight(c) {}
 };
 
-FlightStudy studyFlight(const BallisticsParams& params,
-                        const std::vector<const SchemeInfo*>& schemes,
-                        const Progress& progress = {});
-
-struct SpringStudy : SpringCase {
+struct SpringStudy {
+  SpringCase spring;
   std::vector<SpringRun> runs;
-  explicit SpringStudy(const SpringMassParams& p) : SpringCase(p) {}
+  std::optional<double> until;  // runs end at the first step at or after this time
+  explicit SpringStudy(const SpringCase& c) : spring(c) {}
 };
 
-SpringStudy studySpring(const SpringMassParams& params,
-                        const std::vector<const SchemeInfo*>& schemes,
-                        const Progress& progress = {});
-
-enum class StudyModel { Flight, Spring };
-
-// Checks what a convergence study needs before it runs: an empty string, or
-// the reason it cannot run. at <= 0 asks for the default time; the
-// resolved time is stored back.
-std::string prepareConvergence(StudyModel model, const BallisticsParams& flight,
-                               const SpringMassParams& spring, float dt, int levels, double& at);
-
-ConvergenceStudy studyConvergence(StudyModel model, const BallisticsParams& flight,
-                                  const SpringMassParams& spring,
-                                  const std::vector<const SchemeInfo*>& schemes, float dt,
-                                  int levels, double at, bool withDouble,
-                                  const Progress& progress = {});
+// Each scheme once on the case, in the order given; cancel as for the engine's runs.
+FlightStudy runStudy(const FlightCase& c, const std::vector<RunScheme>& schemes,
+                     const Progress& progress = {}, const CancelFlag* cancel = nullptr);
+SpringStudy runStudy(const SpringCase& c, const std::vector<RunScheme>& schemes,
+                     std::optional<double> until = std::nullopt, const Progress& progress = {},
+                     const CancelFlag* cancel = nullptr);

@@ -491,7 +491,7 @@ val convergence(const std::string& model, const val& args, const val& schemeName
   o.set("at", study.at);
   o.set("rows", rows);
   std::ostringstream csv;
-  writeConvergenceCsv(csv, study);
+  writeCsv(csv, study);
   o.set("csv", csv.str());
   return o;
 }
@@ -503,7 +503,8 @@ val flightCsv(const val& args, const val& schemeNamesList) {
   const BallisticsPanelValues v = flightValues(a);
   if (a.problem) return refusal(*a.problem);
   std::ostringstream out;
-  writeFlightCsv(out, studyFlight(ballisticsParamsFromPanel(v), chosen));
+  writeCsv(out, runStudy(FlightCase(ballisticsParamsFromPanel(v)),
+                         std::vector<RunScheme>(chosen.begin(), chosen.end())));
   return val(out.str());
 }
 
@@ -514,7 +515,8 @@ val springCsv(const val& args, const val& schemeNamesList) {
   const SpringPanelValues v = springValues(a, until);
   if (a.problem) return refusal(*a.problem);
   std::ostringstream out;
-  writeSpringCsv(out, studySpring(springParamsFromPanel(v), chosen));
+  writeCsv(out, runStudy(SpringCase(springParamsFromPanel(v)),
+                         std::vector<RunScheme>(chosen.begin(), chosen.end()), until));
   return val(out.str());
 }
 

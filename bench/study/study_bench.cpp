@@ -10,28 +10,41 @@
 
 #include "ballisticssetup.h"
 #include "ballisticssim.h"
+#include "convergencestudy.h"
 #include "figures.h"
+#include "springmasssetup.h"
 #include "studies.h"
 
 namespace {
 
-std::vector<const SchemeInfo*> allSchemes() { return {&kSchemes[0], &kSchemes[1], &kSchemes[2]}; }
+std::vector<RunScheme> allSchemes() { return {&kSchemes[0], &kSchemes[1], &kSchemes[2]}; }
 
 // pbsim-study convergence flight|spring [--double], with its defaults.
-ConvergenceStudy defaultConvergence(StudyModel model, bool withDouble) {
-  const BallisticsParams flight = startUpBallisticsParams();
-  const SpringMassParams spring;
-  double at = 0.0;
-  if (!prepareConvergence(model, flight, spring, 0.1f, 8, at).empty()) std::abort();
-  return studyConvergence(model, flight, spring, allSchemes(), 0.1f, 8, at, withDouble);
+template <class Case>
+ConvergenceSettings defaultSettings(const Case& c, bool withDouble) {
+  ConvergenceSettings settings;
+  settings.withDouble = withDouble;
+  if (prepareConvergence(c, settings)) std::abort();
+  return settings;
+}
+
+FlightConvergence flightConvergence(bool withDouble) {
+  const FlightCase c(startUpBallisticsParams());
+  return runConvergence(c, allSchemes(), defaultSettings(c, withDouble));
+}
+
+SpringConvergence springConvergence(bool withDouble) {
+  const SpringCase c(startUpSpringParams());
+  return runConvergence(c, allSchemes(), defaultSettings(c, withDouble));
 }
 
 void BM_Convergence(benchmark::State& st) {
-  const StudyModel model = st.range(0) == 0 ? StudyModel::Flight : StudyModel::Spring;
+  const bool flight = st.range(0) == 0;
   const bool withDouble = st.range(1) != 0;
-  for (auto _ : st) benchmark::DoNotOptimize(defaultConvergence(model, withDouble).rows.data());
-  st.SetLabel(std::string(model == StudyModel::Flight ? "flight" : "spring") +
-              (withDouble ? " --double" : ""));
+  for (auto _ : st)
+    benchmark::DoNotOptimize(
+        (flight ? flightConvergence(withDouble).rows : springConvergence(withDouble).rows).data());
+  st.SetLabel(std::string(flight ? "flight" : "spring") + (withDouble ? " --double" : ""));
 }
 BENCHMARK(BM_Convergence)
     ->ArgsProduct({{0, 1}, {0, 1}})
@@ -44,10 +57,9 @@ void BM_Figure(benchmark::State& st) {
   static const char* const files[] = {"figure.svg", "figure.png", "figure.pdf"};
   const int kind = static_cast<int>(st.range(0)), format = static_cast<int>(st.range(1));
   std::vector<Chart> charts;
-  if (kind == 0) charts = flightCharts(studyFlight(startUpBallisticsParams(), allSchemes()));
-  if (kind == 1) charts = springCharts(studySpring(SpringMassParams(), allSchemes()));
-  if (kind == 2)
-    charts = convergenceCharts(defaultConvergence(StudyModel::Flight, true), StudyModel::Flight);
+  if (kind == 0) charts = ::charts(runStudy(FlightCase(startUpBallisticsParams()), allSchemes()));
+  if (kind == 1) charts = ::charts(runStudy(SpringCase(startUpSpringParams()), allSchemes()));
+  if (kind == 2) charts = ::charts(flightConvergence(true));
   char dir[] = "/tmp/pbsim-study-bench-XXXXXX";
   if (!mkdtemp(dir)) std::abort();
   const std::string path = std::string(dir) + "/" + files[format];
@@ -92,7 +104,8 @@ BENCHMARK(BM_FineFlightObserved)->DenseRange(Euler, RK4)->Unit(benchmark::kMilli
 void BM_FineFlightStudy(benchmark::State& st) {
   BallisticsParams params = startUpBallisticsParams();
   params.timeStep = 1e-5f;
-  for (auto _ : st) benchmark::DoNotOptimize(studyFlight(params, allSchemes()).runs.data());
+  const FlightCase c(params);
+  for (auto _ : st) benchmark::DoNotOptimize(runStudy(c, allSchemes()).runs.data());
 }
 BENCHMARK(BM_FineFlightStudy)->Unit(benchmark::kMillisecond);
 

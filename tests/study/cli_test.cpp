@@ -4,13 +4,18 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cfloat>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -21,6 +26,7 @@
 #include "ballisticssetup.h"
 #include "ballisticssim.h"
 #include "schemes.h"
+#include "springmasssetup.h"
 #include "springmasssim.h"
 
 namespace {
@@ -47,15 +53,17 @@ class StudyCli : public testing::Test {
   }
   void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
-  // Runs pbsim-study with `args`, standard input from /dev/null, for at most a minute.
-  Result run(std::vector<std::string> args) {
-    const std::string out = dir_ + "/.stdout", err = dir_ + "/.stderr";
+  // Starts pbsim-study with `args` in the test's directory, standard input
+  // from /dev/null; standard output and error go to the files `out` and
+  // `err`, or to the descriptors outFd and errFd when those are given.
+  pid_t start(std::vector<std::string> args, const std::string& out, const std::string& err,
+              int outFd = -1, int errFd = -1) {
     const pid_t pid = fork();
     if (pid == 0) {
       if (chdir(dir_.c_str()) != 0) _exit(126);
       const int in = open("/dev/null", O_RDONLY);
-      const int o = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int e = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int o = outFd >= 0 ? outFd : open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int e = errFd >= 0 ? errFd : open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(in, 0);
       dup2(o, 1);
       dup2(e, 2);
@@ -65,7 +73,11 @@ class StudyCli : public testing::Test {
       execv(PBSIM_STUDY_PATH, argv.data());
       _exit(127);
     }
-    Result r;
+    return pid;
+  }
+
+  // Waits at most a minute for `pid`: its exit status, or -1 when killed.
+  static int finish(pid_t pid) {
     int status = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (waitpid(pid, &status, WNOHANG) == 0) {
@@ -73,14 +85,25 @@ class StudyCli : public testing::Test {
         kill(pid, SIGKILL);
         waitpid(pid, &status, 0);
         ADD_FAILURE() << "pbsim-study did not finish within a minute";
-        return r;
+        return -1;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
-    r.out = slurp(out);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // Runs pbsim-study with `args` to its end; standard output goes to
+  // `stdoutPath` instead of being collected when that is given.
+  Result run(std::vector<std::string> args, const std::string& stdoutPath = "") {
+    const std::string out = stdoutPath.empty() ? dir_ + "/.stdout" : stdoutPath;
+    const std::string err = dir_ + "/.stderr";
+    Result r;
+    r.status = finish(start(std::move(args), out, err));
+    if (stdoutPath.empty()) {
+      r.out = slurp(out);
+      unlink(out.c_str());
+    }
     r.err = slurp(err);
-    unlink(out.c_str());
     unlink(err.c_str());
     return r;
   }
@@ -126,6 +149,8 @@ std::vector<Row> parseCsv(const std::string& text, const std::string& header) {
 }
 
 double num(const Row& r, const std::string& column) { return std::stod(r.at(column)); }
+// A column that holds the model's single-precision values, read as it is meant to be.
+double f32(const Row& r, const std::string& column) { return std::stof(r.at(column)); }
 
 TEST_F(StudyCli, VersionAndHelpSayWhatTheNumbersMean) {
   const Result v = run({"--version"});
@@ -155,13 +180,15 @@ TEST_F(StudyCli, FlightTableAndCsvOfTheStartUpShot) {
   EXPECT_EQ(byScheme["midpoint"].at(2), "30");  // evaluations
   EXPECT_EQ(byScheme["rk4"].at(1), "15");
   EXPECT_EQ(byScheme["rk4"].at(2), "60");
-  EXPECT_NEAR(std::stod(byScheme["rk4"].at(3)), -1.689, 1e-3);
-  EXPECT_NEAR(std::stod(byScheme["rk4"].at(4)), 9.577, 1e-3);
+  EXPECT_EQ(byScheme["rk4"].at(3), "landed");
+  EXPECT_NEAR(std::stod(byScheme["rk4"].at(4)), -1.689, 1e-3);
+  EXPECT_NEAR(std::stod(byScheme["rk4"].at(5)), 9.577, 1e-3);
   EXPECT_NEAR(std::stod(byScheme["exact"].at(1)), -1.690, 2e-3);
 
   const Result csv = run({"flight", "--csv", "-", "--dt", "0.05"});
   ASSERT_EQ(csv.status, 0) << csv.err;
-  const auto rows = parseCsv(csv.out, "scheme,step,t,x,y,z,exact_x,exact_y,exact_z,error");
+  const auto rows =
+      parseCsv(csv.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error");
   std::map<std::string, int> points;
   for (const Row& r : rows) ++points[r.at("scheme")];
   BallisticsSim sim;
@@ -177,12 +204,14 @@ TEST_F(StudyCli, FlightTableAndCsvOfTheStartUpShot) {
     const bool last = i + 1 == rows.size() || rows[i + 1].at("step") == "0";
     if (last) {
       EXPECT_EQ(num(r, "y"), 0.0);
-    } else {
-      EXPECT_NEAR(num(r, "t"), num(r, "step") * 0.05, 1e-7);
+      EXPECT_EQ(r.at("path_error"), "");  // the ground point's miss is landing_miss
+      continue;
     }
-    const double d = std::hypot(num(r, "x") - num(r, "exact_x"), num(r, "y") - num(r, "exact_y"),
-                                num(r, "z") - num(r, "exact_z"));
-    EXPECT_NEAR(num(r, "error"), d, 1e-6 + 1e-5 * d);
+    // t as the model's single-precision time: step·dt rounded once to float.
+    EXPECT_EQ(std::stof(r.at("t")), static_cast<float>(num(r, "step") * double(0.05f)));
+    const double d = std::hypot(f32(r, "x") - num(r, "exact_x"), f32(r, "y") - num(r, "exact_y"),
+                                f32(r, "z") - num(r, "exact_z"));
+    EXPECT_NEAR(num(r, "path_error"), d, 1e-15 + 1e-12 * d);
   }
 }
 
@@ -197,16 +226,19 @@ TEST_F(StudyCli, SpringCsvAndTable) {
 
   const Result csv = run({"spring", "--csv", "-", "--kd", "0", "--schemes", "RK4,midpoint"});
   ASSERT_EQ(csv.status, 0) << csv.err;
-  const auto rows = parseCsv(csv.out, "scheme,step,t,y,v,exact_y,error,energy");
+  const auto rows = parseCsv(csv.out, "scheme,step,t,y,v,exact_y,height_error,energy");
   ASSERT_EQ(rows.size(), 2u * 15000u);  // undamped: both run to pbsim's limit
   EXPECT_EQ(rows.front().at("scheme"), "midpoint");
   const double e0 = 0.5 * 15 * (9.8 / 15) * (9.8 / 15);
   for (const Row& r : rows) {
-    const double e = std::fabs(num(r, "y") - num(r, "exact_y"));
-    EXPECT_NEAR(num(r, "error"), e, 1e-8 + 1e-5 * e);  // the columns carry 9 and 6 digits
+    const double e = std::fabs(f32(r, "y") - num(r, "exact_y"));
+    EXPECT_NEAR(num(r, "height_error"), e, 1e-15 + 1e-12 * e);
     const double u = num(r, "exact_y") - (-9.8 / 15 - 1);
-    EXPECT_NEAR(u, (9.8 / 15) * std::cos(std::sqrt(3.0) * num(r, "t")),
-                1e-6);  // undamped: a cosine
+    // Undamped: a cosine. The exact columns are taken at step·dt in double;
+    // t is that time as the model's float.
+    const double t = num(r, "step") * double(0.1f);
+    EXPECT_EQ(std::stof(r.at("t")), static_cast<float>(t));
+    EXPECT_NEAR(u, (9.8 / 15) * std::cos(std::sqrt(3.0) * t), 1e-6);
     if (r.at("scheme") == "rk4") {
       EXPECT_NEAR(num(r, "energy"), e0, 0.02 * e0);
     }
@@ -217,12 +249,15 @@ TEST_F(StudyCli, ConvergenceCsvHalvesTheStep) {
   const Result r = run({"convergence", "spring", "--levels", "4", "--double", "--csv", "out.csv"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("order"), std::string::npos);  // the table still goes to the terminal
-  const auto rows = parseCsv(slurp(path("out.csv")), "scheme,h,steps,evaluations,error,order");
+  const auto rows =
+      parseCsv(slurp(path("out.csv")), "scheme,precision,h,steps,evaluations,error,order,floor");
   ASSERT_EQ(rows.size(), 24u);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Row& row = rows[i];
     const int level = static_cast<int>(i % 4);
-    EXPECT_NEAR(num(row, "h"), 0.1 / (1 << level), 1e-8);
+    EXPECT_EQ(std::stof(row.at("h")), 0.1f / (1 << level));  // the model's step, as a float
+    EXPECT_EQ(row.at("precision"), i % 8 < 4 ? "single" : "double");
+    EXPECT_TRUE(row.at("floor") == "0" || row.at("floor") == "1");
     EXPECT_EQ(num(row, "steps"), 40 << level);
     EXPECT_EQ(row.at("order").empty(), level == 0);
     if (level > 0) {
@@ -230,7 +265,7 @@ TEST_F(StudyCli, ConvergenceCsvHalvesTheStep) {
                   1e-3);
     }
   }
-  EXPECT_EQ(rows[4].at("scheme"), "euler-double");
+  EXPECT_EQ(rows[4].at("scheme"), "euler");
   EXPECT_EQ(files(), std::vector<std::string>{"out.csv"});
 }
 
@@ -254,7 +289,7 @@ TEST_F(StudyCli, FiguresInEachFormat) {
 
   const Result conv = run({"convergence", "flight", "--plot", "c.svg", "--csv", "-"});
   ASSERT_EQ(conv.status, 0) << conv.err;
-  EXPECT_EQ(conv.out.rfind("scheme,h,", 0), 0u);  // CSV alone on standard output
+  EXPECT_EQ(conv.out.rfind("scheme,precision,h,", 0), 0u);  // CSV alone on standard output
   const std::string svg = slurp(path("c.svg"));
   EXPECT_NE(svg.find("<svg"), std::string::npos);
   EXPECT_NE(svg.find("</svg>"), std::string::npos);
@@ -295,6 +330,398 @@ TEST_F(StudyCli, BadInputIsRefusedAndLeavesNoFile) {
   const Result r = run({"flight", "--csv", "missing/out.csv"});
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.err.find("cannot write missing/out.csv"), std::string::npos) << r.err;
+}
+
+// The table's rows by scheme, each cell under its column's name (units in
+// brackets left out); header and rows are split on runs of two spaces.
+std::map<std::string, std::map<std::string, std::string>> tableRows(const std::string& text,
+                                                                    const std::string& first) {
+  auto cells = [](const std::string& line) {
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    while (at < line.size()) {
+      while (at < line.size() && line[at] == ' ') ++at;
+      std::size_t end = line.find("  ", at);
+      if (end == std::string::npos) end = line.size();
+      if (at < end) out.push_back(line.substr(at, end - at));
+      at = end;
+    }
+    return out;
+  };
+  std::istringstream lines(text);
+  std::string line;
+  std::vector<std::string> names;
+  std::vector<std::size_t> ends;  // where each right-aligned column ends
+  std::map<std::string, std::map<std::string, std::string>> rows;
+  while (std::getline(lines, line)) {
+    if (names.empty()) {
+      if (line.rfind(first, 0) != 0) continue;
+      for (std::string n : cells(line)) {
+        const std::size_t bracket = n.find(" [");
+        ends.push_back(line.find(n) + n.size());
+        names.push_back(bracket == std::string::npos ? n : n.substr(0, bracket));
+      }
+      continue;
+    }
+    if (line.empty() || line.find(':') != std::string::npos) break;
+    // Right-aligned cells end where their column's name ends.
+    std::map<std::string, std::string> row;
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      const std::size_t end = i == 0 ? line.find(' ') : std::min(ends[i], line.size());
+      std::string cell = from < line.size() ? line.substr(from, end - from) : "";
+      cell.erase(0, cell.find_first_not_of(' '));
+      if (cell.find_last_not_of(' ') != std::string::npos)
+        cell.erase(cell.find_last_not_of(' ') + 1);
+      else
+        cell.clear();
+      row[names[i]] = cell;
+      from = end;
+    }
+    rows[row[names[0]]] = row;
+  }
+  return rows;
+}
+
+// A table cell agrees with the CSV's value to the digits the table shows.
+void expectShown(const std::string& cell, const std::string& csv, const std::string& what) {
+  if (csv.empty()) {
+    EXPECT_TRUE(cell.empty() || cell == "none") << what << ": '" << cell << "'";
+    return;
+  }
+  ASSERT_FALSE(cell.empty()) << what;
+  const double a = std::stod(cell), b = std::stod(csv);
+  const bool scientific = cell.find('e') != std::string::npos;
+  EXPECT_NEAR(a, b, (scientific ? 6e-4 : 6e-6) * std::fabs(b) + 1e-300) << what;
+}
+
+// Table, summary and CSV of one run give the same numbers: every table cell
+// is the summary's value rounded, and the summary's errors and end points are
+// those of the points in the CSV.
+TEST_F(StudyCli, TableSummaryAndCsvAgree) {
+  const Result flight =
+      run({"flight", "--dt", "0.02", "--schemes", "euler,midpoint,rk4,symplectic-euler,verlet",
+           "--summary", "sum.csv", "--csv", "points.csv"});
+  ASSERT_EQ(flight.status, 0) << flight.err;
+  const auto table = tableRows(flight.out, "scheme");
+  const auto summary = parseCsv(slurp(path("sum.csv")),
+                                "scheme,steps,evaluations,stop,few_steps,landing_x,landing_z,"
+                                "flight_time,landing_miss,max_path_error,wall_ms");
+  ASSERT_EQ(summary.size(), 6u);  // five schemes and the exact flight
+  const auto points = parseCsv(slurp(path("points.csv")),
+                               "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error");
+  for (const Row& s : summary) {
+    const std::string scheme = s.at("scheme");
+    ASSERT_EQ(table.count(scheme), 1u) << scheme;
+    const auto& t = table.at(scheme);
+    for (const char* column :
+         {"landing_x", "landing_z", "flight_time", "landing_miss", "max_path_error"})
+      expectShown(t.at(column), s.at(column), scheme + " " + column);
+    if (scheme == "exact") continue;
+    EXPECT_EQ(t.at("steps"), s.at("steps"));
+    EXPECT_EQ(t.at("evaluations"), s.at("evaluations"));
+    EXPECT_EQ(t.at("stop"), s.at("stop"));
+    double most = 0.0;
+    const Row* last = nullptr;
+    for (const Row& p : points) {
+      if (p.at("scheme") != scheme) continue;
+      if (!p.at("path_error").empty()) most = std::fmax(most, num(p, "path_error"));
+      last = &p;
+    }
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(num(s, "max_path_error"), most) << scheme;
+    EXPECT_EQ(std::stol(s.at("steps")), std::stol(last->at("step"))) << scheme;
+    EXPECT_EQ(std::stof(s.at("landing_x")), std::stof(last->at("x"))) << scheme;
+    EXPECT_EQ(std::stof(s.at("landing_z")), std::stof(last->at("z"))) << scheme;
+    EXPECT_EQ(static_cast<float>(num(s, "flight_time")), std::stof(last->at("t"))) << scheme;
+    EXPECT_EQ(last->at("path_error"), "");  // the ground point: its miss is landing_miss
+  }
+
+  const Result spring =
+      run({"spring", "--kd", "0", "--dt", "0.05", "--until", "10", "--schemes",
+           "euler,midpoint,rk4,symplectic-euler,verlet", "--summary", "-", "--csv", "s.csv"});
+  ASSERT_EQ(spring.status, 0) << spring.err;
+  const auto springSummary = parseCsv(spring.out,
+                                      "scheme,steps,evaluations,stop,few_steps,final_height,"
+                                      "resting_height,max_height_error,energy_drift,wall_ms");
+  const auto springPoints =
+      parseCsv(slurp(path("s.csv")), "scheme,step,t,y,v,exact_y,height_error,energy");
+  const Result springTable = run({"spring", "--kd", "0", "--dt", "0.05", "--until", "10",
+                                  "--schemes", "euler,midpoint,rk4,symplectic-euler,verlet"});
+  const auto st = tableRows(springTable.out, "scheme");
+  ASSERT_EQ(springSummary.size(), 5u);
+  for (const Row& s : springSummary) {
+    const std::string scheme = s.at("scheme");
+    EXPECT_EQ(s.at("stop"), "until");
+    EXPECT_EQ(s.at("steps"), "200");  // the first step at or after 10 s
+    for (const char* column :
+         {"final_height", "resting_height", "max_height_error", "energy_drift"})
+      expectShown(st.at(scheme).at(column), s.at(column), scheme + " " + column);
+    double e0 = NAN, drift = 0.0, most = 0.0;
+    const Row* last = nullptr;
+    for (const Row& p : springPoints) {
+      if (p.at("scheme") != scheme) continue;
+      if (std::isnan(e0)) e0 = num(p, "energy");
+      drift = std::fmax(drift, std::fabs(num(p, "energy") - e0) / e0);
+      most = std::fmax(most, num(p, "height_error"));
+      last = &p;
+    }
+    ASSERT_NE(last, nullptr);
+    EXPECT_NEAR(num(s, "energy_drift"), drift, 1e-12 * drift) << scheme;
+    EXPECT_EQ(num(s, "max_height_error"), most) << scheme;
+    EXPECT_EQ(std::stof(s.at("final_height")), std::stof(last->at("y"))) << scheme;
+  }
+}
+
+// The state columns read as float32 are the model's own bits: positions and
+// velocities of the flight, heights and velocities of the spring.
+TEST_F(StudyCli, StateColumnsAreTheModelsBits) {
+  const Result flight = run({"flight", "--csv", "-", "--schemes", "rk4"});
+  ASSERT_EQ(flight.status, 0) << flight.err;
+  const auto rows =
+      parseCsv(flight.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error");
+  BallisticsSim sim;
+  sim.params = startUpBallisticsParams();
+  sim.setScheme(RK4);
+  std::vector<StateList> states;
+  sim.flyAnyScheme([&states](int, const StateList& s) { states.push_back(s); });
+  ASSERT_EQ(rows.size(), states.size());
+  for (std::size_t k = 0; k + 1 < rows.size(); ++k) {  // the last point is moved onto the ground
+    const StateList& s = states[k];
+    const float want[] = {s[0].x, s[0].y, s[0].z, s[1].x, s[1].y, s[1].z};
+    const char* columns[] = {"x", "y", "z", "vx", "vy", "vz"};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(std::stof(rows[k].at(columns[i])), want[i]) << k;
+  }
+
+  const Result spring = run({"spring", "--csv", "-", "--schemes", "midpoint"});
+  ASSERT_EQ(spring.status, 0) << spring.err;
+  const auto srows = parseCsv(spring.out, "scheme,step,t,y,v,exact_y,height_error,energy");
+  SpringMassSim model;
+  model.params = startUpSpringParams();
+  model.setScheme(Midpoint);
+  std::vector<float> ys, vs;
+  model.runAnyScheme([&](int, const StateList& s) {
+    ys.push_back(s[0].y);
+    vs.push_back(s[1].y);
+  });
+  ASSERT_EQ(srows.size(), ys.size());
+  for (std::size_t k = 0; k < srows.size(); ++k) {
+    EXPECT_EQ(std::stof(srows[k].at("y")), ys[k]) << k;
+    EXPECT_EQ(std::stof(srows[k].at("v")), vs[k]) << k;
+  }
+}
+
+TEST_F(StudyCli, ATimeStepLongerThanTheMotionIsWarnedAbout) {
+  const Result r = run({"flight", "--dt", "10", "--summary", "sum.csv"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* scheme : {"midpoint", "rk4"})
+    EXPECT_NE(r.err.find(std::string("warning: ") + scheme + " ended after 1 step"),
+              std::string::npos)
+        << r.err;
+  const auto table = tableRows(r.out, "scheme");
+  for (const char* scheme : {"euler", "midpoint", "rk4"})
+    EXPECT_EQ(table.at(scheme).at("note"), "few steps") << scheme;
+  // One step measures the path nowhere but at the exact launch point: no number.
+  EXPECT_EQ(table.at("rk4").at("max_path_error"), "none");
+  for (const Row& s : parseCsv(slurp(path("sum.csv")),
+                               "scheme,steps,evaluations,stop,few_steps,landing_x,landing_z,"
+                               "flight_time,landing_miss,max_path_error,wall_ms"))
+    if (s.at("scheme") != "exact") {
+      EXPECT_EQ(s.at("few_steps"), "1");
+      if (s.at("steps") == "1") {
+        EXPECT_EQ(s.at("max_path_error"), "");
+      }
+    }
+  // The start-up shot warns about nothing.
+  const Result fine = run({"flight"});
+  EXPECT_EQ(fine.err, "");
+  EXPECT_EQ(fine.out.find("few steps"), std::string::npos);
+}
+
+// Each refusal with its message: nothing on standard output, no file left.
+TEST_F(StudyCli, RefusalsSayWhatIsWrong) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"flight", "--dt", "1e-50"}, "--dt must be greater than 0, and 1e-50 is 0 in single"},
+      {{"flight", "--mass", "1e-50"}, "--mass must be greater than 0, and 1e-50 is 0 in single"},
+      {{"spring", "--mass", "1e-50"}, "--mass must be greater than 0, and 1e-50 is 0 in single"},
+      {{"spring", "--dt", "1e-50"}, "--dt must be greater than 0, and 1e-50 is 0 in single"},
+      {{"convergence", "spring", "--dt", "1e-50"}, "--dt must be greater than 0"},
+      {{"flight", "--csv", ""}, "--csv: a file name cannot be empty"},
+      {{"spring", "--summary", ""}, "--summary: a file name cannot be empty"},
+      {{"flight", "--plot", ""}, "--plot: a file name cannot be empty"},
+      {{"flight", "--csv", "x.png", "--plot", "x.png"}, "--csv and --plot both name x.png"},
+      {{"spring", "--summary", "a.csv", "--csv", "./a.csv"}, "--csv and --summary both name"},
+      {{"flight", "--csv", "-", "--summary", "-"}, "cannot both write to standard output"},
+      {{"fligth"}, "unknown command 'fligth'; did you mean 'flight'?"},
+      {{"convergence", "sprin"},
+       "unknown command 'sprin' after 'convergence'; did you mean 'spring'?"},
+      {{"--dt", "0.05", "flight"}, "options go after it: pbsim-study flight --dt 0.05"},
+      {{"convergence", "flight", "--level", "3"}, "did you mean --levels?"},
+      {{"spring", "--until", "0"}, "--until must be greater than 0"},
+      {{"flight", "--figure", "phase"}, "--figure: phase not in {path,error}"},
+      {{"spring", "--schemes", "rk5"}, "--schemes: rk5 not in"},
+  };
+  for (const Case& c : cases) {
+    const Result r = run(c.args);
+    std::string shown;
+    for (const std::string& a : c.args) shown += a + " ";
+    EXPECT_NE(r.status, 0) << shown;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << shown << "\n" << r.err;
+    EXPECT_EQ(r.out, "") << shown;
+    EXPECT_TRUE(files().empty()) << shown;
+  }
+}
+
+// The limit on --levels is the last number of levels that runs: the spring
+// at a time step near the smallest normal float runs it, with a normal
+// finest step, and refuses one more.
+TEST_F(StudyCli, TheLevelsLimitRuns) {
+  const std::vector<std::string> at = {"convergence", "spring", "--dt", "1e-37", "--at", "1e-37"};
+  auto with = [&](std::vector<std::string> more) {
+    std::vector<std::string> a = at;
+    a.insert(a.end(), more.begin(), more.end());
+    return run(a);
+  };
+  const Result refused = with({"--levels", "99"});
+  const std::size_t p = refused.err.find("between 1 and ");
+  ASSERT_NE(p, std::string::npos) << refused.err;
+  const int most = std::stoi(refused.err.substr(p + 14));
+  const Result r = with({"--levels", std::to_string(most), "--csv", "-"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto rows = parseCsv(r.out, "scheme,precision,h,steps,evaluations,error,order,floor");
+  ASSERT_EQ(rows.size(), 3u * most);
+  float finest = FLT_MAX;
+  for (const Row& row : rows) finest = std::min(finest, std::stof(row.at("h")));
+  EXPECT_GE(finest, FLT_MIN);      // a normal float
+  EXPECT_LT(finest / 2, FLT_MIN);  // and half of it would not be
+  EXPECT_NE(with({"--levels", std::to_string(most + 1)}).status, 0);
+}
+
+// Progress goes to standard error when that is a terminal, and only then.
+TEST_F(StudyCli, ProgressOnlyOnATerminal) {
+  const std::vector<std::string> slow = {"convergence", "spring", "--levels", "17"};
+  for (const bool errIsTerminal : {true, false}) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const std::string out = path("out.txt"), err = path("err.txt");
+    const pid_t pid =
+        errIsTerminal ? start(slow, out, err, -1, slave) : start(slow, out, err, slave, -1);
+    close(slave);
+    std::string terminal;
+    char buf[4096];
+    for (ssize_t n; (n = read(master, buf, sizeof buf)) > 0;)
+      terminal.append(buf, static_cast<std::size_t>(n));
+    close(master);
+    ASSERT_EQ(finish(pid), 0);
+    const std::string progressOn = errIsTerminal ? terminal : slurp(err);
+    const std::string progressOff = errIsTerminal ? slurp(err) : slurp(out);
+    if (errIsTerminal) {
+      EXPECT_NE(progressOn.find("\r\033[Kpbsim-study: "), std::string::npos) << progressOn;
+      EXPECT_NE(slurp(out).find("convergence of the spring"), std::string::npos);
+    } else {
+      EXPECT_EQ(slurp(err), "");  // standard output is the terminal; standard error is not
+      EXPECT_EQ(terminal.find("\033[K"), std::string::npos);
+      EXPECT_NE(terminal.find("convergence of the spring"), std::string::npos);
+    }
+    (void)progressOff;
+    unlink(out.c_str());
+    unlink(err.c_str());
+  }
+}
+
+TEST_F(StudyCli, AFailedWriteLeavesNoFile) {
+  const Result r =
+      run({"flight", "--csv", "out.csv", "--summary", "s.csv", "--plot", "f.svg"}, "/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot write to standard output"), std::string::npos) << r.err;
+  EXPECT_TRUE(files().empty());
+}
+
+// SIGINT or SIGTERM in the middle of a long study: status 128 + the signal,
+// and neither the outputs nor their temporary files are left.
+TEST_F(StudyCli, InterruptedStudyLeavesNoFile) {
+  for (const int signal : {SIGINT, SIGTERM}) {
+    const pid_t pid = start({"convergence", "spring", "--levels", "22", "--double", "--csv",
+                             "c.csv", "--summary", "s.csv", "--plot", "c.png"},
+                            path(".out"), path(".err"));
+    // Wait until the temporary files exist, then interrupt.
+    for (int i = 0; i < 2000 && files().size() < 3; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(files().size(), 3u);
+    kill(pid, signal);
+    EXPECT_EQ(finish(pid), 128 + signal);
+    EXPECT_TRUE(files().empty());
+    EXPECT_NE(
+        slurp(path(".err")).find(signal == SIGINT ? "stopped by SIGINT" : "stopped by SIGTERM"),
+        std::string::npos);
+  }
+}
+
+// Outputs that are not plain files: a symbolic link's target is replaced
+// and the link kept, a FIFO and the process's own standard output are
+// written in place, and extensions are read in any case.
+TEST_F(StudyCli, LinksFifosAndStandardOutput) {
+  ASSERT_EQ(symlink("target.csv", path("link.csv").c_str()), 0);
+  ASSERT_EQ(run({"flight", "--csv", "link.csv"}).status, 0);
+  struct stat st {};
+  ASSERT_EQ(lstat(path("link.csv").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(slurp(path("target.csv")).rfind("scheme,step,t,", 0), 0u);
+
+  ASSERT_EQ(mkfifo(path("pipe.csv").c_str(), 0600), 0);
+  std::string piped;
+  std::thread reader([&] { piped = slurp(path("pipe.csv")); });
+  const Result viaFifo = run({"spring", "--summary", "pipe.csv"});
+  reader.join();
+  EXPECT_EQ(viaFifo.status, 0) << viaFifo.err;
+  EXPECT_EQ(piped.rfind("scheme,steps,evaluations,stop,", 0), 0u) << piped;
+  ASSERT_EQ(lstat(path("pipe.csv").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  const Result viaStdout = run({"flight", "--csv", "/dev/stdout"});
+  EXPECT_EQ(viaStdout.status, 0) << viaStdout.err;
+  EXPECT_EQ(viaStdout.out.rfind("scheme,step,t,x,", 0), 0u);  // the CSV instead of the table
+
+  EXPECT_EQ(run({"flight", "--plot", "F.PNG"}).status, 0);
+  EXPECT_EQ(slurp(path("F.PNG")).substr(1, 3), "PNG");
+}
+
+// The energy lesson of the README: the undamped spring at dt 0.05 s to
+// T = 10 s. No scheme reaches the anchor; Euler's energy grows, symplectic
+// Euler's and Verlet's stay bounded, midpoint's drifts, RK4's hardly moves.
+TEST_F(StudyCli, EnergyLessonOfTheUndampedSpring) {
+  const Result r = run({"spring", "--kd", "0", "--dt", "0.05", "--until", "10", "--schemes",
+                        "euler,midpoint,rk4,symplectic-euler,verlet", "--summary", "-"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::map<std::string, double> drift;
+  for (const Row& s : parseCsv(r.out,
+                               "scheme,steps,evaluations,stop,few_steps,final_height,"
+                               "resting_height,max_height_error,energy_drift,wall_ms")) {
+    EXPECT_EQ(s.at("stop"), "until");
+    drift[s.at("scheme")] = num(s, "energy_drift");
+  }
+  EXPECT_GT(drift["euler"], 1.0);
+  EXPECT_LT(drift["symplectic-euler"], 0.1);
+  EXPECT_LT(drift["verlet"], 0.01);
+  EXPECT_LT(drift["midpoint"], 0.01);
+  EXPECT_LT(drift["rk4"], 1e-4);
+  // Bounded: doubling T leaves Verlet's largest deviation where it was,
+  // while Euler's and midpoint's grow.
+  const Result longer = run({"spring", "--kd", "0", "--dt", "0.05", "--until", "20", "--schemes",
+                             "midpoint,verlet", "--summary", "-"});
+  for (const Row& s : parseCsv(longer.out,
+                               "scheme,steps,evaluations,stop,few_steps,final_height,"
+                               "resting_height,max_height_error,energy_drift,wall_ms")) {
+    if (s.at("scheme") == "verlet") {
+      EXPECT_NEAR(num(s, "energy_drift"), drift["verlet"], 0.1 * drift["verlet"]);
+    } else {
+      EXPECT_GT(num(s, "energy_drift"), 1.5 * drift["midpoint"]);
+    }
+  }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "ballisticssetup.h"
 #include "ballisticssim.h"
+#include "convergencestudy.h"
 #include "figures.h"
 #include "report.h"
 #include "springmasssim.h"
@@ -23,7 +24,7 @@ namespace {
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
 
-std::vector<const SchemeInfo*> allSchemes() { return {&kSchemes[0], &kSchemes[1], &kSchemes[2]}; }
+std::vector<RunScheme> allSchemes() { return {&kSchemes[0], &kSchemes[1], &kSchemes[2]}; }
 
 // The step count the model prints when pbsim runs it.
 template <class Sim>
@@ -46,7 +47,7 @@ TEST(Study, FlightStepsAreThoseThatPbsimPrints) {
       v.elevation = elevation;
       v.timeStep = dt;
       const BallisticsParams params = ballisticsParamsFromPanel(v);
-      const FlightStudy study = studyFlight(params, allSchemes());
+      const FlightStudy study = runStudy(FlightCase(params), allSchemes());
       ASSERT_EQ(study.runs.size(), 3u);
       for (const FlightRun& run : study.runs) {
         BallisticsSim sim;
@@ -66,7 +67,7 @@ TEST(Study, FlightStepsAreThoseThatPbsimPrints) {
 
 TEST(Study, FlightLandingAgainstOdeint) {
   const BallisticsParams params = startUpBallisticsParams();
-  const FlightStudy study = studyFlight(params, allSchemes());
+  const FlightStudy study = runStudy(FlightCase(params), allSchemes());
   // The landing of the same equations by Boost.Odeint, in double, step 1e-5.
   using State = std::array<double, 6>;
   const Vector3f v0 = muzzleVelocity(params);
@@ -98,7 +99,7 @@ TEST(Study, SpringStepsEnergyAndErrors) {
   for (double kd : {1.0, 0.0, 20.0}) {
     SpringMassParams params;
     params.springs[0].kd = static_cast<float>(kd);
-    const SpringStudy study = studySpring(params, allSchemes());
+    const SpringStudy study = runStudy(SpringCase(params), allSchemes());
     for (const SpringRun& run : study.runs) {
       SpringMassSim sim;
       sim.params = params;
@@ -121,66 +122,74 @@ TEST(Study, SpringStepsEnergyAndErrors) {
   // Where the body reaches the anchor the closed form stops and so do the errors.
   SpringMassParams up;
   up.gravity = 40.0f;
-  const SpringStudy crossing = studySpring(up, allSchemes());
-  EXPECT_TRUE(std::isfinite(crossing.exact.validUntil()));
+  const SpringStudy crossing = runStudy(SpringCase(up), allSchemes());
+  EXPECT_TRUE(std::isfinite(crossing.spring.exact.validUntil()));
   std::ostringstream csv;
-  writeSpringCsv(csv, crossing);
+  writeCsv(csv, crossing);
   EXPECT_NE(csv.str().find(",,,"), std::string::npos);  // empty exact_y and error columns
+}
+
+// Five levels from the case's time step to `at` (0: the default), with the
+// double rows: each scheme shows its order on at least one pair of levels in
+// single precision, and on all four in double.
+template <class Case>
+void expectOrders(const Case& c, double at, const std::vector<const SchemeInfo*>& schemes) {
+  ConvergenceSettings settings;
+  settings.levels = 5;
+  settings.at = at;
+  settings.withDouble = true;
+  ASSERT_FALSE(prepareConvergence(c, settings));
+  const ConvergenceStudy study =
+      runConvergence(c, std::vector<RunScheme>(schemes.begin(), schemes.end()), settings);
+  ASSERT_EQ(study.rows.size(), 10 * schemes.size());
+  for (const SchemeInfo* s : schemes) {
+    int measured[2] = {};
+    for (const ConvergenceRow& r : study.rows) {
+      if (r.info != s) continue;
+      const bool wide = r.precision == Precision::Double;
+      EXPECT_EQ(r.steps, std::llround(settings.at / r.h));
+      EXPECT_EQ(r.evaluations, r.steps * s->evaluations);
+      if (std::isnan(r.order) || r.atFloor) continue;
+      EXPECT_NEAR(r.order, s->order, 0.15) << s->name << " h " << r.h << " " << wide;
+      ++measured[wide];
+    }
+    EXPECT_GE(measured[0], 1) << s->name;
+    EXPECT_EQ(measured[1], 4) << s->name;
+  }
 }
 
 TEST(Study, ConvergenceOrdersAboveTheFloor) {
   // Each case keeps its schemes' errors well above single-precision rounding
   // over a few levels: a strong drag for the flight (k = 1), and for RK4 on
   // the spring a stiffer spring with a larger swing.
-  struct Case {
-    StudyModel model;
-    float friction, ks, gravity, dt;
+  BallisticsPanelValues v;
+  v.airFriction = 1000;
+  BallisticsParams flight = ballisticsParamsFromPanel(v);
+  flight.timeStep = 0.2f;
+  expectOrders(FlightCase(flight), 0.0, {&kSchemes[0], &kSchemes[1], &kSchemes[2]});
+  struct SpringCaseValues {
+    float ks, gravity, dt;
     double at;
     std::vector<const SchemeInfo*> schemes;
   };
-  const std::vector<Case> cases = {
-      {StudyModel::Flight, 1000, 15, -9.8f, 0.2f, 0.0, allSchemes()},
-      {StudyModel::Spring, 50, 15, -9.8f, 0.025f, 0.0, {&kSchemes[0], &kSchemes[1]}},
-      {StudyModel::Spring, 50, 150, -150, 0.05f, 2.0, {&kSchemes[2]}},
-  };
-  for (const Case& c : cases) {
-    BallisticsPanelValues v;
-    v.airFriction = c.friction;
-    const BallisticsParams flight = ballisticsParamsFromPanel(v);
+  // Symplectic Euler and velocity Verlet: orders 1 and 2 on the spring, in both precisions.
+  for (const SpringCaseValues& c :
+       {SpringCaseValues{15, -9.8f, 0.025f, 0.0, {&kSchemes[0], &kSchemes[1]}},
+        SpringCaseValues{15, -9.8f, 0.025f, 0.0, {&kSchemes[3], &kSchemes[4]}},
+        SpringCaseValues{150, -150, 0.05f, 2.0, {&kSchemes[2]}}}) {
     SpringMassParams spring;
     spring.springs[0].ks = c.ks;
     spring.gravity = c.gravity;
-    double at = c.at;
-    ASSERT_EQ(prepareConvergence(c.model, flight, spring, c.dt, 5, at), "");
-    const ConvergenceStudy study =
-        studyConvergence(c.model, flight, spring, c.schemes, c.dt, 5, at, true);
-    ASSERT_EQ(study.rows.size(), 10 * c.schemes.size());
-    for (const SchemeInfo* s : c.schemes) {
-      int measured[2] = {};
-      for (const ConvergenceRow& r : study.rows) {
-        if (r.info != s) continue;
-        const bool wide = r.precision == Precision::Double;
-        EXPECT_EQ(r.steps, std::llround(at / r.h));
-        EXPECT_EQ(r.evaluations, r.steps * s->evaluations);
-        if (std::isnan(r.order) || r.atFloor) continue;
-        EXPECT_NEAR(r.order, s->order, 0.15) << s->name << " h " << r.h << " " << wide;
-        ++measured[wide];
-      }
-      // The order shows on at least one pair of levels in single precision,
-      // and on all four in double.
-      EXPECT_GE(measured[0], 1) << s->name;
-      EXPECT_EQ(measured[1], 4) << s->name;
-    }
+    spring.timeStep = c.dt;
+    expectOrders(SpringCase(spring), c.at, c.schemes);
   }
 }
 
 // The refusals themselves run through the program in cli_test.cpp.
 TEST(Study, ConvergenceDefaultTimeIsBeforeTheLanding) {
-  SpringMassParams spring;
-  double at = 0.0;
-  ASSERT_EQ(prepareConvergence(StudyModel::Flight, startUpBallisticsParams(), spring, 0.1f, 8, at),
-            "");
-  EXPECT_NEAR(at, 1.0, 1e-6);  // 3/4 of the 1.43 s flight, on a whole step
+  ConvergenceSettings settings;
+  ASSERT_FALSE(prepareConvergence(FlightCase(startUpBallisticsParams()), settings));
+  EXPECT_NEAR(settings.at, 1.0, 1e-6);  // 3/4 of the 1.43 s flight, on a whole step
 }
 
 // A four-million-step flight would write every point into the figure; it is

@@ -14,7 +14,13 @@ after(async () => {
 
 const flightColumns = ['steps', 'evaluations', 'landing x', 'landing z', 'flight time', 'landing miss', 'max error'];
 
-function sameFlightTable(shown, printed, schemes) {
+// pbsim-study's table has a stop column after the evaluations; the page shows none.
+function withoutStop(rows) {
+  return Object.fromEntries(Object.entries(rows).map(([k, cells]) => [k, k === 'exact' ? cells : [...cells.slice(0, 2), ...cells.slice(3)]]));
+}
+
+function sameFlightTable(shown, table, schemes) {
+  const printed = withoutStop(table);
   for (const s of schemes) {
     assert.ok(shown[s], `the page shows ${s}`);
     // Every column but the wall time.
@@ -69,7 +75,7 @@ test('spring: the numbers equal pbsim-study for each scheme chosen', async () =>
     await page.click(`#s-scheme-${scheme}`);
     await waitForPicture(page, before);
     const shown = await pageTable(page, 's-table');
-    const printed = studyTable(study(['spring', '--kd', '0.25', '--dt', '0.02', '--schemes', scheme]));
+    const printed = withoutStop(studyTable(study(['spring', '--kd', '0.25', '--dt', '0.02', '--schemes', scheme])));
     // steps, evaluations, final height, rest height, max height error
     assert.deepEqual(shown[scheme].slice(0, 5), printed[scheme].slice(0, 5), scheme);
   }
