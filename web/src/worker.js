@@ -1,12 +1,16 @@
 // The worker that runs the engine, so that no computation blocks the page.
 // Its first message is {op: 'load'} with the engine's WebAssembly, either
 // compiled already ({module}, from an earlier worker) or as base64 text
-// ({wasm}); the worker answers {started: true} at once, and the first
-// worker to compile the engine hands the compiled module back ({module}) so
-// that later workers start without compiling. Then messages
+// ({wasm}); the first worker to compile the engine hands the compiled
+// module back ({module}) so that later workers start without compiling.
+// Then messages
 // in: {id, op, ...}; out: {id, progress} while it works, then {id, result}
 // or {id, error}. Typed arrays travel as transferred buffers.
 /* global createPbsimEngine */
+
+// The page waits for this before it holds its thread for long: until the
+// worker runs, the page's thread has to pass it the messages sent so far.
+self.postMessage({ started: true });
 
 let engineReady = null;
 const ready = new Promise((resolve) => (engineReady = resolve));
@@ -19,7 +23,6 @@ function bytesOf(base64) {
 }
 
 function load({ module, wasm }) {
-  self.postMessage({ started: true });
   const compiled = module ? Promise.resolve(module) : WebAssembly.compile(bytesOf(wasm));
   const engine = compiled.then((m) => {
     if (!module) {
