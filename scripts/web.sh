@@ -40,17 +40,24 @@ flags=(
   -isystem "$out/include" -Icore -Iballistics -Ispringmass -Iengine -Istudy
 )
 link=(
-  -lembind -s MODULARIZE=1 -s EXPORT_NAME=createPbsimEngine -s SINGLE_FILE=1
+  -lembind -s MODULARIZE=1 -s EXPORT_NAME=createPbsimEngine
   -s ALLOW_MEMORY_GROWTH=1 -s MAXIMUM_MEMORY=2GB -s ENVIRONMENT=web,worker,node
 )
 
 # Rebuild the engine when a source, a header or a flag changed.
 stamp=$( (cat "${sources[@]}" core/*.h ballistics/*.h springmass/*.h engine/*.h study/*.h
   echo "${flags[*]} ${link[*]}"; em++ --version | sed -n 1p) | sha256sum | cut -d' ' -f1)
-if [[ ! -f "$out/engine.js" || "$(cat "$out/engine.stamp" 2>/dev/null)" != "$stamp" ]]; then
+# The page embeds engine.wasm itself (build.mjs), and each worker takes the
+# module compiled once.
+if [[ ! -f "$out/engine.js" || ! -f "$out/engine.wasm" ||
+  "$(cat "$out/engine.stamp" 2>/dev/null)" != "$stamp" ]]; then
   echo "pbsim web: compiling the engine to WebAssembly" >&2
-  em++ "${flags[@]}" "${sources[@]}" "${link[@]}" -o "$out/engine.tmp.js"
-  mv "$out/engine.tmp.js" "$out/engine.js"
+  rm -rf "$out/engine.tmp"
+  mkdir -p "$out/engine.tmp"
+  em++ "${flags[@]}" "${sources[@]}" "${link[@]}" -o "$out/engine.tmp/engine.js"
+  mv "$out/engine.tmp/engine.wasm" "$out/engine.wasm"
+  mv "$out/engine.tmp/engine.js" "$out/engine.js"
+  rmdir "$out/engine.tmp"
   echo "$stamp" >"$out/engine.stamp"
 fi
 

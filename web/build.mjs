@@ -1,8 +1,10 @@
-// Bundles the page into one self-contained HTML file: the page's scripts and
-// styles, and the worker (the engine's WebAssembly module, embedded by
-// Emscripten's SINGLE_FILE, followed by the worker's own script), started
-// from a Blob URL so that the page needs no server.
-//   node build.mjs ENGINE_JS OUTPUT_HTML
+// Bundles the page into one self-contained HTML file: the page's markup and
+// styles, the engine's WebAssembly as base64 text, the worker's script (the
+// engine's JavaScript glue from Emscripten, followed by the worker's own
+// script), the page's script, and a first small script that starts the
+// worker from a Blob URL and, at the end of the page, runs the page's
+// script, so that the page needs no server.
+//   node build.mjs ENGINE_JS OUTPUT_HTML      (ENGINE_WASM beside ENGINE_JS)
 import { build } from 'esbuild';
 import { readFileSync, writeFileSync, renameSync } from 'node:fs';
 import { dirname, join } from 'node:path';
@@ -30,17 +32,14 @@ async function bundle(entry, define = {}) {
 }
 
 const engine = readFileSync(engineJs, 'utf8');
+const wasm = readFileSync(engineJs.replace(/\.js$/, '.wasm')).toString('base64');
 const workerScript = await bundle('worker.js');
 // The engine's module defines createPbsimEngine; the worker's script uses it.
 const workerSource = `${engine}\n;${workerScript}`;
 const page = await bundle('main.js');
-// A first, small script starts the engine's worker before the page's own
-// script is even parsed: the WebAssembly compiles while the page sets up.
-// The worker's source sits in a script element of its own type, which the
-// browser keeps as text without parsing it.
-const starter =
-  `window.PBSIM_WORKER_URL=URL.createObjectURL(new Blob([document.getElementById('pbsim-worker').textContent],` +
-  `{type:'text/javascript'}));window.PBSIM_FIRST_WORKER=new Worker(window.PBSIM_WORKER_URL);`;
+// The sources sit in script elements of their own types, which the browser
+// keeps as text without parsing them; starter.js starts them.
+const starter = await bundle('starter.js');
 const css =
   readFileSync(join(here, 'node_modules/uplot/dist/uPlot.min.css'), 'utf8') +
   readFileSync(join(here, 'src/style.css'), 'utf8');
@@ -51,6 +50,7 @@ const template = readFileSync(join(here, 'src/index.html'), 'utf8');
 const safe = (js) => js.replace(/<\/script/gi, '<\\/script');
 const html = template
   .replace('/*STYLE*/', () => css)
+  .replace('/*WASM*/', () => wasm)
   .replace('/*WORKER*/', () => safe(workerSource))
   .replace('/*STARTER*/', () => safe(starter))
   .replace('/*SCRIPT*/', () => safe(page));

@@ -1,6 +1,9 @@
 // The browser page's speed and size, in headless Chromium (not a test: the
 // figures depend on the machine). Run after scripts/web.sh and a dev build:
-//   node bench/web/page_bench.mjs [runs]
+//   node bench/web/page_bench.mjs [runs] [PAGE]
+// (PAGE: another build of the page to measure, build/web/pbsim.html by
+// default; the machine's load average is printed before and after, since a
+// shared machine's load moves these figures more than anything else.)
 // Reports, as medians over the runs: opening the file to the first picture;
 // a keystroke to its new picture at time step 1e-4; a fine flight (1e-5)
 // in WebAssembly against the same flight in the native engine (each run's
@@ -8,6 +11,7 @@
 import { createRequire } from 'node:module';
 import { execFileSync } from 'node:child_process';
 import { statSync } from 'node:fs';
+import { loadavg } from 'node:os';
 import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
@@ -15,7 +19,9 @@ const root = join(dirname(fileURLToPath(import.meta.url)), '../..');
 const require = createRequire(join(root, 'web/package.json'));
 const puppeteer = require('puppeteer-core');
 const runs = Number(process.argv[2] || 7);
-const pagePath = join(root, 'build/web/pbsim.html');
+const pagePath = process.argv[3] || join(root, 'build/web/pbsim.html');
+const load = () => loadavg().map((x) => x.toFixed(1)).join(' ');
+const loadBefore = load();
 const nativeBench = join(root, 'build/dev/bench/web/engine_flight_bench');
 const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
 const fmt = (xs) => `median ${median(xs).toFixed(1)} ms (min ${Math.min(...xs).toFixed(1)}, max ${Math.max(...xs).toFixed(1)}, ${xs.length} runs)`;
@@ -73,4 +79,4 @@ for (const [scheme, t] of Object.entries(fine)) {
 }
 const size = statSync(pagePath).size;
 console.log(`pbsim.html: ${size} bytes (${(size / 1048576).toFixed(2)} MiB)`);
-console.log(`load average at the end: ${(await import('node:os')).loadavg().map((x) => x.toFixed(1)).join(' ')}`);
+console.log(`load average (1, 5, 15 min) at the start: ${loadBefore}, at the end: ${load()}`);

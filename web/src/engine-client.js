@@ -1,38 +1,69 @@
-// The page's side of the engine worker: requests answered by promises, a
+// The page's side of the engine workers: requests answered by promises, a
 // newer request superseding an older one of the same kind, and a worker that
 // takes too long on a superseded request replaced by a fresh one.
-// The page's first script made the worker's Blob URL and started the first
-// worker, so that the engine compiles while the rest of the page loads.
+// The page's first script (starter.js) made the worker's Blob URL, started
+// the first worker and asked it for the first flights; the first worker to
+// compile the engine hands the compiled module over, and every later worker
+// gets it, so that only the first one compiles.
+
+let compiled = null; // the engine's WebAssembly.Module, once a worker has it
 
 function newWorker() {
-  const first = window.PBSIM_FIRST_WORKER;
-  if (first) {
-    window.PBSIM_FIRST_WORKER = null;
-    return first;
+  const start = window.PBSIM_START;
+  if (start.worker) {
+    const worker = start.worker;
+    start.worker = null;
+    return { worker, early: start.early, first: start.first };
   }
-  return new Worker(window.PBSIM_WORKER_URL);
+  const worker = new Worker(start.workerUrl);
+  try {
+    worker.postMessage(compiled ? { op: 'load', module: compiled } : { op: 'load', wasm: start.wasm });
+  } catch {
+    worker.postMessage({ op: 'load', wasm: start.wasm });
+  }
+  return { worker, early: [], first: null };
 }
 
 export class EngineClient {
   constructor() {
     this.nextId = 1;
-    this.pending = new Map(); // id -> {resolve, reject, onProgress, kind, started}
-    this.start();
+    this.pending = new Map(); // id -> {resolve, reject, onProgress, op, started}
+    this.worker = null;
+    this.first = null; // the first flights the page's first script asked for: {values, schemes, promise}
   }
 
+  // A worker, started when the first request needs one.
   start() {
-    this.worker = newWorker();
+    const { worker, early, first } = newWorker();
+    this.worker = worker;
+    if (first) this.first = { ...first, promise: this.expect(0, 'flightSet') };
     this.worker.onmessage = (event) => this.answer(event.data);
     this.worker.onerror = (event) => {
       event.preventDefault();
       const error = new Error(event.message || 'the engine stopped');
+      this.stop();
       for (const p of this.pending.values()) p.reject(error);
       this.pending.clear();
-      this.start();
     };
+    for (const message of early) this.answer(message);
   }
 
-  answer({ id, progress, result, error }) {
+  // The answer to a request sent already (by the page's first script).
+  expect(id, op) {
+    return new Promise((resolve, reject) => {
+      this.pending.set(id, { resolve, reject, onProgress: null, op, started: performance.now() });
+    });
+  }
+
+  // The first flights, when the page's first script asked for them (null
+  // for a client that did not start the first worker).
+  firstFlights() {
+    if (!this.worker) this.start();
+    return this.first;
+  }
+
+  answer({ id, progress, result, error, module }) {
+    if (module) compiled = module;
     const p = this.pending.get(id);
     if (!p) return;
     if (progress !== undefined) {
@@ -46,6 +77,7 @@ export class EngineClient {
 
   request(op, data = {}, onProgress = null) {
     const id = this.nextId++;
+    if (!this.worker) this.start();
     return new Promise((resolve, reject) => {
       this.pending.set(id, { resolve, reject, onProgress, op, started: performance.now() });
       this.worker.postMessage({ id, op, ...data });
@@ -59,12 +91,16 @@ export class EngineClient {
   // Stops whatever the worker is doing: its requests are refused with
   // `reason`, and a fresh worker takes the next ones.
   restart(reason = 'superseded') {
-    this.worker.terminate();
+    this.stop();
     const error = new Error(reason);
     error.superseded = true;
     for (const p of this.pending.values()) p.reject(error);
     this.pending.clear();
-    this.start();
+  }
+
+  stop() {
+    if (this.worker) this.worker.terminate();
+    this.worker = null;
   }
 }
 

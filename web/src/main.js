@@ -3,8 +3,9 @@
 // number comes from the engine (in a worker); this script only reads the
 // fields, shows what the engine answers, and draws.
 import { EngineClient, LatestOnly, installScriptEngine } from './engine-client.js';
-import { BallisticsView, SpringView, webglAvailable } from './scene.js';
+import { BallisticsView, SpringView } from './scene.js';
 import { Plot, align, thin, cssColour, markerGlyph } from './plots.js';
+import { flightFields, springFields, startFlightSchemes, startSpringScheme, fieldValue as valueOf } from './address.js';
 
 installScriptEngine();
 
@@ -17,24 +18,23 @@ const page = {
 };
 window.pbsimPage = page;
 
-const flightFields = ['azimuth', 'elevation', 'mass', 'powder', 'gravity', 'friction', 'power', 'target_x', 'target_z', 'dt'];
-const springFields = ['mass', 'ks', 'kd', 'rest', 'gravity', 'dt'];
-// pbsim starts its ballistics panel with its three schemes ticked and its
-// spring panel with RK4.
-const startFlightSchemes = ['euler', 'midpoint', 'rk4'];
-const startSpringScheme = 'rk4';
-
 const client = new EngineClient();
 const flights = new LatestOnly(client);
 const springs = new LatestOnly(client);
 let studyClient = null;
 let studies = null;
 const studyStale = { flight: false, spring: false };
+// A study follows a picture once the page has been quiet this long (ms):
+// while someone types, studies neither start nor keep running.
+const kStudyQuiet = 600;
+let studyTimer = null;
+let studying = null; // the model whose study runs
 
 let info = null; // schemes and start-up values, from the engine
 let schemeByName = {};
 let bView = null;
 let sView = null;
+let webgl = true; // false once a view could not be made
 let active = 'ballistics';
 let inputStarted = null; // when the keystroke being answered happened
 let lastFlight = null;
@@ -57,9 +57,7 @@ function progressShower(prefix) {
 // What a field holds, for the engine: a number, or the text itself when it
 // is no number (the engine then says so).
 function fieldValue(input) {
-  const text = input.value.trim();
-  const v = Number(text);
-  return text === '' || Number.isNaN(v) ? text : v;
+  return valueOf(input.value);
 }
 
 function readValues(prefix, names) {
@@ -209,7 +207,6 @@ const sErrorPlot = new Plot($('s-error-plot'), { title: 'Height error', xLabel: 
 const sConvPlot = new Plot($('s-conv-plot'), { title: 'Convergence', xLabel: 'time step h [s]', yLabel: 'error at T [m]', logX: true, logY: true });
 
 function recomputeFlights() {
-  saveAddress();
   const values = readValues('b', flightFields);
   const schemes = checkedFlightSchemes();
   flights.submit(
@@ -224,18 +221,13 @@ function showFlights(result, values, schemes) {
   if (result.problems) {
     status('A value is not usable: see the message beside it. The picture shows the last usable values.');
     inputStarted = null;
+    saveAddress();
     return;
   }
   status('');
   lastFlight = { result, values, schemes };
   const runs = result.runs.map((r) => ({ ...r, info: schemeByName[r.scheme] }));
-  if (bView) {
-    bView.show(
-      runs.map((r) => ({ x: r.x, y: r.y, z: r.z, colour: r.info.colour })),
-      result.exact,
-      runs.length ? runs[0].target : targetOf(values),
-    );
-  }
+  drawFlights();
   const body = $('b-table').tBodies[0];
   body.replaceChildren(
     ...runs.map((r) => {
@@ -266,12 +258,17 @@ function showFlights(result, values, schemes) {
     runs.map((r, i) => ({ label: r.info.title, colour: r.info.colour, marker: r.info.marker, values: ys[i] })),
   );
   pictureDrawn();
-  runStudy('flight');
+  saveAddress();
+  scheduleStudy('flight');
 }
 
-function targetOf(values) {
-  // Only for a picture without runs: the target stays where it was.
-  return bView ? bView.target.position.toArray() : [0, 0, 0];
+// The last flights in the 3-D view.
+function drawFlights() {
+  if (!bView || !lastFlight) return;
+  const { result } = lastFlight;
+  const runs = result.runs.map((r) => ({ x: r.x, y: r.y, z: r.z, colour: schemeByName[r.scheme].colour }));
+  // Without runs the target stays where it was.
+  bView.show(runs, result.exact, result.runs.length ? result.runs[0].target : bView.target.position.toArray());
 }
 
 // ---------- spring ----------
@@ -280,7 +277,6 @@ let playing = false;
 let playTime = 0;
 
 function recomputeSpring() {
-  saveAddress();
   const values = readValues('s', springFields);
   const scheme = checkedSpringScheme();
   springs.submit(
@@ -295,6 +291,7 @@ function showSpring(result, values, scheme) {
   if (result.problems) {
     status('A value is not usable: see the message beside it. The picture shows the last usable values.');
     inputStarted = null;
+    saveAddress();
     return;
   }
   status('');
@@ -328,7 +325,8 @@ function showSpring(result, values, scheme) {
   pause();
   setPlayTime(0);
   pictureDrawn();
-  runStudy('spring');
+  saveAddress();
+  scheduleStudy('spring');
 }
 
 // The body at time t, between the samples around it (as pbsim's view
@@ -385,6 +383,41 @@ function pause() {
 
 // ---------- convergence ----------
 
+// A study takes seconds and a core of its own: it follows a picture only
+// once the page has been quiet for a while and is idle, and any new input
+// stops it (it would study values no longer shown, and slow the flights
+// that answer the input).
+function scheduleStudy(model) {
+  if ((model === 'flight') !== (active === 'ballistics')) {
+    studyStale[model] = true;
+    return;
+  }
+  cancelStudy();
+  studyTimer = setTimeout(() => {
+    studyTimer = -1;
+    const idle = window.requestIdleCallback || ((f) => setTimeout(f, 0));
+    idle(
+      () => {
+        if (studyTimer !== -1) return;
+        studyTimer = null;
+        runStudy(model);
+      },
+      { timeout: 1000 },
+    );
+  }, kStudyQuiet);
+}
+
+function cancelStudy() {
+  if (studyTimer !== null && studyTimer !== -1) clearTimeout(studyTimer);
+  studyTimer = null;
+  if (studyClient && studyClient.busy()) {
+    if (studying) studyStale[studying] = true;
+    studying = null;
+    studyClient.restart();
+    for (const p of ['b', 's']) if ($(`${p}-conv-progress`).textContent.startsWith('Studying')) $(`${p}-conv-progress`).textContent = '';
+  }
+}
+
 // The study of the simulation shown; the other one's waits until it is shown.
 function runStudy(model) {
   if ((model === 'flight') !== (active === 'ballistics')) {
@@ -392,6 +425,8 @@ function runStudy(model) {
     return;
   }
   studyStale[model] = false;
+  if (studyTimer !== null && studyTimer !== -1) clearTimeout(studyTimer);
+  studyTimer = null;
   if (!studyClient) {
     studyClient = new EngineClient();
     studies = new LatestOnly(studyClient, 0);
@@ -412,9 +447,18 @@ function runStudy(model) {
   const progress = $(`${p}-conv-progress`);
   progress.textContent = 'Studying …';
   studies.submit(
-    () => studyClient.request('convergence', { model, values: last.values, schemes, levels, withDouble }, (text) => (progress.textContent = `Studying: ${text} …`)),
-    (result) => showStudy(model, result),
-    (error) => (progress.textContent = `The study failed: ${error.message}`),
+    () => {
+      studying = model;
+      return studyClient.request('convergence', { model, values: last.values, schemes, levels, withDouble }, (text) => (progress.textContent = `Studying: ${text} …`));
+    },
+    (result) => {
+      studying = null;
+      showStudy(model, result);
+    },
+    (error) => {
+      studying = null;
+      progress.textContent = `The study failed: ${error.message}`;
+    },
   );
 }
 
@@ -480,7 +524,7 @@ function showStudy(model, result) {
 
 // ---------- set-up ----------
 
-function selectTab(name) {
+function selectTab(name, save = true) {
   active = name;
   for (const [tab, panel] of [['tab-ballistics', 'ballistics'], ['tab-spring', 'spring']]) {
     const on = panel === name;
@@ -488,39 +532,52 @@ function selectTab(name) {
     $(panel).hidden = !on;
   }
   if (name === 'ballistics') pause();
-  saveAddress();
+  if (save) saveAddress();
   const model = name === 'ballistics' ? 'flight' : 'spring';
-  if (studyStale[model]) runStudy(model);
-  (name === 'ballistics' ? bView : sView)?.resize();
+  if (studyStale[model]) scheduleStudy(model);
+  viewOf(name)?.resize();
   for (const plot of name === 'ballistics' ? [bErrorPlot, bConvPlot] : [sHeightPlot, sEnergyPlot, sErrorPlot, sConvPlot]) plot.resize();
 }
 
 function onInput(recompute) {
   return () => {
     inputStarted = performance.now();
+    cancelStudy();
     recompute();
   };
 }
 
-async function start() {
-  status('Starting the engine …');
-  const ready = client.request('init');
-  // The first flights go with the engine's start: the values in the address,
-  // the engine's start-up values for the others (the fields get the same).
-  const early = earlyFlightRequest();
-  if (webglAvailable()) {
-    try {
+// A simulation's 3-D view, made when first shown: each costs a WebGL
+// context and its shaders. Null without WebGL.
+function viewOf(name) {
+  if (!webgl) return null;
+  try {
+    if (name === 'ballistics' && !bView) {
       bView = new BallisticsView($('b-view'));
+      drawFlights();
+    } else if (name === 'spring' && !sView) {
       sView = new SpringView($('s-view'));
-    } catch (error) {
-      bView = sView = null;
+      setPlayTime(playTime);
     }
-  }
-  if (!bView) {
+  } catch {
+    webgl = false;
+    bView = sView = null;
     $('no-webgl').hidden = false;
     for (const box of document.querySelectorAll('.view-box')) box.hidden = true;
     $('download-png').disabled = true;
   }
+  return name === 'ballistics' ? bView : sView;
+}
+
+async function start() {
+  status('Starting the engine …');
+  // The page's first script asked for the first flights already: the values
+  // in the address, the engine's start-up values for the others (the fields
+  // get the same).
+  const early = client.firstFlights();
+  const ready = client.request('init');
+  // The view shown first is made while the engine works.
+  viewOf(new URLSearchParams(location.hash.slice(1)).get('sim') === 'spring' ? 'spring' : 'ballistics');
   info = await ready;
   schemeByName = Object.fromEntries(info.schemes.map((s) => [s.name, s]));
   const bSchemes = $('b-schemes');
@@ -601,31 +658,18 @@ async function start() {
     recomputeSpring();
   });
 
-  selectTab(shown);
+  selectTab(shown, false);
   status('');
   const values = readValues('b', flightFields);
   const schemes = checkedFlightSchemes();
   const asked = {};
-  for (const name of flightFields) asked[name] = early.values[name] !== undefined ? early.values[name] : fieldValue({ value: String(info.flightStartUp[name]) });
-  if (JSON.stringify([values, schemes]) === JSON.stringify([asked, early.schemes])) {
-    saveAddress();
+  for (const name of flightFields) asked[name] = early && name in early.values ? early.values[name] : valueOf(String(info.flightStartUp[name]));
+  if (early && JSON.stringify([values, schemes]) === JSON.stringify([asked, early.schemes])) {
     flights.submit(() => early.promise, (result) => showFlights(result, values, schemes), (error) => status(`The engine failed: ${error.message}`));
   } else {
     recomputeFlights();
   }
   recomputeSpring();
-}
-
-function earlyFlightRequest() {
-  const p = new URLSearchParams(location.hash.slice(1));
-  const values = {};
-  for (const name of flightFields) {
-    const text = p.has(`b.${name}`) ? p.get(`b.${name}`) : null;
-    values[name] = text === null ? undefined : fieldValue({ value: text });
-  }
-  const schemes = p.has('b.schemes') ? p.get('b.schemes').split(',').filter((s) => s) : startFlightSchemes;
-  const promise = client.request('flightSet', { values: Object.fromEntries(Object.entries(values).filter(([, v]) => v !== undefined)), schemes });
-  return { values, schemes, promise };
 }
 
 start().catch((error) => status(`The page could not start: ${error.message}`));

@@ -50,12 +50,13 @@ function drawMarker(ctx, shape, x, y, r, hollow) {
 }
 
 // Draws each series' marker at about `count` of its points (every point
-// when `every` is set); `hollowAt(seriesIndex, pointIndex)` marks points
-// drawn hollow.
-function markersPlugin(markers, count, every, hollowAt) {
+// when `look().every` is set); `look()` gives the markers of the data shown
+// (`markers[s]`, `hollowAt(s, i)` for points drawn hollow).
+function markersPlugin(count, look) {
   return {
     hooks: {
       draw: (u) => {
+        const { markers, every, hollowAt } = look();
         const ctx = u.ctx;
         ctx.save();
         const r = 4 * devicePixelRatio;
@@ -85,7 +86,8 @@ function markersPlugin(markers, count, every, hollowAt) {
 }
 
 // One plot in `container`: series [{label, colour, marker, dash, values}],
-// x values shared (aligned data).
+// x values shared (aligned data). New data for the same series replaces
+// the plot's data in place; other series make a new plot.
 export class Plot {
   constructor(container, { title, xLabel, yLabel, logX = false, logY = false, markerCount = 10 }) {
     this.container = container;
@@ -109,6 +111,14 @@ export class Plot {
     const o = this.options;
     const markers = [null, ...series.map((s) => s.marker)];
     const hollows = [null, ...series.map((s) => s.hollow || null)];
+    this.look = { markers, every, hollowAt: (s, i) => (hollows[s] ? hollows[s][i] : false) };
+    const data = [xs, ...series.map((s) => s.values)];
+    const kind = JSON.stringify([every, series.map((s) => [s.label, s.css, s.colour, s.width, s.dash, s.marker])]);
+    if (this.plot && kind === this.kind) {
+      this.plot.setData(data);
+      return;
+    }
+    this.kind = kind;
     const opts = {
       ...this.size(),
       title: o.title,
@@ -133,11 +143,8 @@ export class Plot {
           spanGaps: false,
         })),
       ],
-      plugins: [
-        markersPlugin(markers, o.markerCount, every, (s, i) => (hollows[s] ? hollows[s][i] : false)),
-      ],
+      plugins: [markersPlugin(o.markerCount, () => this.look)],
     };
-    const data = [xs, ...series.map((s) => s.values)];
     if (this.plot) this.plot.destroy();
     this.plot = new uPlot(opts, data, this.container);
   }
@@ -145,6 +152,7 @@ export class Plot {
   clear() {
     if (this.plot) this.plot.destroy();
     this.plot = null;
+    this.kind = null;
   }
 }
 

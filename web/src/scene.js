@@ -8,16 +8,22 @@
 import * as THREE from 'three';
 import { OrbitControls } from 'three/examples/jsm/controls/OrbitControls.js';
 
-// Whether this browser can draw WebGL at all.
-export function webglAvailable() {
+// A canvas with a WebGL 2 context (what three.js draws with), or an error
+// when this browser cannot draw WebGL: asked for once, so that the view's
+// renderer takes this context and no other is made. Without multisampling,
+// as pbsim's viewer draws: a multisampled buffer costs a software renderer
+// (a machine without a graphics card) tens of milliseconds at every resize
+// and more at every picture.
+function webglCanvas() {
+  const canvas = document.createElement('canvas');
+  let context = null;
   try {
-    const canvas = document.createElement('canvas');
-    const gl = window.WebGLRenderingContext && (canvas.getContext('webgl2') || canvas.getContext('webgl'));
-    gl?.getExtension('WEBGL_lose_context')?.loseContext();
-    return !!gl;
+    context = canvas.getContext('webgl2', { antialias: false, preserveDrawingBuffer: true, alpha: true, depth: true, stencil: false, premultipliedAlpha: true });
   } catch {
-    return false;
+    context = null;
   }
+  if (!context) throw new Error('this browser cannot draw WebGL');
+  return { canvas, context };
 }
 
 const kStartHalfWidth = 1; // scene units from the centre to the view's edge at the start
@@ -37,7 +43,8 @@ function flat(colour, order) {
 class View {
   constructor(container, label) {
     this.container = container;
-    this.renderer = new THREE.WebGLRenderer({ antialias: true, preserveDrawingBuffer: true });
+    const { canvas: glCanvas, context } = webglCanvas();
+    this.renderer = new THREE.WebGLRenderer({ canvas: glCanvas, context, antialias: false, preserveDrawingBuffer: true });
     this.renderer.setPixelRatio(Math.min(window.devicePixelRatio || 1, 2));
     this.renderer.setClearColor(0x000000, 1);
     const canvas = this.renderer.domElement;
@@ -55,10 +62,14 @@ class View {
     this.controls.maxZoom = 1000;
     this.controls.addEventListener('change', () => this.render());
     canvas.addEventListener('keydown', (e) => this.key(e));
+    this.size = null;
+    // Drawn once the scene is complete (warmUp()).
+    this.quiet = true;
     this.reset();
+    this.resize();
+    this.quiet = false;
     this.resizeObserver = new ResizeObserver(() => this.resize());
     this.resizeObserver.observe(container);
-    this.resize();
   }
 
   reset() {
@@ -75,6 +86,9 @@ class View {
   resize() {
     const w = Math.max(1, this.container.clientWidth);
     const h = Math.max(1, this.container.clientHeight);
+    // A canvas given its own size again would be cleared and drawn anew.
+    if (this.size && this.size[0] === w && this.size[1] === h) return;
+    this.size = [w, h];
     this.renderer.setSize(w, h, true);
     // The shorter side spans -1..1 as pbsim's square view does.
     const a = w / h;
@@ -136,8 +150,16 @@ class View {
     action();
   }
 
+  // The first drawing, of the scene without data, compiles every shader the
+  // view uses (the lines' too: they are there, empty), while the page waits
+  // for the engine; later pictures then draw at once.
+  warmUp() {
+    this.render();
+  }
+
   render() {
-    if (this.renderer) this.renderer.render(this.scene, this.camera);
+    if (this.quiet) return;
+    this.renderer.render(this.scene, this.camera);
   }
 
   add(object, order) {
@@ -145,14 +167,6 @@ class View {
     this.scene.add(object);
     return object;
   }
-
-  remove(object) {
-    if (!object) return;
-    this.scene.remove(object);
-    object.geometry?.dispose();
-    object.material?.dispose();
-  }
-
 }
 
 // At most `most` points of a run, evenly spread, the first and last kept.
@@ -160,21 +174,60 @@ export function stride(n, most) {
   return n <= most ? 1 : Math.ceil((n - 1) / (most - 1));
 }
 
-function linePositions(x, y, z, most = 20000) {
-  const n = x.length;
-  const s = stride(n, most);
-  const out = [];
-  for (let k = 0; k < n; k += s) out.push(x[k], y[k], z[k]);
-  if ((n - 1) % s !== 0) out.push(x[n - 1], y[n - 1], z[n - 1]);
-  return new Float32Array(out);
-}
+// A line whose points are replaced in place: the same material (so the same
+// shader program) from picture to picture, and a buffer that grows only
+// when a run has more points than it holds.
+class Polyline {
+  constructor(material, dashed = false) {
+    this.dashed = dashed;
+    this.capacity = 0;
+    this.line = new THREE.Line(new THREE.BufferGeometry(), material);
+    this.line.frustumCulled = false;
+    this.line.visible = false;
+  }
 
-function lineObject(positions, material) {
-  const geometry = new THREE.BufferGeometry();
-  geometry.setAttribute('position', new THREE.BufferAttribute(positions, 3));
-  const line = new THREE.Line(geometry, material);
-  line.frustumCulled = false;
-  return line;
+  // At most `most` of the points (x[k], y[k], z[k]), evenly spread, the
+  // first and last kept.
+  set(x, y, z, most = 20000) {
+    const n = x.length;
+    const s = stride(n, most);
+    const count = n === 0 ? 0 : Math.floor((n - 1) / s) + 1 + ((n - 1) % s !== 0 ? 1 : 0);
+    if (count > this.capacity) {
+      this.capacity = Math.max(count, 2 * this.capacity, 512);
+      this.line.geometry.dispose();
+      const geometry = new THREE.BufferGeometry();
+      geometry.setAttribute('position', new THREE.BufferAttribute(new Float32Array(3 * this.capacity), 3));
+      if (this.dashed) geometry.setAttribute('lineDistance', new THREE.BufferAttribute(new Float32Array(this.capacity), 1));
+      this.line.geometry = geometry;
+    }
+    const position = this.line.geometry.getAttribute('position');
+    const p = position.array;
+    let j = 0;
+    const put = (k) => {
+      p[j++] = x[k];
+      p[j++] = y[k];
+      p[j++] = z[k];
+    };
+    for (let k = 0; k < n; k += s) put(k);
+    if (n > 0 && (n - 1) % s !== 0) put(n - 1);
+    position.needsUpdate = true;
+    position.clearUpdateRanges();
+    position.addUpdateRange(0, 3 * count);
+    if (this.dashed) {
+      // The distance along the line, for the dashes.
+      const d = this.line.geometry.getAttribute('lineDistance');
+      let along = 0;
+      for (let i = 0; i < count; i++) {
+        if (i > 0) along += Math.hypot(p[3 * i] - p[3 * i - 3], p[3 * i + 1] - p[3 * i - 2], p[3 * i + 2] - p[3 * i - 1]);
+        d.array[i] = along;
+      }
+      d.needsUpdate = true;
+      d.clearUpdateRanges();
+      d.addUpdateRange(0, count);
+    }
+    this.line.geometry.setDrawRange(0, count);
+    this.line.visible = count > 1;
+  }
 }
 
 export class BallisticsView extends View {
@@ -188,28 +241,39 @@ export class BallisticsView extends View {
     const sphere = new THREE.SphereGeometry(0.1, 10, 10);
     this.add(new THREE.Mesh(sphere, flat(new THREE.Color(0.7, 0.7, 0.0)).material), 1); // the gun
     this.target = this.add(new THREE.Mesh(sphere, flat(new THREE.Color(0.0, 0.7, 0.7)).material), 2);
-    this.lines = [];
+    // The exact flight first, dashed, so that the schemes' colours stay on top.
+    const dashed = new THREE.LineDashedMaterial({ color: 0xffffff, dashSize: 0.08, gapSize: 0.06 });
+    dashed.depthTest = false;
+    this.exact = new Polyline(dashed, true);
+    this.add(this.exact.line, 10);
+    this.runs = []; // one line per scheme shown, drawn in order
+    this.addRun();
+    this.exact.line.visible = this.runs[0].line.visible = true;
+    this.warmUp();
+  }
+
+  addRun() {
+    const material = new THREE.LineBasicMaterial();
+    material.depthTest = false;
+    const line = new Polyline(material);
+    this.add(line.line, 11 + this.runs.length);
+    this.runs.push(line);
   }
 
   // runs: [{x, y, z, colour}], drawn in order; exact: {x, y, z} or null.
   show(runs, exact, target) {
-    for (const line of this.lines) this.remove(line);
-    this.lines = [];
     this.target.position.set(target[0], target[1], target[2]);
-    // The exact flight first, dashed, so that the schemes' colours stay on top.
-    let order = 10;
-    if (exact && exact.x.length > 1) {
-      const material = new THREE.LineDashedMaterial({ color: 0xffffff, dashSize: 0.08, gapSize: 0.06 });
-      material.depthTest = false;
-      const line = lineObject(linePositions(exact.x, exact.y, exact.z), material);
-      line.computeLineDistances();
-      this.lines.push(this.add(line, order++));
-    }
-    for (const run of runs) {
-      const material = new THREE.LineBasicMaterial({ color: colourOf(run.colour) });
-      material.depthTest = false;
-      this.lines.push(this.add(lineObject(linePositions(run.x, run.y, run.z), material), order++));
-    }
+    if (exact && exact.x.length > 1) this.exact.set(exact.x, exact.y, exact.z);
+    else this.exact.line.visible = false;
+    while (this.runs.length < runs.length) this.addRun();
+    this.runs.forEach((line, i) => {
+      if (i >= runs.length) {
+        line.line.visible = false;
+        return;
+      }
+      line.line.material.color.copy(colourOf(runs[i].colour));
+      line.set(runs[i].x, runs[i].y, runs[i].z);
+    });
     this.render();
   }
 }
@@ -238,6 +302,7 @@ export class SpringView extends View {
     this.body.renderOrder = 2;
     this.exact.renderOrder = 3;
     this.anchor.add(this.spring, this.body, this.exact);
+    this.warmUp();
   }
 
   // h: the body's height below the anchor (negative downwards); exact: the

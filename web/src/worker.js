@@ -1,9 +1,49 @@
 // The worker that runs the engine, so that no computation blocks the page.
-// Messages in: {id, op, ...}; out: {id, progress} while it works, then
-// {id, result} or {id, error}. Typed arrays travel as transferred buffers.
+// Its first message is {op: 'load'} with the engine's WebAssembly, either
+// compiled already ({module}, from an earlier worker) or as base64 text
+// ({wasm}); the first worker to compile the engine hands the compiled
+// module back ({module}) so that later workers start without compiling.
+// Then messages
+// in: {id, op, ...}; out: {id, progress} while it works, then {id, result}
+// or {id, error}. Typed arrays travel as transferred buffers.
 /* global createPbsimEngine */
 
-const ready = createPbsimEngine();
+// The page waits for this before it holds its thread for long: until the
+// worker runs, the page's thread has to pass it the messages sent so far.
+self.postMessage({ started: true });
+
+let engineReady = null;
+const ready = new Promise((resolve) => (engineReady = resolve));
+
+function bytesOf(base64) {
+  const text = atob(base64);
+  const bytes = new Uint8Array(text.length);
+  for (let i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
+  return bytes;
+}
+
+function load({ module, wasm }) {
+  const compiled = module ? Promise.resolve(module) : WebAssembly.compile(bytesOf(wasm));
+  const engine = compiled.then((m) => {
+    if (!module) {
+      try {
+        self.postMessage({ module: m });
+      } catch {
+        // A browser that cannot pass compiled modules: later workers compile their own.
+      }
+    }
+    let failed = null;
+    const failure = new Promise((resolve, reject) => (failed = reject));
+    const created = createPbsimEngine({
+      instantiateWasm(imports, receive) {
+        WebAssembly.instantiate(m, imports).then((instance) => receive(instance, m), failed);
+        return {};
+      },
+    });
+    return Promise.race([created, failure]);
+  });
+  engineReady(engine);
+}
 
 // pbsim-study's formats: counts as integers, positions and times %.6g,
 // errors %.3e, wall times %.3f.
@@ -112,6 +152,7 @@ const ops = {
 
 self.onmessage = async (event) => {
   const { id, op } = event.data;
+  if (op === 'load') return load(event.data);
   try {
     const engine = await ready;
     if (!ops[op]) throw new Error(`unknown request ${op}`);
