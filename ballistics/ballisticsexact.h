@@ -29,6 +29,14 @@ class ExactFlight {
   // Boost.Math's TOMS 748 root finder; nothing when the projectile never
   // comes down (or the parameters give no finite motion).
   std::optional<double> landingTime() const { return landingTime_; }
+  // How many trajectory points a flight at this time step will need: the
+  // landing time in steps with a margin, since the schemes' flights differ
+  // from the exact one by their error, a few percent at the coarsest steps
+  // that still give long flights. Nothing without a landing or a step.
+  std::optional<double> expectedPoints(float timeStep) const {
+    if (!landingTime_ || !(timeStep > 0.0f)) return std::nullopt;
+    return *landingTime_ / static_cast<double>(timeStep) * 1.02 + 16.0;
+  }
 
  private:
   double height(double t) const;

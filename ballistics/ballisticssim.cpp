@@ -61,12 +61,7 @@ void BallisticsSim::launch() {
   params.time = 0.0f;
   trajectory.push_back(state[0]);
   // How many points the flight will need, from the closed-form landing time.
-  // The schemes' flights differ from the exact one by their error, a few
-  // percent at the coarsest steps that still give long flights.
-  estimatedPoints_.reset();
-  if (params.timeStep > 0.0f)
-    if (const std::optional<double> landing = ExactFlight(params).landingTime())
-      estimatedPoints_ = *landing / d(params.timeStep) * 1.02 + 16.0;
+  estimatedPoints_ = ExactFlight(params).expectedPoints(params.timeStep);
 }
 
 // Called when the trajectory is full. A fine flight would otherwise grow by

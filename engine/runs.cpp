@@ -108,9 +108,8 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
 
   // Room for the points the closed form expects, as the model takes it.
   std::size_t expected = 64;
-  if (const auto landing = c.exact.landingTime(); landing && h > 0.0)
-    expected =
-        static_cast<std::size_t>(std::fmin(*landing / h * 1.02 + 16.0, kMaxFlightSteps + 1.0));
+  if (const auto points = c.exact.expectedPoints(c.params.timeStep))
+    expected = static_cast<std::size_t>(std::fmin(*points, kMaxFlightSteps + 1.0));
 
   FlightResult result;
   long long customCalls = 0;
