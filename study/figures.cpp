@@ -464,7 +464,8 @@ std::vector<Chart> charts(const SpringStudy& study, const std::string& kind) {
   const std::string sub = subtitle(springValues(p), p.timeStep, study.until ? *study.until : end,
                                    study.until ? "--until" : "longest run");
   const bool closedForm = exact.regime() != ExactSpring::NoClosedForm;
-  const double xMax = settledEnd(study) > 0.0 ? settledEnd(study) : std::nan("");
+  const double settled = settledEnd(study);
+  const double xMax = settled > 0.0 ? settled : std::nan("");
 
   // The exact motion over the runs' time, while it holds.
   std::vector<double> et, ey, ev;

@@ -31,9 +31,7 @@ struct Outputs {
 };
 
 struct ConvergenceValues {
-  int levels = 8;
-  double at = 0.0;  // when --at is not given: the default time
-  bool withDouble = false;
+  ConvergenceSettings settings;  // the engine's defaults; at 0: the default time
   CLI::Option* atOption = nullptr;
 };
 
@@ -149,13 +147,14 @@ void addOutputOptions(CLI::App* app, Outputs& o, const std::vector<std::string>&
 }
 
 void addConvergenceOptions(CLI::App* app, ConvergenceValues& c) {
-  app->add_option("--levels", c.levels, "number of time steps: --dt, halved levels-1 times")
+  app->add_option("--levels", c.settings.levels,
+                  "number of time steps: --dt, halved levels-1 times")
       ->capture_default_str();
   c.atOption =
-      app->add_option("--at", c.at,
+      app->add_option("--at", c.settings.at,
                       "time T at which the errors are taken, s; a whole number of steps of --dt "
                       "(default: 3/4 of the exact flight time, 4 s for the spring)");
-  app->add_flag("--double", c.withDouble,
+  app->add_flag("--double", c.settings.withDouble,
                 "add the same schemes in double precision (Boost.Odeint's steppers), whose "
                 "orders go on where single precision reaches its floor");
 }
@@ -177,12 +176,8 @@ std::vector<RunScheme> chosenSchemes(const Outputs& o) {
 
 ConvergenceSettings convergenceSettings(const ConvergenceValues& c) {
   if (c.atOption->count() > 0)
-    if (auto p = valueProblem("at", c.at, true)) fail(p->text("--"));
-  ConvergenceSettings settings;
-  settings.levels = c.levels;
-  settings.at = c.at;
-  settings.withDouble = c.withDouble;
-  return settings;
+    if (auto p = valueProblem("at", c.settings.at, true)) fail(p->text("--"));
+  return c.settings;
 }
 
 void open(Delivery& delivery) {
