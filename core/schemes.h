@@ -10,6 +10,7 @@
 // front ends; pbsim's dispatch does not know them.
 
 #include <cmath>
+#include <string>
 #include <string_view>
 
 #include "integrators.h"
@@ -51,6 +52,13 @@ inline const SchemeInfo* schemeNamed(std::string_view name) {
   for (const SchemeInfo& s : kSchemes)
     if (s.name == name) return &s;
   return nullptr;
+}
+
+// Every scheme's name, comma separated, for messages.
+inline std::string schemeNames() {
+  std::string names;
+  for (const SchemeInfo& s : kSchemes) names += (names.empty() ? "" : ", ") + std::string(s.name);
+  return names;
 }
 
 // The order a scheme shows between two runs: with errors e(h) and e(h/2),

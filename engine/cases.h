@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -44,6 +45,12 @@ struct Problem {
 enum class Precision { Single, Double };
 inline const char* precisionName(Precision p) {
   return p == Precision::Single ? "single" : "double";
+}
+// The precision called `name`, or nothing.
+inline std::optional<Precision> precisionNamed(const std::string& name) {
+  if (name == precisionName(Precision::Single)) return Precision::Single;
+  if (name == precisionName(Precision::Double)) return Precision::Double;
+  return std::nullopt;
 }
 
 // A step written by the user, in double precision: f(t, x, dxdt) is the

@@ -131,16 +131,9 @@ SpringMassParams springParams(const py::dict& given, std::optional<double> until
   return springParamsFromPanel(v);
 }
 
-Precision precisionNamed(const std::string& name) {
-  if (name == precisionName(Precision::Single)) return Precision::Single;
-  if (name == precisionName(Precision::Double)) return Precision::Double;
+Precision precisionArgument(const std::string& name) {
+  if (const std::optional<Precision> p = precisionNamed(name)) return *p;
   throw py::value_error("precision must be 'single' or 'double', not '" + name + "'");
-}
-
-std::string schemeNames() {
-  std::string names;
-  for (const SchemeInfo& s : kSchemes) names += (names.empty() ? "" : ", ") + std::string(s.name);
-  return names;
 }
 
 // ---------------------------------------------------------------------------
@@ -430,7 +423,7 @@ std::vector<PyScheme> toSchemes(const py::iterable& schemes) {
 py::list runFlights(const py::dict& values, const py::iterable& schemes,
                     const std::string& precision) {
   const FlightCase c(flightParams(values));
-  const Precision p = precisionNamed(precision);
+  const Precision p = precisionArgument(precision);
   py::list out;
   for (const PyScheme& s : toSchemes(schemes)) {
     SlotGuard guard{s.slot};
@@ -444,7 +437,7 @@ py::list runFlights(const py::dict& values, const py::iterable& schemes,
 py::list runSprings(const py::dict& values, const py::iterable& schemes,
                     const std::string& precision, std::optional<double> until) {
   const SpringCase c(springParams(values, until));
-  const Precision p = precisionNamed(precision);
+  const Precision p = precisionArgument(precision);
   py::list out;
   for (const PyScheme& s : toSchemes(schemes)) {
     SlotGuard guard{s.slot};

@@ -121,12 +121,6 @@ class Arguments {
   val object_;
 };
 
-std::string schemeNames() {
-  std::string s;
-  for (const SchemeInfo& info : kSchemes) s += (s.empty() ? "" : ", ") + std::string(info.name);
-  return s;
-}
-
 const SchemeInfo* schemeArgument(Arguments& a) {
   const std::string name = a.text("scheme", "rk4");
   const SchemeInfo* s = schemeNamed(name);
@@ -136,10 +130,9 @@ const SchemeInfo* schemeArgument(Arguments& a) {
 
 Precision precisionArgument(Arguments& a) {
   const std::string name = a.text("precision", "single");
-  if (name == precisionName(Precision::Double)) return Precision::Double;
-  if (name != precisionName(Precision::Single))
-    a.fail("precision", "must be single or double, not '" + name + "'");
-  return Precision::Single;
+  const std::optional<Precision> p = precisionNamed(name);
+  if (!p) a.fail("precision", "must be single or double, not '" + name + "'");
+  return p.value_or(Precision::Single);
 }
 
 // The schemes of a study, in kSchemes order: names in `list` (an array).
