@@ -8,11 +8,11 @@
 #include <optional>
 
 #include "ballisticsexact.h"
-#include "widesteps.h"
+#include "schemes.h"
 
 namespace {
 
-inline double d(float v) { return static_cast<double>(v); }
+using V = Vector3f;  // V::wide(f): a float as a double, exactly
 
 }  // namespace
 
@@ -24,9 +24,9 @@ void BallisticSimDerivativeEvaluator::evaluate(const StateList& inputs, StateLis
   const BallisticsParams& p = sim_->params;
   // Linear drag divided by the mass; gravity is already an acceleration.
   // dv/dt = c·v + (0, g, 0),  c = -airFriction/projectileMass
-  const float c = static_cast<float>(-d(p.airFriction) / d(p.projectileMass));
+  const float c = static_cast<float>(-V::wide(p.airFriction) / V::wide(p.projectileMass));
   Vector3f a = inputs[1] * c;
-  a.y = static_cast<float>(d(a.y) + d(p.gravity));
+  a.y = static_cast<float>(V::wide(a.y) + V::wide(p.gravity));
   outputs[0] = inputs[1];  // dp/dt = v
   outputs[1] = a;
 }
@@ -50,14 +50,16 @@ void BallisticsSim::setScheme(int newScheme) { scheme = newScheme; }
 void BallisticsSim::stepTableau(const ButcherTableau& tableau) {
   BallisticSimDerivativeEvaluator evaluator(this);
   integrateTableau(tableau, state, evaluator, params.timeStep, params.time);
-  params.time = static_cast<float>(d(params.time) + d(params.timeStep));
+  params.time = static_cast<float>(V::wide(params.time) + V::wide(params.timeStep));
+}
+
+StateList BallisticsSim::launchState(const BallisticsParams& params) {
+  return StateList{launchPosition(), muzzleVelocity(params)};
 }
 
 void BallisticsSim::launch() {
   trajectory.clear();
-  state.resize(2);
-  state[0] = launchPosition();
-  state[1] = muzzleVelocity(params);
+  state = launchState(params);
   params.time = 0.0f;
   trajectory.push_back(state[0]);
   // How many points the flight will need, from the closed-form landing time.
@@ -93,8 +95,10 @@ void BallisticsSim::placeGroundPoint() {
   Vector3f& ground = trajectory[n];
   const float r = static_cast<float>(groundFraction(above.y, ground.y));
   ground.y = 0.0f;
-  ground.x = static_cast<float>(d(above.x) + (d(ground.x) - d(above.x)) * d(r));
-  ground.z = static_cast<float>(d(above.z) + (d(ground.z) - d(above.z)) * d(r));
+  ground.x =
+      static_cast<float>(V::wide(above.x) + (V::wide(ground.x) - V::wide(above.x)) * V::wide(r));
+  ground.z =
+      static_cast<float>(V::wide(above.z) + (V::wide(ground.z) - V::wide(above.z)) * V::wide(r));
 }
 
 void BallisticsSim::simulate() {
@@ -119,7 +123,8 @@ void BallisticsSim::simulate() {
 
 void BallisticsSim::printTrajectory() {
   std::printf("Trajectory of projectile follows : \n");
-  for (const Vector3f& p : trajectory) std::printf("(%f, %f, %f), ", d(p.x), d(p.y), d(p.z));
+  for (const Vector3f& p : trajectory)
+    std::printf("(%f, %f, %f), ", V::wide(p.x), V::wide(p.y), V::wide(p.z));
   std::printf("\nTrajectory complete.\n");
 }
 
@@ -129,7 +134,7 @@ void BallisticsSim::printTrajectory() {
   if (custom)
     custom(state, time, h);
   else
-    widesteps::step(scheme, tableau, FlightEquations<double>(params), state, time, h);
+    stepWide(scheme, tableau, FlightEquations<double>(params), state, time, h);
   time += h;
 }
 

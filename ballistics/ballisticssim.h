@@ -56,6 +56,9 @@ class BallisticsSim {
   void stepAnyScheme();
   void stepTableau(const ButcherTableau& tableau);
   void printTrajectory();
+  // The state every flight starts from: at the launch point with the
+  // muzzle velocity.
+  static StateList launchState(const BallisticsParams& params);
 
  private:
   template <class Model, class Step, class Observer>

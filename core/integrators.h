@@ -352,17 +352,3 @@ inline void integrateVerlet(StateList& state, DerivativeEvaluator& evaluator, fl
   integrators_detail::withLength(
       state, [&](auto n) { integrators_detail::verlet(n, state, evaluator, timeStep, time); });
 }
-
-// pbsim's dispatch for values 0-2; 3 is symplectic Euler and 4 velocity
-// Verlet (see schemes.h). Any other value goes to pbsim's dispatch, which
-// says it is unknown. Time advances as in stepWithScheme.
-inline void stepWithAnyScheme(int scheme, StateList& state, DerivativeEvaluator& evaluator,
-                              float timeStep, float& time) {
-  if (scheme == 3)
-    integrateSymplecticEuler(state, evaluator, timeStep, time);
-  else if (scheme == 4)
-    integrateVerlet(state, evaluator, timeStep, time);
-  else
-    return stepWithScheme(scheme, state, evaluator, timeStep, time);
-  time = static_cast<float>(static_cast<double>(time) + static_cast<double>(timeStep));
-}

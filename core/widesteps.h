@@ -1,16 +1,16 @@
 #pragma once
 
-// The five schemes and a user's tableau on a plain array state in a wide
-// floating-point type (double, or long double for checking double): the
+// The five schemes' steps and a user's tableau on a plain array state in a
+// wide floating-point type (double, or long double for checking double): the
+// scheme table (schemes.h) gives each row its wide step from here, and the
 // double-precision simulators and the double rows of a convergence study
-// step with these. The system is called as f(x, dxdt, t), as Boost.Odeint
+// step through it. The system is called as f(x, dxdt, t), as Boost.Odeint
 // calls it. For symplectic Euler and velocity Verlet the first half of the
 // state holds the positions and the second half their velocities.
 
 #include <array>
 #include <cstddef>
 
-#include "schemes.h"
 #include "tableau.h"
 
 namespace widesteps {
@@ -89,25 +89,6 @@ void tableau(const ButcherTableau& tab, const F& f, std::array<T, N>& x, T t, T 
     T sum = 0;
     for (std::size_t i = 0; i < s; ++i) sum += static_cast<T>(tab.b[i]) * k[i][e];
     x[e] += h * sum;
-  }
-}
-
-// One step of the scheme with value `scheme` (see schemes.h), or of `tab`
-// when it is given.
-template <class T, std::size_t N, class F>
-void step(int scheme, const ButcherTableau* tab, const F& f, std::array<T, N>& x, T t, T h) {
-  if (tab) return tableau(*tab, f, x, t, h);
-  switch (scheme) {
-    case Euler:
-      return euler(f, x, t, h);
-    case Midpoint:
-      return midpoint(f, x, t, h);
-    case SymplecticEuler:
-      return symplecticEuler(f, x, t, h);
-    case Verlet:
-      return verlet(f, x, t, h);
-    default:
-      return rk4(f, x, t, h);
   }
 }
 

@@ -9,8 +9,8 @@
 #include <stdexcept>
 
 #include "ballisticssim.h"
+#include "schemes.h"
 #include "springmasssim.h"
-#include "widesteps.h"
 
 namespace {
 
@@ -46,29 +46,63 @@ State stepMany(Stepper stepper, const System& system, State x, T h, long long n,
   return x;
 }
 
-// The scheme in a wide type: Odeint for pbsim's three, the wide steppers for
-// the others and for a tableau.
+// Boost.Odeint's stepper for a row of the scheme table, where Odeint has
+// one: the double rows of pbsim's three schemes are checked against an
+// integrator no one here wrote. Other rows step with their own wide step.
+template <class Row>
+struct OdeintStepper {
+  static constexpr bool exists = false;
+};
+template <>
+struct OdeintStepper<schemerows::EulerRow> {
+  static constexpr bool exists = true;
+  template <class State, class T>
+  static auto make() {
+    return odeint::euler<State, T, State, T>();
+  }
+};
+template <>
+struct OdeintStepper<schemerows::MidpointRow> {
+  static constexpr bool exists = true;
+  template <class State, class T>
+  static auto make() {
+    return midpointStepper<State, T>();
+  }
+};
+template <>
+struct OdeintStepper<schemerows::RK4Row> {
+  static constexpr bool exists = true;
+  template <class State, class T>
+  static auto make() {
+    return odeint::runge_kutta4<State, T, State, T>();
+  }
+};
+
+// n steps of h of the scheme in a wide type from x: Odeint where it has the
+// row's stepper, the row's wide step otherwise, or the tableau's.
 template <class System, class State, class T = typename State::value_type>
-State stepWide(const RunScheme& scheme, const System& system, const State& x, T h, long long n,
-               const CancelFlag* cancel) {
-  const int s = scheme.builtin ? scheme.builtin->scheme : -1;
-  if (!scheme.tableau) {
-    switch (s) {
-      case Euler:
-        return stepMany(odeint::euler<State, T, State, T>(), system, x, h, n, cancel);
-      case Midpoint:
-        return stepMany(midpointStepper<State, T>(), system, x, h, n, cancel);
-      case RK4:
-        return stepMany(odeint::runge_kutta4<State, T, State, T>(), system, x, h, n, cancel);
-      default:
-        break;
-    }
-  }
+State stepWideMany(const RunScheme& scheme, const System& system, const State& x, T h, long long n,
+                   const CancelFlag* cancel) {
   State y = x;
-  for (long long i = 0; i < n; ++i) {
-    if ((i & 0xffff) == 0) checkCancel(cancel);
-    widesteps::step(s, scheme.tableau.get(), system, y, static_cast<T>(i) * h, h);
+  auto loop = [&](auto&& step) {
+    for (long long i = 0; i < n; ++i) {
+      if ((i & 0xffff) == 0) checkCancel(cancel);
+      step(static_cast<T>(i) * h);
+    }
+  };
+  if (scheme.tableau) {
+    loop([&](T t) { widesteps::tableau(*scheme.tableau, system, y, t, h); });
+    return y;
   }
+  const int value = scheme.builtin ? scheme.builtin->scheme : -1;
+  if (!Schemes::visit(value, [&](auto row) {
+        using Row = decltype(row);
+        if constexpr (OdeintStepper<Row>::exists)
+          y = stepMany(OdeintStepper<Row>::template make<State, T>(), system, x, h, n, cancel);
+        else
+          loop([&](T t) { Row::wide(system, y, t, h); });
+      }))
+    throw std::invalid_argument("no scheme given");
   return y;
 }
 
@@ -99,18 +133,18 @@ LevelResult flightLevel(const FlightCase& c, const RunScheme& scheme, float h, l
   BallisticsSim sim;
   sim.params = c.params;
   sim.params.timeStep = h;
-  sim.state = StateList{launchPosition(), muzzleVelocity(c.params)};
+  sim.state = BallisticsSim::launchState(c.params);
   stepModel(sim, scheme, n, cancel);
   const Vector3f& p = sim.state[0];
   const FlightEquations<double> system(c.params);
-  const auto d = stepWide(scheme, system, FlightEquations<double>::launchState(c.params),
-                          static_cast<double>(h), n, cancel);
+  const auto d = stepWideMany(scheme, system, FlightEquations<double>::launchState(c.params),
+                              static_cast<double>(h), n, cancel);
   const Vec3d e = c.exact.position(static_cast<double>(n) * h);
   double doubleRounding = kNaN;
   if (withDouble) {
     const FlightEquations<long double> wide(c.params);
-    const auto w = stepWide(scheme, wide, FlightEquations<long double>::launchState(c.params),
-                            static_cast<long double>(h), n, cancel);
+    const auto w = stepWideMany(scheme, wide, FlightEquations<long double>::launchState(c.params),
+                                static_cast<long double>(h), n, cancel);
     doubleRounding = static_cast<double>(std::hypot(w[0] - d[0], w[1] - d[1], w[2] - d[2]));
   }
   return {
@@ -123,19 +157,19 @@ LevelResult springLevel(const SpringCase& c, const RunScheme& scheme, float h, l
   SpringMassSim sim;
   sim.params = c.params;
   sim.params.timeStep = h;
-  sim.state = StateList{Vector3f(0.0f, startHeight(c.params), 0.0f), Vector3f()};
+  sim.state = SpringMassSim::startState(c.params);
   stepModel(sim, scheme, n, cancel);
   const double y = sim.state[0].y;
   const SpringEquations<double> system(c.params);
-  const double d = stepWide(scheme, system, SpringEquations<double>::startState(c.params),
-                            static_cast<double>(h), n, cancel)[0];
+  const double d = stepWideMany(scheme, system, SpringEquations<double>::startState(c.params),
+                                static_cast<double>(h), n, cancel)[0];
   const double e = c.exact.height(static_cast<double>(n) * h);
   double doubleRounding = kNaN;
   if (withDouble) {
     const SpringEquations<long double> wide(c.params);
     doubleRounding = static_cast<double>(
-        std::fabs(stepWide(scheme, wide, SpringEquations<long double>::startState(c.params),
-                           static_cast<long double>(h), n, cancel)[0] -
+        std::fabs(stepWideMany(scheme, wide, SpringEquations<long double>::startState(c.params),
+                               static_cast<long double>(h), n, cancel)[0] -
                   d));
   }
   return {std::fabs(y - e), std::fabs(d - e), std::fabs(y - d), doubleRounding, std::fabs(e)};

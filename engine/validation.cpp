@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "parameters.h"
+
 namespace {
 
 std::string shown(double v) {
@@ -12,16 +14,11 @@ std::string shown(double v) {
   return buf;
 }
 
-struct Value {
-  const char* name;
-  double value;
-  bool positive;
-};
-
-template <std::size_t N>
-std::optional<Problem> firstProblem(const Value (&values)[N]) {
-  for (const Value& x : values)
-    if (auto p = valueProblem(x.name, x.value, x.positive)) return p;
+// The first problem of the values, in the table's order.
+template <class Values>
+std::optional<Problem> firstProblem(const Values& v) {
+  for (const Parameter<Values>& p : parametersOf<Values>())
+    if (auto problem = ruleProblem(p.name, p.rule, v.*(p.member))) return problem;
   return std::nullopt;
 }
 
@@ -39,19 +36,30 @@ std::optional<Problem> valueProblem(const std::string& name, double value, bool 
   return std::nullopt;
 }
 
-std::optional<Problem> flightProblem(const BallisticsPanelValues& v) {
-  const Value values[] = {{"azimuth", v.azimuth, false},      {"elevation", v.elevation, false},
-                          {"mass", v.projectileMass, true},   {"powder", v.powderAmount, false},
-                          {"power", v.powderPower, false},    {"gravity", v.gravity, false},
-                          {"friction", v.airFriction, false}, {"dt", v.timeStep, true}};
-  return firstProblem(values);
+std::optional<Problem> ruleProblem(std::string_view name, Rule rule, double value) {
+  return valueProblem(std::string(name), value, rule == Rule::Positive);
 }
 
+const char* ruleText(Rule rule) {
+  return rule == Rule::Positive ? "a number greater than 0" : "a finite number";
+}
+
+std::optional<std::vector<ParameterDescription>> describeParameters(std::string_view model) {
+  auto describe = [](const auto& table) {
+    std::vector<ParameterDescription> out;
+    for (const auto& p : table)
+      out.push_back({p.name, p.label, p.group, p.unit, p.help, p.rule, p.startUp(), p.flown});
+    return out;
+  };
+  if (model == "flight") return describe(kFlightParameters);
+  if (model == "spring") return describe(kSpringParameters);
+  return std::nullopt;
+}
+
+std::optional<Problem> flightProblem(const BallisticsPanelValues& v) { return firstProblem(v); }
+
 std::optional<Problem> springProblem(const SpringPanelValues& v, std::optional<double> until) {
-  const Value values[] = {{"mass", v.mass, true},        {"ks", v.ks, false},
-                          {"kd", v.kd, false},           {"rest", v.rest, false},
-                          {"gravity", v.gravity, false}, {"dt", v.timeStep, true}};
-  if (auto p = firstProblem(values)) return p;
+  if (auto p = firstProblem(v)) return p;
   if (until) {
     if (!std::isfinite(*until))
       return Problem{"until", "must be a finite time, not " + shown(*until)};

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a pbsim-study binary over every command and a set of cases, writing
-# each output's SHA-256 (tables without their wall-time column, CSV, SVG,
-# PNG, and PDF without its creation date) with the exit status and standard
+# each output's SHA-256 (tables and summaries without their wall-time column,
+# CSV, SVG, PNG, and PDF without its creation date, and every command's help) with the exit status and standard
 # error into one listing. Two listings made from two builds compare with diff:
 #   scripts/study-outputs.sh build/dev/study/pbsim-study > after.txt
 set -euo pipefail
@@ -35,6 +35,7 @@ run() {  # label, format, command words...
   case $format in
     table) ;;
     csv) extra=(--csv out.csv) ;;
+    summary) extra=(--summary out.csv) ;;
     svg | png | pdf) extra=(--plot "out.$format") ;;
   esac
   rm -f out.* table.txt err.txt
@@ -46,6 +47,11 @@ run() {  # label, format, command words...
   case $format in
     table) sum=$(sed -E 's/ +[0-9]+\.[0-9]{3}$//; s/ +wall \[ms\]$//' table.txt | sha256sum | cut -c1-16) ;;
     csv) sum=$( [[ -f out.csv ]] && digest out.csv || echo none) ;;
+    summary)
+      # wall_ms, where there is one, is the last column
+      strip='s/,[^,]*$//'
+      [[ -f out.csv ]] && head -1 out.csv | grep -q ',wall_ms$' || strip=''
+      sum=$( [[ -f out.csv ]] && sed -E "$strip" out.csv | sha256sum | cut -c1-16 || echo none) ;;
     pdf) sum=$( [[ -f out.pdf ]] && grep -av '/CreationDate' out.pdf | sha256sum | cut -c1-16 || echo none) ;;
     *) sum=$( [[ -f "out.$format" ]] && digest "out.$format" || echo none) ;;
   esac
@@ -58,7 +64,7 @@ each() {  # command words..., then the cases array name as the last word
   local words=("${@:1:$#-1}")
   for c in "${cases[@]}"; do
     local name=${c%%|*} args=${c#*|}
-    for format in table csv svg png pdf; do
+    for format in table csv summary svg png pdf; do
       # shellcheck disable=SC2086
       run "${words[*]}: $name" "$format" "${words[@]}" $args
     done
@@ -71,3 +77,8 @@ each convergence flight convergence_flight
 each convergence flight --double convergence_flight
 each convergence spring convergence_spring
 each convergence spring --double convergence_spring
+
+for words in "" flight spring convergence "convergence flight" "convergence spring"; do
+  # shellcheck disable=SC2086
+  printf '%-48s help  %s\n' "${words:-(none)}" "$("$study" $words --help 2>&1 | sha256sum | cut -c1-16)"
+done

@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 
-#include "widesteps.h"
+#include "schemes.h"
 
 namespace {
 
-inline double d(float v) { return static_cast<double>(v); }
+using V = Vector3f;  // V::wide(f): a float as a double, exactly
 
 }  // namespace
 
@@ -25,10 +25,12 @@ void SpringMassSimDerivativeEvaluator::evaluate(const StateList& inputs, StateLi
   // pulls the body towards the anchor when stretched and pushes it away when
   // compressed, on either side of it; y = 0 counts as the positive side.
   const float sgn = p.y >= 0.0f ? 1.0f : -1.0f;
-  float force = static_cast<float>((d(std::fabs(p.y)) - d(s.restLength)) * -d(s.ks) * d(sgn));
-  force = static_cast<float>(d(force) - d(s.kd) * d(v.y));        // damping against the velocity
-  force = static_cast<float>(d(force) + d(sim_.params.gravity));  // gravity, as a force
-  const float a = static_cast<float>(d(force) / d(sim_.params.mass));
+  float force = static_cast<float>((V::wide(std::fabs(p.y)) - V::wide(s.restLength)) *
+                                   -V::wide(s.ks) * V::wide(sgn));
+  force = static_cast<float>(V::wide(force) -
+                             V::wide(s.kd) * V::wide(v.y));  // damping against the velocity
+  force = static_cast<float>(V::wide(force) + V::wide(sim_.params.gravity));  // gravity, as a force
+  const float a = static_cast<float>(V::wide(force) / V::wide(sim_.params.mass));
 
   outputs[0] = v;
   outputs[1] = Vector3f(0.0f, a, 0.0f);
@@ -55,7 +57,7 @@ void SpringMassSim::setScheme(int newScheme) { scheme = newScheme; }
 int SpringMassSim::stepTableau(const ButcherTableau& tableau) {
   SpringMassSimDerivativeEvaluator evaluator(*this);
   integrateTableau(tableau, state, evaluator, params.timeStep, params.time);
-  params.time = static_cast<float>(d(params.time) + d(params.timeStep));
+  params.time = static_cast<float>(V::wide(params.time) + V::wide(params.timeStep));
   return evaluator.settled;
 }
 
@@ -64,11 +66,13 @@ bool SpringMassSim::atRest(const StateList& state, int settled) {
   return !(state[1].length() > kRestSpeed || settled != 1);
 }
 
+StateList SpringMassSim::startState(const SpringMassParams& params) {
+  return StateList{Vector3f(0.0f, startHeight(params), 0.0f), Vector3f(0.0f, 0.0f, 0.0f)};
+}
+
 void SpringMassSim::start() {
   assert(!params.springs.empty());
-  state.resize(2);
-  state[0] = Vector3f(0.0f, startHeight(params), 0.0f);  // at rest, unstretched
-  state[1] = Vector3f(0.0f, 0.0f, 0.0f);
+  state = startState(params);
   trajectory.clear();
   trajectory.push_back(state[0].y);
 }
@@ -84,7 +88,7 @@ void SpringMassSim::simulate() {
 
 void SpringMassSim::printTrajectory() {
   std::printf("Trajectory of mass follows : \n");
-  for (float h : trajectory) std::printf("(%f), ", d(h));
+  for (float h : trajectory) std::printf("(%f), ", V::wide(h));
   std::printf("\nTrajectory complete(%d).\n", static_cast<int>(trajectory.size()));
 }
 
@@ -104,7 +108,7 @@ int SpringMassSimDouble::step() {
     State d;
     f(state, d, time + h);
   } else {
-    widesteps::step(scheme, tableau, f, state, time, h);
+    stepWide(scheme, tableau, f, state, time, h);
   }
   time += h;
   return settled;

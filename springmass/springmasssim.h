@@ -59,6 +59,9 @@ class SpringMassSim {
   int stepAnyScheme();
   int stepTableau(const ButcherTableau& tableau);
   void printTrajectory();
+  // The state every run starts from: at rest, at the rest length below the
+  // anchor.
+  static StateList startState(const SpringMassParams& params);
 
  private:
   template <class Model, class Step, class Observer>

@@ -1,7 +1,7 @@
 #pragma once
 
-// pbsim-study's runs of one model: every chosen scheme run on one case, in
-// single precision as pbsim runs it. No console output; the caller prints.
+// Runs of one model as every front end shows them: every chosen scheme run on
+// one case, in single precision as pbsim runs it, with the exact landing.
 
 #include <optional>
 #include <vector>

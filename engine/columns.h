@@ -1,0 +1,175 @@
+#pragma once
+
+// The columns of every output, described once: the per-point columns of a
+// run, the per-scheme summary fields, and the rows of a convergence study,
+// each with its name, unit, kind and how to read it. The CSV writers
+// (tables.h), pbsim-study's readable tables, the Python module's arrays and
+// result attributes and the page's tables all iterate these.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "convergence.h"
+#include "runs.h"
+
+enum class Kind {
+  Text,     // a word: scheme, stop, precision
+  Count,    // a whole number
+  Flag,     // yes or no; CSV 1 or 0
+  Model,    // a value the model keeps: float32 in single precision, double in double
+  Float32,  // always a float32 (a convergence level's step)
+  Double,   // always a double: closed forms, errors, times measured in double
+};
+
+// A value of a run, or of one point k of it. Text fields read `text`, the
+// others `number` (a NaN number is a value that does not exist: a landing
+// that never came, an error that was not measured).
+template <class Run>
+struct Field {
+  std::string_view name;
+  std::string_view unit;  // empty for a pure number
+  Kind kind;
+  const char* readable;  // pbsim-study's format ("%.6g", "%.3e", ...); a Flag's word when set
+  double (*number)(const Run&);
+  std::string (*text)(const Run&) = nullptr;
+  const char* absent = "";  // readable tables show this for a value that does not exist
+};
+
+template <class Run>
+struct Column {
+  std::string_view name;
+  std::string_view unit;
+  Kind kind;
+  double (*value)(const Run&, std::size_t k);
+};
+
+// A landed flight of one step measured its path nowhere but at the launch
+// point, where every scheme is exact: it has no max_path_error.
+inline double measuredMaxPathError(const FlightRun& r) {
+  return r.landed() && r.size() <= 2 ? NAN : r.maxPathError;
+}
+
+inline constexpr std::array<Column<FlightRun>, 12> kFlightColumns{{
+    {"step", "", Kind::Count, [](const FlightRun&, std::size_t k) { return double(k); }},
+    {"t", "s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.t[k]; }},
+    {"x", "m", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.x(k); }},
+    {"y", "m", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.y(k); }},
+    {"z", "m", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.z(k); }},
+    {"vx", "m/s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.vx(k); }},
+    {"vy", "m/s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.vy(k); }},
+    {"vz", "m/s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.vz(k); }},
+    {"exact_x", "m", Kind::Double, [](const FlightRun& r, std::size_t k) { return r.exactX[k]; }},
+    {"exact_y", "m", Kind::Double, [](const FlightRun& r, std::size_t k) { return r.exactY[k]; }},
+    {"exact_z", "m", Kind::Double, [](const FlightRun& r, std::size_t k) { return r.exactZ[k]; }},
+    {"path_error", "m", Kind::Double,
+     [](const FlightRun& r, std::size_t k) { return r.pathError[k]; }},
+}};
+
+inline constexpr std::array<Field<FlightRun>, 11> kFlightSummary{{
+    {"scheme", "", Kind::Text, "", nullptr, [](const FlightRun& r) { return r.scheme; }},
+    {"steps", "", Kind::Count, "", [](const FlightRun& r) { return double(r.steps); }},
+    {"evaluations", "", Kind::Count, "", [](const FlightRun& r) { return double(r.evaluations); }},
+    {"stop", "", Kind::Text, "", nullptr,
+     [](const FlightRun& r) { return std::string(stopName(r.stop)); }},
+    {"few_steps", "", Kind::Flag, "few steps",
+     [](const FlightRun& r) { return r.fewSteps() ? 1.0 : 0.0; }},
+    {"landing_x", "m", Kind::Model, "%.6g", [](const FlightRun& r) { return r.landingX; }},
+    {"landing_z", "m", Kind::Model, "%.6g", [](const FlightRun& r) { return r.landingZ; }},
+    {"flight_time", "s", Kind::Double, "%.6g", [](const FlightRun& r) { return r.flightTime; }},
+    {"landing_miss", "m", Kind::Double, "%.3e", [](const FlightRun& r) { return r.landingMiss; }},
+    {"max_path_error", "m", Kind::Double, "%.3e", measuredMaxPathError, nullptr, "none"},
+    {"wall_ms", "ms", Kind::Double, "%.3f", [](const FlightRun& r) { return r.wallMs; }},
+}};
+
+inline constexpr std::array<Column<SpringRun>, 7> kSpringColumns{{
+    {"step", "", Kind::Count, [](const SpringRun&, std::size_t k) { return double(k); }},
+    {"t", "s", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.t[k]; }},
+    {"y", "m", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.height(k); }},
+    {"v", "m/s", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.speed(k); }},
+    {"exact_y", "m", Kind::Double, [](const SpringRun& r, std::size_t k) { return r.exactY[k]; }},
+    {"height_error", "m", Kind::Double,
+     [](const SpringRun& r, std::size_t k) { return r.heightError[k]; }},
+    {"energy", "J", Kind::Double, [](const SpringRun& r, std::size_t k) { return r.energy[k]; }},
+}};
+
+inline constexpr std::array<Field<SpringRun>, 10> kSpringSummary{{
+    {"scheme", "", Kind::Text, "", nullptr, [](const SpringRun& r) { return r.scheme; }},
+    {"steps", "", Kind::Count, "", [](const SpringRun& r) { return double(r.steps); }},
+    {"evaluations", "", Kind::Count, "", [](const SpringRun& r) { return double(r.evaluations); }},
+    {"stop", "", Kind::Text, "", nullptr,
+     [](const SpringRun& r) { return std::string(stopName(r.stop)); }},
+    {"few_steps", "", Kind::Flag, "few steps",
+     [](const SpringRun& r) { return r.fewSteps() ? 1.0 : 0.0; }},
+    {"final_height", "m", Kind::Model, "%.6g", [](const SpringRun& r) { return r.finalHeight; }},
+    {"resting_height", "m", Kind::Double, "%.6g",
+     [](const SpringRun& r) { return r.restingHeight; }},
+    {"max_height_error", "m", Kind::Double, "%.3e",
+     [](const SpringRun& r) { return r.maxHeightError; }},
+    {"energy_drift", "", Kind::Double, "%.3e", [](const SpringRun& r) { return r.energyDrift; }},
+    {"wall_ms", "ms", Kind::Double, "%.3f", [](const SpringRun& r) { return r.wallMs; }},
+}};
+
+inline constexpr std::array<Field<ConvergenceRow>, 8> kConvergenceFields{{
+    {"scheme", "", Kind::Text, "", nullptr, [](const ConvergenceRow& r) { return r.scheme; }},
+    {"precision", "", Kind::Text, "", nullptr,
+     [](const ConvergenceRow& r) { return std::string(precisionName(r.precision)); }},
+    {"h", "s", Kind::Float32, "%.6g", [](const ConvergenceRow& r) { return r.h; }},
+    {"steps", "", Kind::Count, "", [](const ConvergenceRow& r) { return double(r.steps); }},
+    {"evaluations", "", Kind::Count, "",
+     [](const ConvergenceRow& r) { return double(r.evaluations); }},
+    {"error", "m", Kind::Double, "%.3e", [](const ConvergenceRow& r) { return r.error; }},
+    {"order", "", Kind::Double, "%.2f", [](const ConvergenceRow& r) { return r.order; }},
+    {"floor", "", Kind::Flag, "yes", [](const ConvergenceRow& r) { return r.atFloor ? 1.0 : 0.0; }},
+}};
+
+// The rows of the exact solution beside a study's runs: the summary fields
+// the closed form has (the flight's landing; the spring has none).
+inline constexpr std::array<std::string_view, 3> kExactLandingFields{
+    {"landing_x", "landing_z", "flight_time"}};
+
+// The precision a Model value is kept in, for a run or row.
+template <class Run>
+Precision precisionOf(const Run& r) {
+  return r.precision;
+}
+
+// A value as CSV writes it: the shortest decimal that reads back to the
+// value in its kind's precision; nothing for NaN; counts as whole numbers,
+// flags as 1 or 0.
+std::string csvNumber(double v, Kind kind, Precision precision);
+// As pbsim-study's tables show it: `format` ("%.6g", "%.3e", "%.3f", "%.2f"
+// or "%.9g"; any other is refused with an empty string), nothing for NaN.
+std::string readableNumber(double v, const char* format);
+
+template <class Run>
+std::string csvCell(const Field<Run>& f, const Run& r) {
+  if (f.kind == Kind::Text) return f.text(r);
+  return csvNumber(f.number(r), f.kind, precisionOf(r));
+}
+
+template <class Run>
+std::string csvCell(const Column<Run>& c, const Run& r, std::size_t k) {
+  return csvNumber(c.value(r, k), c.kind, precisionOf(r));
+}
+
+// As a readable table shows it: a Flag's word or nothing, a missing value
+// as the field's `absent`.
+template <class Run>
+std::string readableCell(const Field<Run>& f, const Run& r) {
+  if (f.kind == Kind::Text) return f.text(r);
+  const double v = f.number(r);
+  if (f.kind == Kind::Flag) return v != 0.0 ? f.readable : "";
+  if (f.kind == Kind::Count) return csvNumber(v, f.kind, precisionOf(r));
+  if (v != v) return f.absent;
+  return readableNumber(v, f.readable);
+}
+
+// A column's heading in a readable table: the name, and its unit in
+// brackets unless the name already ends in it (wall_ms).
+std::string heading(std::string_view name, std::string_view unit);
+
+// The shortest decimal that reads back to the same value ("" for NaN).
+std::string shortest(double v);
+std::string shortest(float v);

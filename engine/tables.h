@@ -1,0 +1,48 @@
+#pragma once
+
+// The CSV files every front end writes, made from the column descriptors
+// (columns.h): every point of every run, the per-scheme summaries (with the
+// exact flight's landing as its own row), and convergence studies. And the
+// notes a front end shows beside a study's numbers, worded once here.
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "columns.h"
+#include "studies.h"
+
+// Every point of every run (every level, for convergence). Long files report
+// their progress now and then; a convergence study's few rows do not.
+void writeCsv(std::ostream& out, const FlightStudy& study, const Progress& progress = {});
+void writeCsv(std::ostream& out, const SpringStudy& study, const Progress& progress = {});
+void writeCsv(std::ostream& out, const ConvergenceStudy& study, const Progress& progress = {});
+
+// One row per scheme (and the exact flight's row); a convergence study's
+// summary is its CSV.
+void writeSummary(std::ostream& out, const FlightStudy& study);
+void writeSummary(std::ostream& out, const SpringStudy& study);
+void writeSummary(std::ostream& out, const ConvergenceStudy& study);
+
+// What a user should know before trusting a study's numbers.
+struct Note {
+  enum class Kind {
+    FewSteps,        // ended by itself within kFewSteps steps
+    StepLimit,       // a flight still in the air at the step limit
+    Stuck,           // a flight whose step no longer moves it
+    SampleLimit,     // a spring not at rest at the sample limit
+    NotRun,          // a spring with no mass
+    NeverLands,      // the exact flight never comes down
+    NoClosedForm,    // the spring's values have no closed form
+    ClosedFormEnds,  // the body reaches the anchor, where the closed form ends
+  };
+  Kind kind;
+  std::string scheme;   // the run it is about; empty for the exact solution
+  std::string text;     // the line shown below the study's table
+  std::string warning;  // the same as a warning on its own, or empty for no warning
+};
+
+// The notes of a study, in the order a table shows them. `dt` is how the
+// front end names the time step in its advice ("--dt", "dt", "Time Step").
+std::vector<Note> notes(const FlightStudy& study, const std::string& dt);
+std::vector<Note> notes(const SpringStudy& study, const std::string& dt);
