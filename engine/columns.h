@@ -37,13 +37,39 @@ struct Field {
   const char* absent = "";  // readable tables show this for a value that does not exist
 };
 
+// Where a run keeps a column: its floats or its doubles (one of the two),
+// size() entries, for front ends that hand the column on without copying.
+struct ColumnData {
+  const float* floats = nullptr;
+  const double* doubles = nullptr;
+};
+
 template <class Run>
 struct Column {
   std::string_view name;
   std::string_view unit;
   Kind kind;
   double (*value)(const Run&, std::size_t k);
+  ColumnData (*data)(const Run&) = nullptr;  // nullptr: computed, not kept (step)
 };
+
+// The column kept as `single` in single precision and as `wide` in double.
+template <auto Single, auto Wide, class Run>
+ColumnData modelData(const Run& r) {
+  return r.precision == Precision::Single ? ColumnData{(r.*Single).data(), nullptr}
+                                          : ColumnData{nullptr, (r.*Wide).data()};
+}
+template <auto Member, class Run>
+ColumnData doubleData(const Run& r) {
+  return ColumnData{nullptr, (r.*Member).data()};
+}
+
+// A flight's state column: in `single` or `wide`, as the precision has it.
+template <auto Single, auto Wide>
+ColumnData flightData(const FlightRun& r) {
+  return r.precision == Precision::Single ? ColumnData{(r.single.*Single).data(), nullptr}
+                                          : ColumnData{nullptr, (r.wide.*Wide).data()};
+}
 
 // A landed flight of one step measured its path nowhere but at the launch
 // point, where every scheme is exact: it has no max_path_error.
@@ -53,18 +79,29 @@ inline double measuredMaxPathError(const FlightRun& r) {
 
 inline constexpr std::array<Column<FlightRun>, 12> kFlightColumns{{
     {"step", "", Kind::Count, [](const FlightRun&, std::size_t k) { return double(k); }},
-    {"t", "s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.t[k]; }},
-    {"x", "m", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.x(k); }},
-    {"y", "m", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.y(k); }},
-    {"z", "m", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.z(k); }},
-    {"vx", "m/s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.vx(k); }},
-    {"vy", "m/s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.vy(k); }},
-    {"vz", "m/s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.vz(k); }},
-    {"exact_x", "m", Kind::Double, [](const FlightRun& r, std::size_t k) { return r.exactX[k]; }},
-    {"exact_y", "m", Kind::Double, [](const FlightRun& r, std::size_t k) { return r.exactY[k]; }},
-    {"exact_z", "m", Kind::Double, [](const FlightRun& r, std::size_t k) { return r.exactZ[k]; }},
+    {"t", "s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.t[k]; },
+     doubleData<&FlightRun::t>},
+    {"x", "m", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.x(k); },
+     flightData<&FlightPoints<float>::x, &FlightPoints<double>::x>},
+    {"y", "m", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.y(k); },
+     flightData<&FlightPoints<float>::y, &FlightPoints<double>::y>},
+    {"z", "m", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.z(k); },
+     flightData<&FlightPoints<float>::z, &FlightPoints<double>::z>},
+    {"vx", "m/s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.vx(k); },
+     flightData<&FlightPoints<float>::vx, &FlightPoints<double>::vx>},
+    {"vy", "m/s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.vy(k); },
+     flightData<&FlightPoints<float>::vy, &FlightPoints<double>::vy>},
+    {"vz", "m/s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.vz(k); },
+     flightData<&FlightPoints<float>::vz, &FlightPoints<double>::vz>},
+    {"exact_x", "m", Kind::Double, [](const FlightRun& r, std::size_t k) { return r.exactX[k]; },
+     doubleData<&FlightRun::exactX>},
+    {"exact_y", "m", Kind::Double, [](const FlightRun& r, std::size_t k) { return r.exactY[k]; },
+     doubleData<&FlightRun::exactY>},
+    {"exact_z", "m", Kind::Double, [](const FlightRun& r, std::size_t k) { return r.exactZ[k]; },
+     doubleData<&FlightRun::exactZ>},
     {"path_error", "m", Kind::Double,
-     [](const FlightRun& r, std::size_t k) { return r.pathError[k]; }},
+     [](const FlightRun& r, std::size_t k) { return r.pathError[k]; },
+     doubleData<&FlightRun::pathError>},
 }};
 
 inline constexpr std::array<Field<FlightRun>, 11> kFlightSummary{{
@@ -85,13 +122,19 @@ inline constexpr std::array<Field<FlightRun>, 11> kFlightSummary{{
 
 inline constexpr std::array<Column<SpringRun>, 7> kSpringColumns{{
     {"step", "", Kind::Count, [](const SpringRun&, std::size_t k) { return double(k); }},
-    {"t", "s", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.t[k]; }},
-    {"y", "m", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.height(k); }},
-    {"v", "m/s", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.speed(k); }},
-    {"exact_y", "m", Kind::Double, [](const SpringRun& r, std::size_t k) { return r.exactY[k]; }},
+    {"t", "s", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.t[k]; },
+     doubleData<&SpringRun::t>},
+    {"y", "m", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.height(k); },
+     modelData<&SpringRun::y, &SpringRun::yWide>},
+    {"v", "m/s", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.speed(k); },
+     modelData<&SpringRun::v, &SpringRun::vWide>},
+    {"exact_y", "m", Kind::Double, [](const SpringRun& r, std::size_t k) { return r.exactY[k]; },
+     doubleData<&SpringRun::exactY>},
     {"height_error", "m", Kind::Double,
-     [](const SpringRun& r, std::size_t k) { return r.heightError[k]; }},
-    {"energy", "J", Kind::Double, [](const SpringRun& r, std::size_t k) { return r.energy[k]; }},
+     [](const SpringRun& r, std::size_t k) { return r.heightError[k]; },
+     doubleData<&SpringRun::heightError>},
+    {"energy", "J", Kind::Double, [](const SpringRun& r, std::size_t k) { return r.energy[k]; },
+     doubleData<&SpringRun::energy>},
 }};
 
 inline constexpr std::array<Field<SpringRun>, 10> kSpringSummary{{

@@ -1,5 +1,6 @@
 #include "convergence.h"
 
+#include <algorithm>
 #include <boost/numeric/odeint.hpp>
 #include <cfloat>
 #include <climits>
@@ -293,4 +294,26 @@ ConvergenceStudy studyConvergence(const SpringCase& c, const std::vector<RunSche
                                   const ConvergenceSettings& settings, const Progress& progress,
                                   const CancelFlag* cancel) {
   return study(c, schemes, settings, progress, cancel, springLevel);
+}
+
+std::vector<ReferenceSlope> referenceSlopes(const ConvergenceStudy& study) {
+  double hMin = std::numeric_limits<double>::infinity();
+  double eMin = std::numeric_limits<double>::infinity();
+  for (const ConvergenceRow& r : study.rows) {
+    hMin = std::min(hMin, r.h);
+    if (r.error > 0.0) eMin = std::min(eMin, r.error);
+  }
+  std::vector<int> orders;  // the first scheme of each order draws it, or no one does
+  std::vector<ReferenceSlope> out;
+  for (const ConvergenceRow& r : study.rows) {
+    if (!r.info || r.precision == Precision::Double || !(r.error > 0.0)) continue;
+    const int p = r.info->order;
+    if (std::find(orders.begin(), orders.end(), p) != orders.end()) continue;
+    orders.push_back(p);
+    const double e0 = r.error / 4.0;
+    // e(h) = e0·(h/h0)^p, down to the smallest error shown.
+    const double hEnd = std::max(hMin, r.h * std::pow(std::min(1.0, eMin / e0), 1.0 / p));
+    if (hEnd < r.h) out.push_back({p, r.h, e0, hEnd, e0 * std::pow(hEnd / r.h, p)});
+  }
+  return out;
 }

@@ -63,3 +63,14 @@ ConvergenceStudy studyConvergence(const SpringCase& c, const std::vector<RunSche
                                   const ConvergenceSettings& settings,
                                   const Progress& progress = {},
                                   const CancelFlag* cancel = nullptr);
+
+// A reference line e(h) = e0·(h/h0)^order for a convergence figure: one per
+// order shown, from a quarter below the coarsest point of the first
+// single-precision scheme of that order towards the finest step, ending
+// where it would leave the data's range of errors.
+struct ReferenceSlope {
+  int order = 0;
+  double h0 = 0.0, e0 = 0.0;      // its start, at the coarsest step
+  double hEnd = 0.0, eEnd = 0.0;  // its end
+};
+std::vector<ReferenceSlope> referenceSlopes(const ConvergenceStudy& study);

@@ -132,3 +132,28 @@ const char* ruleText(Rule rule);
 
 // The problem with one value under a rule, or nothing (validation.h words it).
 std::optional<Problem> ruleProblem(std::string_view name, Rule rule, double value);
+
+// Sets the parameter called `name`; false when the model has none of that name.
+template <class Values>
+bool setParameter(Values& v, std::string_view name, double value) {
+  const Parameter<Values>* p = findParameter<Values>(name);
+  if (p) v.*(p->member) = value;
+  return p != nullptr;
+}
+
+// Every parameter's problem, at most one each, in the table's order: what a
+// form shows beside its fields.
+template <class Values>
+std::vector<Problem> parameterProblems(const Values& v) {
+  std::vector<Problem> out;
+  for (const Parameter<Values>& p : parametersOf<Values>())
+    if (auto problem = ruleProblem(p.name, p.rule, v.*(p.member))) out.push_back(*problem);
+  return out;
+}
+
+// The built-in scheme called `name`, or the problem with it under the
+// argument `parameter`: "must be one of euler, midpoint, ..., not 'x'".
+const SchemeInfo* schemeArgument(std::string_view name, std::optional<Problem>& problem,
+                                 const std::string& parameter = "scheme");
+// The precision called `name` ("single" or "double"), or the problem with it.
+Precision precisionArgument(std::string_view name, std::optional<Problem>& problem);

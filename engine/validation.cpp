@@ -67,3 +67,19 @@ std::optional<Problem> springProblem(const SpringPanelValues& v, std::optional<d
   }
   return std::nullopt;
 }
+
+const SchemeInfo* schemeArgument(std::string_view name, std::optional<Problem>& problem,
+                                 const std::string& parameter) {
+  const SchemeInfo* s = schemeNamed(name);
+  if (!s && !problem)
+    problem =
+        Problem{parameter, "must be one of " + schemeNames() + ", not '" + std::string(name) + "'"};
+  return s;
+}
+
+Precision precisionArgument(std::string_view name, std::optional<Problem>& problem) {
+  const std::optional<Precision> p = precisionNamed(std::string(name));
+  if (!p && !problem)
+    problem = Problem{"precision", "must be single or double, not '" + std::string(name) + "'"};
+  return p.value_or(Precision::Single);
+}

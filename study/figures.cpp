@@ -345,33 +345,15 @@ std::vector<Chart> convergenceCharts(const ConvergenceStudy& study, const std::s
   }
   layer(c);
   if (work) return {c};
-  // Reference slopes, one per order shown: from a little below the coarsest
-  // point of the first single-precision scheme of that order towards the
-  // finest step, ending where they would leave the data's range.
-  double hMin = std::numeric_limits<double>::infinity();
-  double eMin = std::numeric_limits<double>::infinity();
-  for (const ConvergenceRow& r : study.rows) {
-    hMin = std::min(hMin, r.h);
-    if (r.error > 0.0) eMin = std::min(eMin, r.error);
-  }
-  std::vector<int> orders;
-  for (const ConvergenceRow& r : study.rows) {
-    if (!r.info || r.precision == Precision::Double || !(r.error > 0.0)) continue;
-    const int p = r.info->order;
-    if (std::find(orders.begin(), orders.end(), p) != orders.end()) continue;
-    orders.push_back(p);
-    const double e0 = r.error / 4.0;
-    // e(h) = e0·(h/h0)^p, down to the smallest error shown.
-    const double hEnd = std::max(hMin, r.h * std::pow(std::min(1.0, eMin / e0), 1.0 / p));
-    if (!(hEnd < r.h)) continue;
+  for (const ReferenceSlope& s : referenceSlopes(study)) {
     Curve ref;
-    ref.label = "slope " + std::to_string(p);
+    ref.label = "slope " + std::to_string(s.order);
     ref.colour = kGrey;
     ref.style = 2;
     ref.width = 1.0;
     ref.labelAtEnd = true;
-    ref.x = {r.h, hEnd};
-    ref.y = {e0, e0 * std::pow(hEnd / r.h, p)};
+    ref.x = {s.h0, s.hEnd};
+    ref.y = {s.e0, s.eEnd};
     c.curves.push_back(std::move(ref));
   }
   return {c};
