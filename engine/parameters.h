@@ -31,7 +31,7 @@ struct Parameter {
   std::string_view name;   // as the front ends call it
   std::string_view label;  // the panel's label
   std::string_view group;  // the panel's group it sits in
-  std::string_view unit;   // of the panel's value; empty for a pure number
+  std::string_view unit;   // of the panel's value
   std::string_view help;   // one line
   Rule rule;
   double Values::*member;  // where panel values keep it
@@ -49,7 +49,7 @@ inline constexpr std::array<Parameter<BallisticsPanelValues>, 10> kFlightParamet
      Rule::Finite, &BallisticsPanelValues::elevation},
     {"mass", "Projectile Mass", "Gun Control", "kg", "projectile mass, kg (above 0)",
      Rule::Positive, &BallisticsPanelValues::projectileMass},
-    {"powder", "Powder Amount", "Gun Control", "", "amount of powder", Rule::Finite,
+    {"powder", "Powder Amount", "Gun Control", "units", "amount of powder", Rule::Finite,
      &BallisticsPanelValues::powderAmount},
     {"power", "Powder Power", "Physical constants", "kg m/s",
      "impulse of one unit of powder, kg m/s (muzzle speed = powder x power / mass)", Rule::Finite,
@@ -85,7 +85,7 @@ inline constexpr std::array<Parameter<SpringPanelValues>, 6> kSpringParameters{{
      "gravity, a constant force on the body along y in N, not an acceleration: the resting "
      "height gravity/ks - rest does not depend on the mass",
      Rule::Finite, &SpringPanelValues::gravity},
-    {"dt", "Time Step", "Timing", "s", "time step, s (above 0)", Rule::Positive,
+    {"dt", "Time Step", "Scheme", "s", "time step, s (above 0)", Rule::Positive,
      &SpringPanelValues::timeStep},
 }};
 

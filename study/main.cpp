@@ -17,6 +17,7 @@
 #include "ballisticssetup.h"
 #include "convergencestudy.h"
 #include "delivery.h"
+#include "parameters.h"
 #include "springmasssetup.h"
 #include "studies.h"
 #include "suggest.h"
@@ -81,32 +82,12 @@ CLI::Option* number(CLI::App* app, const std::string& name, double& value,
   return app->add_option(name, value, help)->capture_default_str();
 }
 
-void addFlightOptions(CLI::App* app, BallisticsPanelValues& v) {
-  number(app, "--azimuth", v.azimuth,
-         "aim from straight ahead (+z), degrees; positive turns the gun towards -x, as on "
-         "pbsim's panel");
-  number(app, "--elevation", v.elevation, "aim above the horizontal, degrees");
-  number(app, "--mass", v.projectileMass, "projectile mass, kg (above 0)");
-  number(app, "--powder", v.powderAmount, "amount of powder");
-  number(app, "--power", v.powderPower,
-         "impulse of one unit of powder, kg m/s (muzzle speed = powder x power / mass)");
-  number(app, "--gravity", v.gravity,
-         "gravity, an acceleration along y in m/s^2 (negative pulls down; the mass does not "
-         "scale it)");
-  number(app, "--friction", v.airFriction,
-         "linear air friction, kg/s: the drag force is -friction x velocity");
-  number(app, "--dt", v.timeStep, "time step, s (above 0)");
-}
-
-void addSpringOptions(CLI::App* app, SpringPanelValues& v) {
-  number(app, "--mass", v.mass, "mass of the body, kg (above 0)");
-  number(app, "--ks", v.ks, "spring stiffness, N/m");
-  number(app, "--kd", v.kd, "damping, kg/s: the damping force is -kd x vertical velocity");
-  number(app, "--rest", v.rest, "rest length of the spring, m");
-  number(app, "--gravity", v.gravity,
-         "gravity, a constant force on the body along y in N, not an acceleration: the resting "
-         "height gravity/ks - rest does not depend on the mass");
-  number(app, "--dt", v.timeStep, "time step, s (above 0)");
+// An option per parameter of the model's table that the model flies
+// (--azimuth, ..., --dt), with the table's help and start-up value.
+template <class Values>
+void addParameterOptions(CLI::App* app, Values& v) {
+  for (const Parameter<Values>& p : parametersOf<Values>())
+    if (p.flown) number(app, "--" + std::string(p.name), v.*(p.member), std::string(p.help));
 }
 
 // A file name, never empty.
@@ -235,7 +216,7 @@ void setupFlight(CLI::App& app) {
   auto o = std::make_shared<FlightOptions>();
   CLI::App* sub = app.add_subcommand(
       "flight", "one shot per scheme: landing point, flight time, errors against the exact flight");
-  addFlightOptions(sub, o->values);
+  addParameterOptions(sub, o->values);
   addOutputOptions(sub, o->outputs, kFlightFigures);
   sub->callback([o] { runFlight(*o); });
 }
@@ -245,7 +226,7 @@ void setupSpring(CLI::App& app) {
   CLI::App* sub = app.add_subcommand(
       "spring",
       "one spring-mass run per scheme: heights, errors and energy against the exact motion");
-  addSpringOptions(sub, o->values);
+  addParameterOptions(sub, o->values);
   o->untilOption = sub->add_option(
       "--until", o->until,
       "end every run at the first step at or after time T, s, even before it comes to rest");
@@ -260,14 +241,14 @@ void setupConvergence(CLI::App& app) {
 
   auto f = std::make_shared<FlightConvergenceOptions>();
   CLI::App* flight = conv->add_subcommand("flight", "convergence of the projectile's flight");
-  addFlightOptions(flight, f->values);
+  addParameterOptions(flight, f->values);
   addConvergenceOptions(flight, f->convergence);
   addOutputOptions(flight, f->outputs, kConvergenceFigures);
   flight->callback([f] { runFlightConvergence(*f); });
 
   auto s = std::make_shared<SpringConvergenceOptions>();
   CLI::App* spring = conv->add_subcommand("spring", "convergence of the spring-mass motion");
-  addSpringOptions(spring, s->values);
+  addParameterOptions(spring, s->values);
   addConvergenceOptions(spring, s->convergence);
   addOutputOptions(spring, s->outputs, kConvergenceFigures);
   spring->callback([s] { runSpringConvergence(*s); });

@@ -11,10 +11,13 @@
 #include <cfloat>
 #include <climits>
 #include <cmath>
+#include <sstream>
 #include <string>
 
 #include "ballisticssetup.h"
 #include "convergencestudy.h"
+#include "parameters.h"
+#include "report.h"
 #include "springmasssetup.h"
 #include "studies.h"
 #include "suggest.h"
@@ -218,6 +221,41 @@ TEST(Suggest, NearestNameOrNone) {
   EXPECT_EQ(editDistance("fligth", "flight"), 1u);
   EXPECT_EQ(editDistance("", "abc"), 3u);
   EXPECT_EQ(editDistance("kitten", "sitting"), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// Every parameter the model flies is in what pbsim-study shows of a study:
+// the table's head line and every figure's subtitle. Each parameter gets a
+// value of its own, so a parameter left out (or shown in another's place)
+// is missing from the text.
+template <class Values, class Study, class Make>
+void everyParameterShown(Make make) {
+  for (const Parameter<Values>& p : parametersOf<Values>()) {
+    if (!p.flown) continue;
+    Values v;
+    v.*(p.member) = p.name == "dt" ? 0.0375 : 3.625;
+    const Study study = make(v);
+    std::ostringstream table;
+    printTable(table, study);
+    const std::string head = table.str().substr(0, table.str().find('\n'));
+    EXPECT_NE(head.find(p.name == "dt" ? "0.0375" : "3.625"), std::string::npos)
+        << p.name << " in " << head;
+    for (const Chart& c : charts(study))
+      EXPECT_NE(c.subtitle.find(p.name == "dt" ? "0.0375" : "3.625"), std::string::npos)
+          << p.name << " in " << c.subtitle;
+  }
+}
+
+TEST(Figures, EveryParameterIsInTheHeadLineAndSubtitles) {
+  everyParameterShown<BallisticsPanelValues, FlightStudy>([](const BallisticsPanelValues& v) {
+    return runStudy(FlightCase(ballisticsParamsFromPanel(v)), {RunScheme(&kSchemes[0])});
+  });
+  everyParameterShown<SpringPanelValues, SpringStudy>([](const SpringPanelValues& v) {
+    return runStudy(SpringCase(springParamsFromPanel(v)), {RunScheme(&kSchemes[0])});
+  });
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ballisticsapp.h"
+#include "parameters.h"
 #include "springmassapp.h"
 
 namespace {
@@ -65,12 +66,50 @@ class PanelsAndStudy : public testing::Test {
     glutInit(&argc, args);
     CaptureStdout();
     setUpBallistics(1, args);
-    makeBallisticsPanel()->show();
+    ballistics = makeBallisticsPanel();
+    ballistics->show();
     setUpSpringMass(1, args);
-    makeSpringMassPanel()->show();
+    spring = makeSpringMassPanel();
+    spring->show();
     GetCapturedStdout();
   }
+  static inline Fl_Double_Window* ballistics = nullptr;
+  static inline Fl_Double_Window* spring = nullptr;
 };
+
+// The value input labelled `label` in `group` (a group's label), anywhere in
+// the window, or nullptr.
+const Fl_Value_Input* field(Fl_Group* window, const std::string& group, const std::string& label) {
+  for (int i = 0; i < window->children(); ++i) {
+    Fl_Widget* w = window->child(i);
+    const Fl_Group* g = w->as_group();
+    if (!g) continue;
+    for (int j = 0; j < g->children(); ++j) {
+      const auto* input = dynamic_cast<const Fl_Value_Input*>(g->child(j));
+      // A group without a title (the spring's scheme and time step) takes any name.
+      if (input && input->label() && input->label() == label &&
+          (!g->label() || g->label() == group))
+        return input;
+    }
+  }
+  return nullptr;
+}
+
+// Every parameter of the engine's tables is a field of pbsim's panel under
+// the table's label and group, starting at the table's value as the panel
+// holds it, a float (first, while the panels still hold their start-up values).
+TEST_F(PanelsAndStudy, EveryParameterIsAPanelFieldWithItsStartUpValue) {
+  for (const auto& p : kFlightParameters) {
+    const Fl_Value_Input* f = field(ballistics, std::string(p.group), std::string(p.label));
+    ASSERT_NE(f, nullptr) << p.label << " in " << p.group;
+    EXPECT_FLOAT_EQ(static_cast<float>(f->value()), static_cast<float>(p.startUp())) << p.label;
+  }
+  for (const auto& p : kSpringParameters) {
+    const Fl_Value_Input* f = field(spring, std::string(p.group), std::string(p.label));
+    ASSERT_NE(f, nullptr) << p.label << " in " << p.group;
+    EXPECT_FLOAT_EQ(static_cast<float>(f->value()), static_cast<float>(p.startUp())) << p.label;
+  }
+}
 
 TEST_F(PanelsAndStudy, BallisticsPanelAndFlightAgree) {
   using namespace ballisticspanel;
