@@ -76,6 +76,16 @@ struct RunScheme {
     if (tableau) return tableau->name;
     return custom ? custom->name : std::string();
   }
+  // Why it cannot run in `precision`, or an empty string: a tableau with a
+  // problem(), a user's step asked for single precision, nothing set.
+  std::string problem(Precision precision) const {
+    if (tableau) return tableau->problem();
+    if (custom)
+      return !custom->step                    ? "no scheme given"
+             : precision == Precision::Single ? "a scheme of your own runs in double precision only"
+                                              : "";
+    return builtin ? "" : "no scheme given";
+  }
   // Derivative evaluations per step; 0 where only counting tells (a user's step).
   int evaluationsPerStep() const {
     if (builtin) return builtin->evaluations;

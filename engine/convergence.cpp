@@ -199,8 +199,8 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
     if (s.custom)
       throw std::invalid_argument(
           "a convergence study runs the built-in schemes and tableaus only");
-    if (s.tableau)
-      if (const std::string p = s.tableau->problem(); !p.empty()) throw std::invalid_argument(p);
+    if (const std::string p = s.problem(Precision::Double); !p.empty())
+      throw std::invalid_argument(p);
   }
   ConvergenceStudy result;
   result.at = settings.at;

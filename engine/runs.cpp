@@ -20,12 +20,7 @@ double millisecondsSince(Clock::time_point start) {
 constexpr int kCancelEvery = 4096;
 
 void checkScheme(const RunScheme& scheme, Precision precision) {
-  if (scheme.tableau)
-    if (const std::string p = scheme.tableau->problem(); !p.empty()) throw std::invalid_argument(p);
-  if (scheme.custom && precision == Precision::Single)
-    throw std::invalid_argument("a scheme of your own runs in double precision only");
-  if (!scheme.builtin && !scheme.tableau && !(scheme.custom && scheme.custom->step))
-    throw std::invalid_argument("no scheme given");
+  if (const std::string p = scheme.problem(precision); !p.empty()) throw std::invalid_argument(p);
 }
 
 template <class T>
