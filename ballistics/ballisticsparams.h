@@ -2,15 +2,23 @@
 
 // The ballistics model's parameters, its launch state, its limits and its
 // equations of motion: what the closed-form flight and the simulators share.
-// A projectile fired from a gun at the origin flies under gravity and linear
-// air friction until it reaches the ground y = 0.
+// A projectile fired from a gun at the origin flies under gravity and air
+// friction until it reaches the ground y = 0. pbsim's friction is linear in
+// the velocity; the headless front ends can also fly quadratic drag, the
+// law of real air, which has no closed form.
 
 #include <array>
+#include <cmath>
 
 #include "vector3f.h"
 
+// How the air's friction depends on the velocity v: linear, -airFriction·v
+// (airFriction in kg/s, pbsim's model), or quadratic, -airFriction·|v|·v
+// (airFriction in kg/m).
+enum class DragLaw { Linear, Quadratic };
+
 // The parameters of one flight. Copied as a whole by the application, so the
-// twelve floats and their order matter.
+// twelve floats and their order matter; the drag law follows them.
 struct BallisticsParams {
   float azimuth = 0.0f;          // horizontal aim, radians; 0 fires along +z, positive turns to +x
   float elevation = 0.0f;        // aim above the horizontal, radians
@@ -22,6 +30,7 @@ struct BallisticsParams {
   Vector3f target{100.0f, 100.0f, 0.0f};  // the target point; the flight never reads it
   float timeStep = 0.1f;                  // integration step
   float time = 0.0f;                      // simulated time of the current flight
+  DragLaw drag = DragLaw::Linear;
 };
 
 // How a flight ended.
@@ -58,19 +67,27 @@ inline double groundFraction(double aboveY, double belowY) { return aboveY / (ab
 // The equations of motion in a wide type T (double, or long double), as a
 // system for Boost.Odeint and the wide steppers: the state is
 // (x, y, z, vx, vy, vz), dp/dt = v, dv/dt = -k·v + (0, g, 0) with
-// k = airFriction/projectileMass.
+// k = airFriction/projectileMass; with quadratic drag dv/dt = -k·|v|·v + (0, g, 0).
 template <class T>
 struct FlightEquations {
   using State = std::array<T, 6>;
   T k, g;
+  bool quadratic;
 
   explicit FlightEquations(const BallisticsParams& p)
       : k(static_cast<T>(p.airFriction) / static_cast<T>(p.projectileMass)),
-        g(static_cast<T>(p.gravity)) {}
+        g(static_cast<T>(p.gravity)),
+        quadratic(p.drag == DragLaw::Quadratic) {}
 
   void operator()(const State& x, State& dxdt, T) const {
     for (int i = 0; i < 3; ++i) dxdt[i] = x[3 + i];
-    for (int i = 3; i < 6; ++i) dxdt[i] = -k * x[i];
+    if (quadratic) {
+      using std::sqrt;
+      const T ks = k * sqrt(x[3] * x[3] + x[4] * x[4] + x[5] * x[5]);
+      for (int i = 3; i < 6; ++i) dxdt[i] = -ks * x[i];
+    } else {
+      for (int i = 3; i < 6; ++i) dxdt[i] = -k * x[i];
+    }
     dxdt[4] += g;
   }
 

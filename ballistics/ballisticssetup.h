@@ -41,6 +41,7 @@ struct BallisticsPanelValues {
   double targetX = 10.0;
   double targetZ = 0.0;
   double timeStep = 0.1;
+  DragLaw drag = DragLaw::Linear;  // pbsim's panel flies linear drag only
 };
 
 // The model parameters for panel values, converted as the panel converts them.
@@ -57,6 +58,7 @@ inline BallisticsParams ballisticsParamsFromPanel(const BallisticsPanelValues& v
       ballisticsunits::modelTarget(static_cast<float>(v.targetX), static_cast<float>(v.targetZ));
   p.timeStep = static_cast<float>(v.timeStep);
   p.time = 0.0f;
+  p.drag = v.drag;
   return p;
 }
 

@@ -31,6 +31,18 @@ void BallisticSimDerivativeEvaluator::evaluate(const StateList& inputs, StateLis
   outputs[1] = a;
 }
 
+void QuadraticDragEvaluator::evaluate(const StateList& inputs, StateList& outputs,
+                                      float /*timeStep*/, float /*time*/) {
+  const BallisticsParams& p = sim_->params;
+  // dv/dt = c·|v|·v + (0, g, 0),  c = -airFriction/projectileMass
+  const float c = static_cast<float>(-V::wide(p.airFriction) / V::wide(p.projectileMass));
+  const float cs = static_cast<float>(V::wide(c) * V::wide(inputs[1].length()));
+  Vector3f a = inputs[1] * cs;
+  a.y = static_cast<float>(V::wide(a.y) + V::wide(p.gravity));
+  outputs[0] = inputs[1];
+  outputs[1] = a;
+}
+
 void BallisticsSim::setScheme(int newScheme) { scheme = newScheme; }
 
 // Flattened: the scheme's integrator and every evaluation of the derivative
@@ -43,13 +55,23 @@ void BallisticsSim::setScheme(int newScheme) { scheme = newScheme; }
 }
 
 [[gnu::flatten]] void BallisticsSim::stepAnyScheme() {
-  BallisticSimDerivativeEvaluator evaluator(this);
-  stepWithAnyScheme(scheme, state, evaluator, params.timeStep, params.time);
+  if (params.drag == DragLaw::Quadratic) {
+    QuadraticDragEvaluator evaluator(this);
+    stepWithAnyScheme(scheme, state, evaluator, params.timeStep, params.time);
+  } else {
+    BallisticSimDerivativeEvaluator evaluator(this);
+    stepWithAnyScheme(scheme, state, evaluator, params.timeStep, params.time);
+  }
 }
 
 void BallisticsSim::stepTableau(const ButcherTableau& tableau) {
-  BallisticSimDerivativeEvaluator evaluator(this);
-  integrateTableau(tableau, state, evaluator, params.timeStep, params.time);
+  if (params.drag == DragLaw::Quadratic) {
+    QuadraticDragEvaluator evaluator(this);
+    integrateTableau(tableau, state, evaluator, params.timeStep, params.time);
+  } else {
+    BallisticSimDerivativeEvaluator evaluator(this);
+    integrateTableau(tableau, state, evaluator, params.timeStep, params.time);
+  }
   params.time = static_cast<float>(V::wide(params.time) + V::wide(params.timeStep));
 }
 

@@ -135,3 +135,14 @@ class BallisticSimDerivativeEvaluator final : public DerivativeEvaluator {
  private:
   BallisticsSim* sim_;  // not owned
 };
+
+// With quadratic drag: dv/dt = -(airFriction/projectileMass)·|v|·v + (0, gravity, 0),
+// under the same arithmetic rule.
+class QuadraticDragEvaluator final : public DerivativeEvaluator {
+ public:
+  explicit QuadraticDragEvaluator(BallisticsSim* sim) : sim_(sim) {}
+  void evaluate(const StateList& inputs, StateList& outputs, float timeStep, float time) override;
+
+ private:
+  BallisticsSim* sim_;  // not owned
+};

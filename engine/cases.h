@@ -14,15 +14,36 @@
 
 #include "ballisticsexact.h"
 #include "ballisticsparams.h"
+#include "reference.h"
 #include "schemes.h"
 #include "springmassexact.h"
 #include "springmassparams.h"
 #include "tableau.h"
 
+// A flight and what its errors are measured against: the closed form for
+// linear drag, a reference integration for quadratic drag (which has none).
 struct FlightCase {
   BallisticsParams params;
-  ExactFlight exact;
-  explicit FlightCase(const BallisticsParams& p) : params(p), exact(p) {}
+  ExactFlight exact;  // linear drag's closed form; for quadratic drag only an estimate of size
+  std::shared_ptr<const ReferenceFlight> reference;  // set for quadratic drag
+
+  explicit FlightCase(const BallisticsParams& p)
+      : params(p),
+        exact(p),
+        reference(p.drag == DragLaw::Quadratic
+                      ? std::make_shared<const ReferenceFlight>(
+                            p, static_cast<double>(kMaxFlightSteps) * p.timeStep)
+                      : nullptr) {}
+
+  Vec3d position(double t) const { return reference ? reference->position(t) : exact.position(t); }
+  Vec3d velocity(double t) const { return reference ? reference->velocity(t) : exact.velocity(t); }
+  std::optional<double> landingTime() const {
+    return reference ? reference->landingTime() : exact.landingTime();
+  }
+  // What the errors are measured against, as front ends name it: "exact" or
+  // "reference", and how far that itself may be off (0 for the closed form).
+  const char* judge() const { return reference ? "reference" : "exact"; }
+  double judgeError() const { return reference ? reference->errorEstimate() : 0.0; }
 };
 
 struct SpringCase {

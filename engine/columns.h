@@ -182,8 +182,8 @@ Precision precisionOf(const Run& r) {
 // value in its kind's precision; nothing for NaN; counts as whole numbers,
 // flags as 1 or 0.
 std::string csvNumber(double v, Kind kind, Precision precision);
-// As pbsim-study's tables show it: `format` ("%.6g", "%.3e", "%.3f", "%.2f"
-// or "%.9g"; any other is refused with an empty string), nothing for NaN.
+// As pbsim-study's tables show it: `format` ("%.6g", "%.3e", "%.3f", "%.2f",
+// "%.9g" or "%.1e"; any other is refused with an empty string), nothing for NaN.
 std::string readableNumber(double v, const char* format);
 
 template <class Run>

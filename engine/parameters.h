@@ -36,6 +36,7 @@ struct Parameter {
   Rule rule;
   double Values::*member;  // where panel values keep it
   bool flown = true;       // false: only drawn (the target), not an option of the study
+  std::string_view quadraticUnit = {};  // the unit under quadratic drag, where it differs
 
   double startUp() const { return Values{}.*member; }
 };
@@ -60,7 +61,7 @@ inline constexpr std::array<Parameter<BallisticsPanelValues>, 10> kFlightParamet
      Rule::Finite, &BallisticsPanelValues::gravity},
     {"friction", "Air Friction", "Physical constants", "kg/s",
      "linear air friction, kg/s: the drag force is -friction x velocity", Rule::Finite,
-     &BallisticsPanelValues::airFriction},
+     &BallisticsPanelValues::airFriction, true, "kg/m"},
     {"target_x", "X", "Target", "m",
      "the target's X on pbsim's panel, m: along the model's z axis (drawn, not flown)",
      Rule::Finite, &BallisticsPanelValues::targetX, false},
@@ -118,7 +119,7 @@ std::string parameterNames() {
 // A row without its model's panel values, for front ends that list the
 // parameters of a model they know by name.
 struct ParameterDescription {
-  std::string_view name, label, group, unit, help;
+  std::string_view name, label, group, unit, help, quadraticUnit;
   Rule rule;
   double startUp;
   bool flown;
@@ -157,3 +158,9 @@ const SchemeInfo* schemeArgument(std::string_view name, std::optional<Problem>& 
                                  const std::string& parameter = "scheme");
 // The precision called `name` ("single" or "double"), or the problem with it.
 Precision precisionArgument(std::string_view name, std::optional<Problem>& problem);
+
+// The flight's drag laws by name: "linear" (pbsim's) and "quadratic".
+const char* dragLawName(DragLaw law);
+std::optional<DragLaw> dragLawNamed(std::string_view name);
+// The law called `name`, or the problem with it under the argument "drag".
+DragLaw dragLawArgument(std::string_view name, std::optional<Problem>& problem);

@@ -165,14 +165,13 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
     run.landingZ = run.z(n - 1);
   }
 
-  const ExactFlight& exact = c.exact;
   run.exactX.resize(n);
   run.exactY.resize(n);
   run.exactZ.resize(n);
   run.pathError.resize(n);
   run.maxPathError = 0.0;
   for (std::size_t k = 0; k < n; ++k) {
-    const Vec3d e = exact.position(run.t[k]);
+    const Vec3d e = c.position(run.t[k]);
     run.exactX[k] = e.x;
     run.exactY[k] = e.y;
     run.exactZ[k] = e.z;
@@ -183,8 +182,8 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
       run.maxPathError = std::fmax(run.maxPathError, run.pathError[k]);
     }
   }
-  if (landed && exact.landingTime()) {
-    const Vec3d e = exact.position(*exact.landingTime());
+  if (landed && c.landingTime()) {
+    const Vec3d e = c.position(*c.landingTime());
     run.landingMiss = std::hypot(run.x(n - 1) - e.x, run.y(n - 1) - e.y, run.z(n - 1) - e.z);
   }
   return run;

@@ -7,8 +7,8 @@ FlightStudy runStudy(const FlightCase& c, const std::vector<RunScheme>& schemes,
     if (progress) progress("flight, " + s.name());
     study.runs.push_back(runFlight(c, s, Precision::Single, cancel));
   }
-  if (const auto tl = c.exact.landingTime()) {
-    const Vec3d e = c.exact.position(*tl);
+  if (const auto tl = c.landingTime()) {
+    const Vec3d e = c.position(*tl);
     study.exactLanding = ExactLanding{e.x, e.z, *tl};
   }
   return study;

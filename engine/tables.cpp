@@ -23,9 +23,10 @@ void headerLine(std::ostream& out, const Table& table) {
 
 template <class Run, std::size_t N>
 void writePoints(std::ostream& out, const std::vector<Run>& runs,
-                 const std::array<Column<Run>, N>& columns, const Progress& progress) {
+                 const std::array<Column<Run>, N>& columns, const Progress& progress,
+                 const char* judge = "exact") {
   out << "scheme";
-  for (const Column<Run>& c : columns) out << ',' << c.name;
+  for (const Column<Run>& c : columns) out << ',' << judgedName(c.name, judge);
   out << '\n';
   std::vector<std::string> cells(N + 1);
   for (const Run& r : runs) {
@@ -49,6 +50,15 @@ void writeFields(std::ostream& out, const std::vector<Run>& rows,
     csvLine(out, cells);
   }
 }
+
+}  // namespace
+
+std::string judgedName(std::string_view name, std::string_view judge) {
+  const std::string n(name);
+  return n.rfind("exact", 0) == 0 ? std::string(judge) + n.substr(5) : n;
+}
+
+namespace {
 
 std::string steps(long long n) { return std::to_string(n) + (n == 1 ? " step" : " steps"); }
 
@@ -138,7 +148,7 @@ std::string csvNumber(double v, Kind kind, Precision precision) {
 
 std::string readableNumber(double v, const char* format) {
   if (std::isnan(v)) return "";
-  static const char* const kFormats[] = {"%.6g", "%.3e", "%.3f", "%.2f", "%.9g"};
+  static const char* const kFormats[] = {"%.6g", "%.3e", "%.3f", "%.2f", "%.9g", "%.1e"};
   for (const char* f : kFormats)
     if (std::strcmp(f, format) == 0) {
       char buf[64];
@@ -158,7 +168,7 @@ std::string heading(std::string_view name, std::string_view unit) {
 }
 
 void writeCsv(std::ostream& out, const FlightStudy& study, const Progress& progress) {
-  writePoints(out, study.runs, kFlightColumns, progress);
+  writePoints(out, study.runs, kFlightColumns, progress, study.flight.judge());
 }
 
 void writeCsv(std::ostream& out, const SpringStudy& study, const Progress& progress) {
@@ -175,7 +185,7 @@ void writeSummary(std::ostream& out, const FlightStudy& study) {
     std::vector<std::string> cells;
     for (const Field<FlightRun>& f : kFlightSummary) {
       const std::string_view n = f.name;
-      cells.push_back(n == "scheme"        ? "exact"
+      cells.push_back(n == "scheme"        ? std::string(study.flight.judge())
                       : n == "landing_x"   ? shortest(e->x)
                       : n == "landing_z"   ? shortest(e->z)
                       : n == "flight_time" ? shortest(e->time)
@@ -194,16 +204,24 @@ void writeSummary(std::ostream& out, const ConvergenceStudy& study) { writeCsv(o
 std::vector<Note> notes(const FlightStudy& study, const std::string& dt) {
   std::vector<Note> out;
   const auto& landing = study.exactLanding;
+  const std::string judge = study.flight.judge();
+  const double judgeError = study.flight.judgeError();
+  if (study.flight.reference)
+    out.push_back({Note::Kind::Reference, "",
+                   "reference: quadratic drag has no closed form; errors are measured against " +
+                       std::string(ReferenceFlight::kName) + ", whose own error is about " +
+                       readableNumber(judgeError, "%.1e") + " m",
+                   ""});
   for (const FlightRun& r : study.runs) {
     const std::string n = std::to_string(r.steps);
     std::string warning;
     if (r.fewSteps())
-      warning =
-          r.scheme + " ended after " + steps(r.steps) + " of " + dt + " " +
-          readableNumber(r.params.timeStep, "%.6g") + " s" +
-          (landing ? " (the exact flight lasts " + readableNumber(landing->time, "%.6g") + " s)"
-                   : "") +
-          ": its numbers say nothing about the scheme; take a smaller " + dt;
+      warning = r.scheme + " ended after " + steps(r.steps) + " of " + dt + " " +
+                readableNumber(r.params.timeStep, "%.6g") + " s" +
+                (landing ? " (the " + judge + " flight lasts " +
+                               readableNumber(landing->time, "%.6g") + " s)"
+                         : "") +
+                ": its numbers say nothing about the scheme; take a smaller " + dt;
     if (r.stop == FlightEnd::StepLimit)
       out.push_back({Note::Kind::StepLimit, r.scheme,
                      r.scheme + ": still in the air after " + n +
@@ -220,9 +238,14 @@ std::vector<Note> notes(const FlightStudy& study, const std::string& dt) {
                      r.scheme + ": few steps: landed after " + steps(r.steps) +
                          "; its errors say nothing about the scheme (take a smaller " + dt + ")",
                      warning});
+    if (judgeError > 0.0 && r.maxPathError < 10 * judgeError)
+      out.push_back({Note::Kind::BelowReference, r.scheme,
+                     r.scheme + ": its errors lie within ten times the reference's own error, "
+                                "so they no longer measure the scheme",
+                     ""});
   }
   if (!landing)
-    out.push_back({Note::Kind::NeverLands, "", "exact: the projectile never comes down", ""});
+    out.push_back({Note::Kind::NeverLands, "", judge + ": the projectile never comes down", ""});
   return out;
 }
 

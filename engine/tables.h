@@ -18,6 +18,10 @@ void writeCsv(std::ostream& out, const FlightStudy& study, const Progress& progr
 void writeCsv(std::ostream& out, const SpringStudy& study, const Progress& progress = {});
 void writeCsv(std::ostream& out, const ConvergenceStudy& study, const Progress& progress = {});
 
+// A column's name where `judge` ("exact" or "reference") measures the run:
+// exact_x becomes reference_x.
+std::string judgedName(std::string_view name, std::string_view judge);
+
 // One row per scheme (and the exact flight's row); a convergence study's
 // summary is its CSV.
 void writeSummary(std::ostream& out, const FlightStudy& study);
@@ -35,6 +39,8 @@ struct Note {
     NeverLands,      // the exact flight never comes down
     NoClosedForm,    // the spring's values have no closed form
     ClosedFormEnds,  // the body reaches the anchor, where the closed form ends
+    Reference,       // what a flight without closed form is measured against
+    BelowReference,  // a run's errors within the reference's own error
   };
   Kind kind;
   std::string scheme;   // the run it is about; empty for the exact solution

@@ -48,7 +48,8 @@ std::optional<std::vector<ParameterDescription>> describeParameters(std::string_
   auto describe = [](const auto& table) {
     std::vector<ParameterDescription> out;
     for (const auto& p : table)
-      out.push_back({p.name, p.label, p.group, p.unit, p.help, p.rule, p.startUp(), p.flown});
+      out.push_back({p.name, p.label, p.group, p.unit, p.help, p.quadraticUnit, p.rule, p.startUp(),
+                     p.flown});
     return out;
   };
   if (model == "flight") return describe(kFlightParameters);
@@ -56,7 +57,51 @@ std::optional<std::vector<ParameterDescription>> describeParameters(std::string_
   return std::nullopt;
 }
 
-std::optional<Problem> flightProblem(const BallisticsPanelValues& v) { return firstProblem(v); }
+std::optional<Problem> flightProblem(const BallisticsPanelValues& v) {
+  if (auto p = firstProblem(v)) return p;
+  if (v.drag == DragLaw::Quadratic) return quadraticDragProblem(ballisticsParamsFromPanel(v));
+  return std::nullopt;
+}
+
+std::optional<Problem> quadraticDragProblem(const BallisticsParams& p) {
+  if (p.airFriction < 0.0f)
+    return Problem{"friction",
+                   "must not be negative with quadratic drag, not " + shown(p.airFriction)};
+  const double k = static_cast<double>(p.airFriction) / static_cast<double>(p.projectileMass);
+  if (!(k > 0.0)) return std::nullopt;
+  // The fastest the projectile flies: its muzzle speed, or the terminal
+  // speed it falls towards.
+  const double v0 = muzzleVelocity(p).length();
+  const double terminal = std::sqrt(std::fabs(static_cast<double>(p.gravity)) / k);
+  const double fastest = std::fmax(v0, terminal);
+  if (!(k * fastest * fastest <= FLT_MAX))
+    return Problem{"friction", "with quadratic drag gives a deceleration of " +
+                                   shown(k * fastest * fastest) + " m/s^2 at " + shown(fastest) +
+                                   " m/s, beyond single precision"};
+  // A step longer than 1/(k·|v|) reverses the velocity within the step in
+  // an explicit scheme, and the flight then grows without bound.
+  const double longest = 1.0 / (k * fastest);
+  if (!(static_cast<double>(p.timeStep) < longest))
+    return Problem{"dt", "must be shorter than " + shown(longest) + " s with quadratic drag: at " +
+                             shown(fastest) +
+                             " m/s a longer step reverses the velocity within the step"};
+  return std::nullopt;
+}
+
+const char* dragLawName(DragLaw law) { return law == DragLaw::Quadratic ? "quadratic" : "linear"; }
+
+std::optional<DragLaw> dragLawNamed(std::string_view name) {
+  if (name == "linear") return DragLaw::Linear;
+  if (name == "quadratic") return DragLaw::Quadratic;
+  return std::nullopt;
+}
+
+DragLaw dragLawArgument(std::string_view name, std::optional<Problem>& problem) {
+  const std::optional<DragLaw> law = dragLawNamed(name);
+  if (!law && !problem)
+    problem = Problem{"drag", "must be linear or quadratic, not '" + std::string(name) + "'"};
+  return law.value_or(DragLaw::Linear);
+}
 
 std::optional<Problem> springProblem(const SpringPanelValues& v, std::optional<double> until) {
   if (auto p = firstProblem(v)) return p;

@@ -15,6 +15,10 @@
 
 // The first problem with the flight's values, or nothing.
 std::optional<Problem> flightProblem(const BallisticsPanelValues& v);
+// What quadratic drag refuses beyond the values' own rules: a negative
+// friction, a deceleration beyond single precision, a time step so long that
+// a step reverses the velocity.
+std::optional<Problem> quadraticDragProblem(const BallisticsParams& p);
 // The first problem with the spring's values, or nothing; `until`, when
 // given, must be a finite time above 0.
 std::optional<Problem> springProblem(const SpringPanelValues& v,

@@ -47,9 +47,9 @@ Curve schemeCurve(const SchemeInfo* s, const std::string& name) {
   return c;
 }
 
-Curve exactCurve() {
+Curve exactCurve(const char* label = "exact") {
   Curve c;
-  c.label = "exact";
+  c.label = label;
   c.colour = kBlack;
   c.style = 2;
   c.width = 1.5;
@@ -84,10 +84,11 @@ std::string flightValues(const BallisticsParams& p) {
   char buf[256];
   std::snprintf(buf, sizeof buf,
                 "azimuth %g deg, elevation %g deg, mass %g kg, powder %g x %g kg m/s, gravity %g "
-                "m/s^2, friction %g kg/s",
+                "m/s^2, friction %g %s",
                 ballisticsunits::panelAzimuth(p.azimuth),
                 ballisticsunits::panelElevation(p.elevation), p.projectileMass, p.powderAmount,
-                p.powderPower, p.gravity, p.airFriction);
+                p.powderPower, p.gravity, p.airFriction,
+                p.drag == DragLaw::Quadratic ? "kg/m (quadratic drag)" : "kg/s");
   return buf;
 }
 
@@ -398,10 +399,12 @@ std::string renderCharts(const std::string& path, const std::string& device,
 std::vector<Chart> charts(const FlightStudy& study, const std::string& kind) {
   const FlightCase& fc = study.flight;
   const double end = study.exactLanding ? study.exactLanding->time : longestEnd(study.runs);
-  const std::string sub = subtitle(flightValues(fc.params), fc.params.timeStep, end,
-                                   study.exactLanding ? "exact flight time" : "longest run");
+  const std::string judge = fc.judge();
+  const std::string sub =
+      subtitle(flightValues(fc.params), fc.params.timeStep, end,
+               study.exactLanding ? (judge + " flight time").c_str() : "longest run");
   if (kind == "error") {
-    Chart c = chart("Flight: path_error, distance to the exact position at the same time",
+    Chart c = chart("Flight: path_error, distance to the " + judge + " position at the same time",
                     "time t [s]", "path_error [m]");
     c.subtitle = sub;
     c.logY = true;
@@ -429,9 +432,9 @@ std::vector<Chart> charts(const FlightStudy& study, const std::string& kind) {
   }
   layer(c);
   // The exact flight to its landing (or as long as the longest run).
-  Curve exact = exactCurve();
+  Curve exact = exactCurve(fc.judge());
   for (int i = 0; i <= 400; ++i) {
-    const Vec3d p = fc.exact.position(end * i / 400);
+    const Vec3d p = fc.position(end * i / 400);
     exact.x.push_back(std::hypot(p.x, p.z));
     exact.y.push_back(p.y);
   }

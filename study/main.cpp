@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <csignal>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -88,6 +89,19 @@ template <class Values>
 void addParameterOptions(CLI::App* app, Values& v) {
   for (const Parameter<Values>& p : parametersOf<Values>())
     if (p.flown) number(app, "--" + std::string(p.name), v.*(p.member), std::string(p.help));
+}
+
+// The flight's drag law: pbsim's linear friction, or quadratic drag, which
+// has no closed form and is measured against a reference integration.
+void addDragOption(CLI::App* app, BallisticsPanelValues& v) {
+  const std::map<std::string, DragLaw> laws{{dragLawName(DragLaw::Linear), DragLaw::Linear},
+                                            {dragLawName(DragLaw::Quadratic), DragLaw::Quadratic}};
+  app->add_option("--drag", v.drag,
+                  "the drag law: linear (pbsim's, --friction in kg/s) or quadratic (-friction x "
+                  "|v| x v, --friction in kg/m; no closed form: errors against a reference "
+                  "integration)")
+      ->transform(CLI::CheckedTransformer(laws, CLI::ignore_case))
+      ->default_str("linear");
 }
 
 // A file name, never empty.
@@ -217,6 +231,7 @@ void setupFlight(CLI::App& app) {
   CLI::App* sub = app.add_subcommand(
       "flight", "one shot per scheme: landing point, flight time, errors against the exact flight");
   addParameterOptions(sub, o->values);
+  addDragOption(sub, o->values);
   addOutputOptions(sub, o->outputs, kFlightFigures);
   sub->callback([o] { runFlight(*o); });
 }
@@ -242,6 +257,7 @@ void setupConvergence(CLI::App& app) {
   auto f = std::make_shared<FlightConvergenceOptions>();
   CLI::App* flight = conv->add_subcommand("flight", "convergence of the projectile's flight");
   addParameterOptions(flight, f->values);
+  addDragOption(flight, f->values);
   addConvergenceOptions(flight, f->convergence);
   addOutputOptions(flight, f->outputs, kConvergenceFigures);
   flight->callback([f] { runFlightConvergence(*f); });

@@ -86,10 +86,11 @@ void printTable(std::ostream& out, const FlightStudy& study) {
   char head[512];
   std::snprintf(head, sizeof head,
                 "flight: azimuth %g deg, elevation %g deg, mass %g kg, powder %g x %g kg m/s, "
-                "gravity %g m/s^2 (an acceleration), air friction %g kg/s, dt %g s\n",
+                "gravity %g m/s^2 (an acceleration), air friction %g %s, dt %g s\n",
                 ballisticsunits::panelAzimuth(p.azimuth),
                 ballisticsunits::panelElevation(p.elevation), p.projectileMass, p.powderAmount,
-                p.powderPower, p.gravity, p.airFriction, p.timeStep);
+                p.powderPower, p.gravity, p.airFriction,
+                p.drag == DragLaw::Quadratic ? "kg/m (quadratic drag)" : "kg/s", p.timeStep);
   out << head;
   Table t = summaryTable(study.runs, kFlightSummary, true);
   if (const auto& e = study.exactLanding) {
@@ -97,7 +98,7 @@ void printTable(std::ostream& out, const FlightStudy& study) {
     for (const Field<FlightRun>& f : kFlightSummary) {
       const std::string_view n = f.name;
       if (f.kind == Kind::Flag) continue;
-      row.push_back(n == "scheme"        ? "exact"
+      row.push_back(n == "scheme"        ? std::string(study.flight.judge())
                     : n == "landing_x"   ? readableNumber(e->x, f.readable)
                     : n == "landing_z"   ? readableNumber(e->z, f.readable)
                     : n == "flight_time" ? readableNumber(e->time, f.readable)
@@ -107,9 +108,11 @@ void printTable(std::ostream& out, const FlightStudy& study) {
     t.add(row);
   }
   t.print(out);
-  out << "path_error: distance to the exact position at the same time, at the launch point and "
-         "after every step (not the ground point); landing_miss: the ground point's distance "
-         "to the exact landing point.\n";
+  const std::string judge = study.flight.judge();
+  out << "path_error: distance to the " << judge
+      << " position at the same time, at the launch point and after every step (not the ground "
+         "point); landing_miss: the ground point's distance to the "
+      << judge << " landing point.\n";
   printNotes(out, notes(study, "--dt"));
 }
 
@@ -133,7 +136,10 @@ void printTable(std::ostream& out, const SpringStudy& study) {
 }
 
 void printTable(std::ostream& out, const FlightConvergence& study) {
-  printConvergence(out, study, "flight", "distance to the exact position");
+  printConvergence(out, study, "flight",
+                   study.params.drag == DragLaw::Quadratic
+                       ? "distance to the reference position (RKF 7(8) in long double)"
+                       : "distance to the exact position");
 }
 
 void printTable(std::ostream& out, const SpringConvergence& study) {
