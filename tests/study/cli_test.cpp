@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -67,6 +68,12 @@ class StudyCli : public testing::Test {
       dup2(in, 0);
       dup2(o, 1);
       dup2(e, 2);
+      if (fileSizeLimit_ > 0) {
+        // Writes beyond the limit fail with EFBIG, as on a full disk.
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{fileSizeLimit_, fileSizeLimit_};
+        setrlimit(RLIMIT_FSIZE, &limit);
+      }
       std::vector<char*> argv{const_cast<char*>("pbsim-study")};
       for (std::string& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
@@ -122,6 +129,7 @@ class StudyCli : public testing::Test {
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
   std::string dir_;
+  rlim_t fileSizeLimit_ = 0;  // bytes a file may hold in the program's runs; 0: no limit
 };
 
 using Row = std::map<std::string, std::string>;
@@ -639,6 +647,77 @@ TEST_F(StudyCli, AFailedWriteLeavesNoFile) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("cannot write to standard output"), std::string::npos) << r.err;
   EXPECT_TRUE(files().empty());
+}
+
+// Every output file, of every command, whose writes fail after it opened:
+// on a full device (a link to /dev/full) and as a regular file on a full
+// disk (a file-size limit). Each is reported with status 1, and no file is
+// left behind.
+TEST_F(StudyCli, AWriteFailingAfterTheFileOpenedIsReported) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"flight"}, {"spring"}, {"convergence", "flight", "--levels", "2"}};
+  const std::vector<std::pair<std::string, std::string>> outputs = {{"--csv", "c.csv"},
+                                                                    {"--summary", "s.csv"},
+                                                                    {"--plot", "f.svg"},
+                                                                    {"--plot", "f.png"},
+                                                                    {"--plot", "f.pdf"}};
+  for (const bool device : {true, false}) {
+    for (const auto& command : commands)
+      for (const auto& [option, name] : outputs) {
+        std::vector<std::string> args = command;
+        args.insert(args.end(), {option, name});
+        std::string shown = device ? "(to /dev/full) " : "(a file-size limit) ";
+        for (const std::string& a : args) shown += a + " ";
+        if (device) {
+          ASSERT_EQ(symlink("/dev/full", path(name).c_str()), 0);
+        } else {
+          // Room for half the output (and for the message and PLplot's own
+          // small files); the table goes nowhere.
+          ASSERT_EQ(run(args, "/dev/null").status, 0) << shown;
+          fileSizeLimit_ = slurp(path(name)).size() / 2;
+          ASSERT_GT(fileSizeLimit_, 100u) << shown;
+          unlink(path(name).c_str());
+        }
+        const Result r = run(args, "/dev/null");
+        fileSizeLimit_ = 0;
+        EXPECT_EQ(r.status, 1) << shown << r.err;
+        EXPECT_NE(r.err.find("cannot write " + name), std::string::npos) << shown << r.err;
+        const std::vector<std::string> left = files();
+        EXPECT_EQ(left, device ? std::vector<std::string>{name} : std::vector<std::string>{})
+            << shown;
+        unlink(path(name).c_str());
+      }
+  }
+}
+
+// The options of the convergence study itself, beside the model's: each
+// bad value is refused with the option's name, for both models, and nothing
+// runs (an option whose check is lost would quietly take its default).
+TEST_F(StudyCli, ConvergenceOptionsAreRefusedByTheirRules) {
+  const std::vector<std::pair<std::string, std::string>> bad = {
+      {"--at", "-1"},      {"--at", "0"},     {"--at", "-0"},      {"--at", "nan"},
+      {"--at", "inf"},     {"--at", "-inf"},  {"--at", "1e39"},    {"--at", "ten"},
+      {"--at", ""},        {"--levels", "0"}, {"--levels", "-1"},  {"--levels", "99"},
+      {"--levels", "2.5"}, {"--levels", "x"}, {"--levels", "1e9"},
+  };
+  for (const std::string model : {"flight", "spring"})
+    for (const auto& [option, value] : bad) {
+      const std::vector<std::string> args = {"convergence", model, option + "=" + value, "--csv",
+                                             "c.csv"};
+      const std::string shown = "convergence " + model + " " + option + "=" + value;
+      const Result r = run(args);
+      EXPECT_NE(r.status, 0) << shown;
+      EXPECT_NE(r.err.find(option), std::string::npos) << shown << "\n" << r.err;
+      EXPECT_EQ(r.out, "") << shown;
+      EXPECT_TRUE(files().empty()) << shown;
+    }
+  // And the spring run's own --until.
+  for (const std::string value : {"-1", "0", "nan", "inf", "x"}) {
+    const Result r = run({"spring", "--until=" + value, "--csv", "c.csv"});
+    EXPECT_NE(r.status, 0) << "--until=" << value;
+    EXPECT_NE(r.err.find("--until"), std::string::npos) << "--until=" << value << "\n" << r.err;
+    EXPECT_TRUE(files().empty()) << "--until=" << value;
+  }
 }
 
 // SIGINT or SIGTERM in the middle of a long study: status 128 + the signal,
