@@ -19,6 +19,8 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -718,6 +720,93 @@ TEST_F(StudyCli, ConvergenceOptionsAreRefusedByTheirRules) {
     EXPECT_NE(r.err.find("--until"), std::string::npos) << "--until=" << value << "\n" << r.err;
     EXPECT_TRUE(files().empty()) << "--until=" << value;
   }
+}
+
+// What every figure writes in each colour but black, read back from its
+// SVG: PLplot writes markers and legend labels as text, characters as
+// &#x..; references. ASCII comes back as text, other characters stay as
+// references.
+std::map<std::string, std::set<std::string>> textByColour(const std::string& svg) {
+  static const std::regex text(
+      R"re(<text[^>]*fill="#([0-9A-Fa-f]{6})"[^>]*>\s*<tspan[^>]*>([^<]*)</tspan>)re");
+  static const std::regex reference("&#x([0-9a-fA-F]+);");
+  std::map<std::string, std::set<std::string>> found;
+  for (auto m = std::sregex_iterator(svg.begin(), svg.end(), text); m != std::sregex_iterator();
+       ++m) {
+    std::string colour = (*m)[1];
+    for (char& c : colour) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (colour == "000000") continue;
+    const std::string raw = (*m)[2];
+    std::string decoded;
+    auto last = raw.cbegin();
+    for (auto r = std::sregex_iterator(raw.begin(), raw.end(), reference);
+         r != std::sregex_iterator(); ++r) {
+      decoded.append(last, (*r)[0].first);
+      const unsigned long code = std::stoul((*r)[1], nullptr, 16);
+      decoded += code < 0x80 ? std::string(1, static_cast<char>(code)) : std::string((*r)[0]);
+      last = (*r)[0].second;
+    }
+    decoded.append(last, raw.cend());
+    found[colour].insert(decoded);
+  }
+  return found;
+}
+
+// Every figure of every command, with every scheme: each scheme's points
+// carry its own marker, and its legend label its title, in its own colour,
+// as the scheme table gives them. The markers by the Unicode characters
+// PLplot's SVG shows them as.
+TEST_F(StudyCli, FiguresDrawEachSchemeInItsColourAndMarker) {
+  const std::map<std::string, std::string> shapeOf = {{"&#x25cb;", "circle"},
+                                                      {"&#x25a1;", "square"},
+                                                      {"&#x25b3;", "triangle"},
+                                                      {"&#x2662;", "diamond"},
+                                                      {"&#xd7;", "cross"}};
+  std::string all;
+  std::map<std::string, std::set<std::string>> expected;  // colour -> marker and title
+  for (const SchemeInfo& s : kSchemes) {
+    all += (all.empty() ? "" : ",") + std::string(s.name);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02X%02X%02X", static_cast<int>(std::lround(s.colour.r * 255)),
+                  static_cast<int>(std::lround(s.colour.g * 255)),
+                  static_cast<int>(std::lround(s.colour.b * 255)));
+    expected[hex] = {std::string(s.marker), std::string(s.title)};
+  }
+  ASSERT_EQ(expected.size(), std::size(kSchemes)) << "two schemes share a colour";
+  const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> commands = {
+      {{"flight"}, {"path", "error"}},
+      {{"spring", "--until", "3"}, {"height", "error", "phase", "energy"}},
+      {{"convergence", "flight", "--levels", "3"}, {"step", "work"}},
+      {{"convergence", "spring", "--levels", "3"}, {"step", "work"}},
+  };
+  for (const auto& [command, figures] : commands)
+    for (const std::string& figure : figures) {
+      std::vector<std::string> args = command;
+      args.insert(args.end(), {"--schemes", all, "--figure", figure, "--plot", "f.svg"});
+      std::string shown;
+      for (const std::string& a : args) shown += a + " ";
+      ASSERT_EQ(run(args).status, 0) << shown;
+      // A label may go on after the title: "RK4 (drift 0.474)".
+      auto meaning = [&](const std::string& t) {
+        if (shapeOf.count(t)) return shapeOf.at(t);
+        for (const SchemeInfo& s : kSchemes)
+          if (t == s.title || t.rfind(std::string(s.title) + " (", 0) == 0)
+            return std::string(s.title);
+        return t;
+      };
+      std::map<std::string, std::set<std::string>> drawn;
+      for (const auto& [colour, texts] : textByColour(slurp(path("f.svg")))) {
+        for (const std::string& t : texts) {
+          // Other colours (the grey slope references) carry no marker.
+          if (!expected.count(colour))
+            EXPECT_EQ(shapeOf.count(t), 0u) << shown << ": " << colour << " draws " << t;
+          else
+            drawn[colour].insert(meaning(t));
+        }
+      }
+      EXPECT_EQ(drawn, expected) << shown;
+      unlink(path("f.svg").c_str());
+    }
 }
 
 // SIGINT or SIGTERM in the middle of a long study: status 128 + the signal,
