@@ -610,6 +610,15 @@ PYBIND11_MODULE(_pbsim, m) {
   m.def(
       "spring_defaults", [] { return defaults(kSpringFields); },
       "The spring-mass panel's start-up values, by parameter name.");
+  m.def(
+      "convergence_defaults",
+      [] {
+        const ConvergenceSettings settings;
+        py::dict d;
+        d["levels"] = settings.levels;
+        return d;
+      },
+      "The convergence study's default settings (levels), by keyword.");
 
   py::class_<ButcherTableau, std::shared_ptr<ButcherTableau>>(
       m, "ButcherTableau",

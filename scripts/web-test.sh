@@ -5,8 +5,15 @@
 #   scripts/web-test.sh                          builds pbsim-study and the native
 #                                                reference in build/dev first
 #   scripts/web-test.sh PBSIM_STUDY REFERENCE    uses these programs (CTest passes them)
+#   scripts/web-test.sh unit                     the page's own helpers and its engine in
+#                                                Node.js, without a browser (web/test/unit)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+if [[ ${1:-} == unit ]]; then
+  scripts/web.sh
+  cd web && exec npm test
+fi
 
 if [[ $# -ge 2 ]]; then
   study=$1

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -49,6 +51,58 @@ bool isStandardOutput(const std::string& path) {
   }, b{};
   return stat(path.c_str(), &a) == 0 && fstat(STDOUT_FILENO, &b) == 0 && a.st_dev == b.st_dev &&
          a.st_ino == b.st_ino;
+}
+
+// Whether a figure file ends as every whole figure of its format ends.
+// PLplot does not report a failed write: a figure cut short (a full disk, a
+// file-size limit) lacks its end.
+bool wholeFigure(const std::string& path, const std::string& device) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return false;
+  const std::streamoff size = in.tellg();
+  const std::streamoff tail = std::min<std::streamoff>(size, 16);
+  std::string end(static_cast<std::size_t>(tail), '\0');
+  in.seekg(size - tail);
+  in.read(end.data(), tail);
+  if (!in) return false;
+  auto endsWith = [&](const std::string& s) {
+    return end.size() >= s.size() && end.compare(end.size() - s.size(), s.size(), s) == 0;
+  };
+  if (device == "svg") return endsWith("</svg>\n");
+  if (device == "pngcairo")
+    return endsWith(std::string("IEND\xae\x42\x60\x82", 8));  // the last chunk
+  if (device == "pdfcairo") return end.find("%%EOF") != std::string::npos;
+  return size > 0;
+}
+
+// A private file in the temporary directory, removed with this object;
+// path is empty when none could be made.
+struct ScratchFile {
+  std::string path;
+  ScratchFile() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string name = std::string(dir && *dir ? dir : "/tmp") + "/pbsim-study-XXXXXX";
+    const int fd = mkstemp(name.data());
+    if (fd < 0) return;
+    close(fd);
+    path = name;
+  }
+  ~ScratchFile() {
+    if (!path.empty()) std::remove(path.c_str());
+  }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+};
+
+// Copies a file's bytes to `to` (a device or a FIFO); false when a read or a
+// write failed.
+bool copyFile(const std::string& from, const std::string& to) {
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary);
+  if (!in || !out) return false;
+  out << in.rdbuf();
+  out.close();
+  return !in.bad() && !out.fail();
 }
 
 }  // namespace
@@ -194,14 +248,23 @@ std::string Delivery::write(const Writer& table,
   if (plot_) {
     // PLplot asks on standard input when something goes wrong; it gets no terminal.
     if (!std::freopen("/dev/null", "r", stdin)) return "cannot close standard input";
-    const std::string error = renderCharts(plot_->path(), plotDevice(paths_.plot), figure());
+    // PLplot does not report a failed write: the figure is drawn into a
+    // file of its own (a device or a FIFO then gets a copy), checked whole,
+    // and only then delivered.
+    std::optional<ScratchFile> scratch;
+    if (plot_->inPlace()) {
+      scratch.emplace();
+      if (scratch->path.empty())
+        return "cannot draw " + paths_.plot + ": no temporary file: " + std::strerror(errno);
+    }
+    const std::string drawn = scratch ? scratch->path : plot_->path();
+    const std::string device = plotDevice(paths_.plot);
+    const std::string error = renderCharts(drawn, device, figure());
     checkCancel(cancel_);
     if (!error.empty()) return "cannot draw " + paths_.plot + ": " + error;
-    if (!plot_->inPlace()) {
-      std::ifstream back(plot_->path(), std::ios::binary | std::ios::ate);
-      if (!back || back.tellg() <= 0)
-        return "cannot draw " + paths_.plot + ": PLplot wrote nothing";
-    }
+    if (!wholeFigure(drawn, device))
+      return "cannot write " + paths_.plot + ": PLplot could not write the whole figure";
+    if (scratch && !copyFile(drawn, plot_->path())) return "cannot write " + paths_.plot;
     if (!plot_->commit()) return plot_->error();
   }
   return "";

@@ -90,6 +90,7 @@ SchemeLike = Union[str, ButcherTableau, Callable[[Derivative, float, np.ndarray,
 
 _FLIGHT = _pbsim.flight_defaults()
 _SPRING = _pbsim.spring_defaults()
+_CONVERGENCE = _pbsim.convergence_defaults()
 _FLIGHT_COLUMNS = ("step", "t", "x", "y", "z", "vx", "vy", "vz",
                    "exact_x", "exact_y", "exact_z", "path_error")
 _FLIGHT_SUMMARY = ("scheme", "steps", "evaluations", "stop", "few_steps", "landing_x",
@@ -295,7 +296,8 @@ def compare(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "r
 
 
 def convergence(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
-                precision: str = "single", dt: Optional[float] = None, levels: int = 8,
+                precision: str = "single", dt: Optional[float] = None,
+                levels: int = _CONVERGENCE["levels"],
                 at: Optional[float] = None, **physics: float) -> Any:
     """The error at time `at` as the time step halves from dt, `levels` times in all, and
     the order each scheme shows, as a pandas DataFrame with the columns

@@ -50,6 +50,84 @@ BAD = [
 ]
 
 
+# Every entry point that takes a time step refuses the same bad ones; a convergence
+# study's own keywords are refused by their rules, never replaced by their defaults.
+ENTRY_POINTS = {
+    "flight": lambda **kw: pbsim.flight(**kw),
+    "spring": lambda **kw: pbsim.spring(**kw),
+    "compare flight": lambda **kw: pbsim.compare("flight", **kw),
+    "compare spring": lambda **kw: pbsim.compare("spring", **kw),
+    "convergence flight": lambda **kw: pbsim.convergence("flight", levels=2, **kw),
+    "convergence spring": lambda **kw: pbsim.convergence("spring", levels=2, **kw),
+}
+BAD_STEPS = [
+    (0, "dt must be greater than 0"),
+    (0.0, "dt must be greater than 0"),
+    (-0.1, "dt must be greater than 0"),
+    (1e-50, "dt must be greater than 0, and 1e-50 is 0 in single precision"),
+    (math.nan, "dt must be a finite number, not nan"),
+    (math.inf, "dt must be a finite number, not inf"),
+]
+BAD_STEPS_EVERYWHERE = [(entry, dt, words) for entry in ENTRY_POINTS for dt, words in BAD_STEPS]
+
+
+@pytest.mark.parametrize("entry,dt,words", BAD_STEPS_EVERYWHERE,
+                         ids=[f"{e} dt={d}" for e, d, _ in BAD_STEPS_EVERYWHERE])
+def test_every_entry_point_refuses_a_bad_time_step(entry, dt, words):
+    with pytest.raises(ValueError) as caught:
+        ENTRY_POINTS[entry](dt=dt)
+    assert words in str(caught.value)
+
+
+BAD_STUDY_KEYWORDS = [
+    ({"at": 0}, ValueError, "at must be greater than 0"),
+    ({"at": -1}, ValueError, "at must be greater than 0"),
+    ({"at": -0.0}, ValueError, "at must be greater than 0"),
+    ({"at": math.nan}, ValueError, "at must be a finite number, not nan"),
+    ({"at": math.inf}, ValueError, "at must be a finite number, not inf"),
+    ({"at": 1e39}, ValueError, "at must lie within single precision"),
+    ({"levels": 0}, ValueError, "levels must lie between 1 and"),
+    ({"levels": -1}, ValueError, "levels must lie between 1 and"),
+    ({"levels": 99}, ValueError, "levels must lie between 1 and"),
+    ({"levels": 2.5}, TypeError, "levels"),
+]
+
+
+@pytest.mark.parametrize("model", ["flight", "spring"])
+@pytest.mark.parametrize("keywords,error,words", BAD_STUDY_KEYWORDS,
+                         ids=[str(k) for k, _, _ in BAD_STUDY_KEYWORDS])
+def test_a_convergence_studys_own_keywords_are_refused(model, keywords, error, words):
+    with pytest.raises(error) as caught:
+        pbsim.convergence(model, **keywords)
+    assert words in str(caught.value)
+
+
+# A user's step must give back the state it was given, value for value: one value more,
+# one fewer, twice as many, or the right number in another shape is refused.
+WRONG_STATES = {
+    "one more": lambda x: np.append(x, 0.0),
+    "one fewer": lambda x: x[:-1],
+    "twice as many": lambda x: np.concatenate([x, x]),
+    "a column": lambda x: x.reshape(-1, 1),
+    "a row": lambda x: x.reshape(1, -1),
+    "a scalar": lambda x: x[0],
+    "empty": lambda x: x[:0],
+}
+
+
+@pytest.mark.parametrize("run,values", [(pbsim.flight, "6 values [x, y, z, vx, vy, vz]"),
+                                        (pbsim.spring, "2 values [y, v]")],
+                         ids=["flight", "spring"])
+@pytest.mark.parametrize("wrong", sorted(WRONG_STATES))
+def test_a_users_step_returning_the_wrong_number_of_values_is_refused(run, values, wrong):
+    def step(f, t, x, h):
+        return WRONG_STATES[wrong](x + h * f(t, x))
+
+    with pytest.raises(ValueError) as caught:
+        run(scheme=step, precision="double")
+    assert f"the step 'step' must be an array of {values}, not one of shape" in str(caught.value)
+
+
 @pytest.mark.parametrize("call,error,words", BAD, ids=[b[2][:40] for b in BAD])
 def test_bad_input_is_refused_with_the_engines_words(call, error, words):
     with pytest.raises(error) as caught:

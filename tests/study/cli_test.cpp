@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +19,8 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -67,6 +70,12 @@ class StudyCli : public testing::Test {
       dup2(in, 0);
       dup2(o, 1);
       dup2(e, 2);
+      if (fileSizeLimit_ > 0) {
+        // Writes beyond the limit fail with EFBIG, as on a full disk.
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{fileSizeLimit_, fileSizeLimit_};
+        setrlimit(RLIMIT_FSIZE, &limit);
+      }
       std::vector<char*> argv{const_cast<char*>("pbsim-study")};
       for (std::string& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
@@ -122,6 +131,7 @@ class StudyCli : public testing::Test {
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
   std::string dir_;
+  rlim_t fileSizeLimit_ = 0;  // bytes a file may hold in the program's runs; 0: no limit
 };
 
 using Row = std::map<std::string, std::string>;
@@ -639,6 +649,164 @@ TEST_F(StudyCli, AFailedWriteLeavesNoFile) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("cannot write to standard output"), std::string::npos) << r.err;
   EXPECT_TRUE(files().empty());
+}
+
+// Every output file, of every command, whose writes fail after it opened:
+// on a full device (a link to /dev/full) and as a regular file on a full
+// disk (a file-size limit). Each is reported with status 1, and no file is
+// left behind.
+TEST_F(StudyCli, AWriteFailingAfterTheFileOpenedIsReported) {
+  const std::vector<std::vector<std::string>> commands = {
+      {"flight"}, {"spring"}, {"convergence", "flight", "--levels", "2"}};
+  const std::vector<std::pair<std::string, std::string>> outputs = {{"--csv", "c.csv"},
+                                                                    {"--summary", "s.csv"},
+                                                                    {"--plot", "f.svg"},
+                                                                    {"--plot", "f.png"},
+                                                                    {"--plot", "f.pdf"}};
+  for (const bool device : {true, false}) {
+    for (const auto& command : commands)
+      for (const auto& [option, name] : outputs) {
+        std::vector<std::string> args = command;
+        args.insert(args.end(), {option, name});
+        std::string shown = device ? "(to /dev/full) " : "(a file-size limit) ";
+        for (const std::string& a : args) shown += a + " ";
+        if (device) {
+          ASSERT_EQ(symlink("/dev/full", path(name).c_str()), 0);
+        } else {
+          // Room for half the output (and for the message and PLplot's own
+          // small files); the table goes nowhere.
+          ASSERT_EQ(run(args, "/dev/null").status, 0) << shown;
+          fileSizeLimit_ = slurp(path(name)).size() / 2;
+          ASSERT_GT(fileSizeLimit_, 100u) << shown;
+          unlink(path(name).c_str());
+        }
+        const Result r = run(args, "/dev/null");
+        fileSizeLimit_ = 0;
+        EXPECT_EQ(r.status, 1) << shown << r.err;
+        EXPECT_NE(r.err.find("cannot write " + name), std::string::npos) << shown << r.err;
+        const std::vector<std::string> left = files();
+        EXPECT_EQ(left, device ? std::vector<std::string>{name} : std::vector<std::string>{})
+            << shown;
+        unlink(path(name).c_str());
+      }
+  }
+}
+
+// The options of the convergence study itself, beside the model's: each
+// bad value is refused with the option's name, for both models, and nothing
+// runs (an option whose check is lost would quietly take its default).
+TEST_F(StudyCli, ConvergenceOptionsAreRefusedByTheirRules) {
+  const std::vector<std::pair<std::string, std::string>> bad = {
+      {"--at", "-1"},      {"--at", "0"},     {"--at", "-0"},      {"--at", "nan"},
+      {"--at", "inf"},     {"--at", "-inf"},  {"--at", "1e39"},    {"--at", "ten"},
+      {"--at", ""},        {"--levels", "0"}, {"--levels", "-1"},  {"--levels", "99"},
+      {"--levels", "2.5"}, {"--levels", "x"}, {"--levels", "1e9"},
+  };
+  for (const std::string model : {"flight", "spring"})
+    for (const auto& [option, value] : bad) {
+      const std::vector<std::string> args = {"convergence", model, option + "=" + value, "--csv",
+                                             "c.csv"};
+      const std::string shown = "convergence " + model + " " + option + "=" + value;
+      const Result r = run(args);
+      EXPECT_NE(r.status, 0) << shown;
+      EXPECT_NE(r.err.find(option), std::string::npos) << shown << "\n" << r.err;
+      EXPECT_EQ(r.out, "") << shown;
+      EXPECT_TRUE(files().empty()) << shown;
+    }
+  // And the spring run's own --until.
+  for (const std::string value : {"-1", "0", "nan", "inf", "x"}) {
+    const Result r = run({"spring", "--until=" + value, "--csv", "c.csv"});
+    EXPECT_NE(r.status, 0) << "--until=" << value;
+    EXPECT_NE(r.err.find("--until"), std::string::npos) << "--until=" << value << "\n" << r.err;
+    EXPECT_TRUE(files().empty()) << "--until=" << value;
+  }
+}
+
+// What every figure writes in each colour but black, read back from its
+// SVG: PLplot writes markers and legend labels as text, characters as
+// &#x..; references. ASCII comes back as text, other characters stay as
+// references.
+std::map<std::string, std::set<std::string>> textByColour(const std::string& svg) {
+  static const std::regex text(
+      R"re(<text[^>]*fill="#([0-9A-Fa-f]{6})"[^>]*>\s*<tspan[^>]*>([^<]*)</tspan>)re");
+  static const std::regex reference("&#x([0-9a-fA-F]+);");
+  std::map<std::string, std::set<std::string>> found;
+  for (auto m = std::sregex_iterator(svg.begin(), svg.end(), text); m != std::sregex_iterator();
+       ++m) {
+    std::string colour = (*m)[1];
+    for (char& c : colour) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (colour == "000000") continue;
+    const std::string raw = (*m)[2];
+    std::string decoded;
+    auto last = raw.cbegin();
+    for (auto r = std::sregex_iterator(raw.begin(), raw.end(), reference);
+         r != std::sregex_iterator(); ++r) {
+      decoded.append(last, (*r)[0].first);
+      const unsigned long code = std::stoul((*r)[1], nullptr, 16);
+      decoded += code < 0x80 ? std::string(1, static_cast<char>(code)) : std::string((*r)[0]);
+      last = (*r)[0].second;
+    }
+    decoded.append(last, raw.cend());
+    found[colour].insert(decoded);
+  }
+  return found;
+}
+
+// Every figure of every command, with every scheme: each scheme's points
+// carry its own marker, and its legend label its title, in its own colour,
+// as the scheme table gives them. The markers by the Unicode characters
+// PLplot's SVG shows them as.
+TEST_F(StudyCli, FiguresDrawEachSchemeInItsColourAndMarker) {
+  const std::map<std::string, std::string> shapeOf = {{"&#x25cb;", "circle"},
+                                                      {"&#x25a1;", "square"},
+                                                      {"&#x25b3;", "triangle"},
+                                                      {"&#x2662;", "diamond"},
+                                                      {"&#xd7;", "cross"}};
+  std::string all;
+  std::map<std::string, std::set<std::string>> expected;  // colour -> marker and title
+  for (const SchemeInfo& s : kSchemes) {
+    all += (all.empty() ? "" : ",") + std::string(s.name);
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%02X%02X%02X", static_cast<int>(std::lround(s.colour.r * 255)),
+                  static_cast<int>(std::lround(s.colour.g * 255)),
+                  static_cast<int>(std::lround(s.colour.b * 255)));
+    expected[hex] = {std::string(s.marker), std::string(s.title)};
+  }
+  ASSERT_EQ(expected.size(), std::size(kSchemes)) << "two schemes share a colour";
+  const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> commands = {
+      {{"flight"}, {"path", "error"}},
+      {{"spring", "--until", "3"}, {"height", "error", "phase", "energy"}},
+      {{"convergence", "flight", "--levels", "3"}, {"step", "work"}},
+      {{"convergence", "spring", "--levels", "3"}, {"step", "work"}},
+  };
+  for (const auto& [command, figures] : commands)
+    for (const std::string& figure : figures) {
+      std::vector<std::string> args = command;
+      args.insert(args.end(), {"--schemes", all, "--figure", figure, "--plot", "f.svg"});
+      std::string shown;
+      for (const std::string& a : args) shown += a + " ";
+      ASSERT_EQ(run(args).status, 0) << shown;
+      // A label may go on after the title: "RK4 (drift 0.474)".
+      auto meaning = [&](const std::string& t) {
+        if (shapeOf.count(t)) return shapeOf.at(t);
+        for (const SchemeInfo& s : kSchemes)
+          if (t == s.title || t.rfind(std::string(s.title) + " (", 0) == 0)
+            return std::string(s.title);
+        return t;
+      };
+      std::map<std::string, std::set<std::string>> drawn;
+      for (const auto& [colour, texts] : textByColour(slurp(path("f.svg")))) {
+        for (const std::string& t : texts) {
+          // Other colours (the grey slope references) carry no marker.
+          if (!expected.count(colour))
+            EXPECT_EQ(shapeOf.count(t), 0u) << shown << ": " << colour << " draws " << t;
+          else
+            drawn[colour].insert(meaning(t));
+        }
+      }
+      EXPECT_EQ(drawn, expected) << shown;
+      unlink(path("f.svg").c_str());
+    }
 }
 
 // SIGINT or SIGTERM in the middle of a long study: status 128 + the signal,

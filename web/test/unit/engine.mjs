@@ -1,0 +1,30 @@
+// The page's engine (build/web/engine.js, which scripts/web.sh builds) in
+// Node.js, and the scheme table as core/schemes.h writes it.
+import { createRequire } from 'node:module';
+import { readFileSync } from 'node:fs';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const root = resolve(dirname(fileURLToPath(import.meta.url)), '../../..');
+const enginePath = process.env.PBSIM_WEB_ENGINE || join(root, 'build/web/engine.js');
+
+export async function loadEngine() {
+  const create = createRequire(import.meta.url)(enginePath);
+  // Given its bytes: Emscripten's loader would fetch() the file by a path.
+  return create({ wasmBinary: readFileSync(enginePath.replace(/\.js$/, '.wasm')) });
+}
+
+// The rows of kSchemes: {name, title, order, evaluations, colour, marker}.
+export function schemeTable() {
+  const text = readFileSync(join(root, 'core/schemes.h'), 'utf8');
+  const table = text.slice(text.indexOf('kSchemes[] = {'), text.indexOf('};', text.indexOf('kSchemes[] = {')));
+  const row = /\{\s*\w+,\s*"([^"]+)",\s*"([^"]+)",\s*(\d+),\s*(\d+),\s*\{([^}]*)\},\s*"([^"]+)"\s*\}/g;
+  return [...table.matchAll(row)].map((m) => ({
+    name: m[1],
+    title: m[2],
+    order: Number(m[3]),
+    evaluations: Number(m[4]),
+    colour: m[5].split(',').map((v) => Math.fround(Number(v.trim().replace(/f$/, '')))),
+    marker: m[6],
+  }));
+}

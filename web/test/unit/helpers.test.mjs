@@ -1,0 +1,107 @@
+// The page's own arithmetic and parsing, without a browser: what a field's
+// text means, the thinning of a plotted curve, the scheme table as the page
+// shows it, and the exact flight it draws against the closed form.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { fieldValue } from '../../src/address.js';
+import { thin, cssColour, markerGlyph } from '../../src/plots.js';
+import { loadEngine, schemeTable } from './engine.mjs';
+
+const engine = await loadEngine();
+
+test('a field holds a number only when all of its text is one', () => {
+  const numbers = [['1000', 1000], [' 1000 ', 1000], ['1e3', 1000], ['-9.8', -9.8], ['.5', 0.5], ['0', 0]];
+  for (const [text, value] of numbers) assert.equal(fieldValue(text), value, JSON.stringify(text));
+  // Text with a number in front is no number: the engine is given the text
+  // and refuses it, never a value read from its first digits.
+  for (const text of ['1000kg', '1000 kg', '10m', '1,5', '5e', '--5', 'ten', '', '   ', '1 000']) {
+    const v = fieldValue(text);
+    assert.equal(typeof v, 'string', `${JSON.stringify(text)} read as ${v}`);
+  }
+});
+
+test('the engine refuses the text of a field that is no number', () => {
+  for (const name of ['mass', 'dt', 'gravity']) {
+    const problems = engine.flightProblems({ [name]: fieldValue('1000kg') });
+    assert.ok(problems && problems[name], `${name}: ${JSON.stringify(problems)}`);
+  }
+});
+
+test('thinning keeps the first and the last point, in order, at most about `most` of them', () => {
+  for (const n of [0, 1, 2, 3, 10, 1499, 1500, 1501, 1502, 3001, 4500, 10007]) {
+    for (const most of [1, 2, 3, 7, 1500]) {
+      const x = Array.from({ length: n }, (_, i) => i);
+      const y = x.map((i) => i + 0.5);
+      const t = thin(x, y, most);
+      const what = `n ${n}, most ${most}`;
+      if (n === 0) {
+        assert.deepEqual(t, { x: [], y: [] }, what);
+        continue;
+      }
+      assert.equal(t.x[0], 0, `${what}: the first point`);
+      assert.equal(t.x[t.x.length - 1], n - 1, `${what}: the last point`);
+      if (n <= most) assert.equal(t.x.length, n, `${what}: every point`);
+      assert.ok(t.x.length <= most + 1, `${what}: ${t.x.length} points`);
+      for (let i = 1; i < t.x.length; i++) assert.ok(t.x[i] > t.x[i - 1], `${what}: in order`);
+      // Evenly spread: no gap longer than n / most rounded up.
+      for (let i = 1; i < t.x.length; i++) assert.ok(t.x[i] - t.x[i - 1] <= Math.ceil(n / most), `${what}: gap`);
+      t.x.forEach((k, i) => assert.equal(t.y[i], y[k], `${what}: y follows x`));
+    }
+  }
+  // On a log axis what it cannot show becomes a gap.
+  assert.deepEqual(thin([0, 1, 2, 3, 4], [1, 0, -1, NaN, 2], 10, true).y, [1, null, null, null, 2]);
+});
+
+test('every scheme shows with the colour, marker, title and order of the scheme table', () => {
+  const table = schemeTable();
+  assert.ok(table.length >= 5, 'read the scheme table');
+  const shown = engine.schemes();
+  assert.deepEqual(
+    shown.map((s) => ({ name: s.name, title: s.title, order: s.order, evaluations: s.evaluations, colour: [...s.colour].map(Math.fround), marker: s.marker })),
+    table,
+  );
+  // The glyph of each marker, by the shapes Unicode gives them.
+  const shapes = { circle: 0x25cf, square: 0x25a0, triangle: 0x25b2, diamond: 0x25c6, cross: 0x2715 };
+  for (const s of table) {
+    assert.equal(markerGlyph[s.marker].codePointAt(0), shapes[s.marker], `${s.name}: ${s.marker}`);
+    const rgb = s.colour.map((v) => Math.round(v * 255));
+    assert.equal(cssColour(s.colour), `rgb(${rgb.join(',')})`, s.name);
+  }
+});
+
+// The flight under gravity g (an acceleration along y) and linear drag
+// c = friction / mass from (p0, v0): v = v0·e^(-ct) + g/c·(1 - e^(-ct)),
+// p = p0 + v0·(1 - e^(-ct))/c + g/c·(t - (1 - e^(-ct))/c) along y.
+function closedForm(p0, v0, g, c, t) {
+  const e = -Math.expm1(-c * t) / c;
+  return [p0[0] + v0[0] * e, p0[1] + v0[1] * e + (g / c) * (t - e), p0[2] + v0[2] * e];
+}
+
+test("the page's exact flight follows the closed form from launch to landing", () => {
+  const cases = [{}, { friction: 5 }, { elevation: 80, azimuth: -30, dt: 0.01 }, { mass: 50, friction: 500 }];
+  for (const values of cases) {
+    const v = { ...engine.flightStartUp(), ...values };
+    const run = engine.flight({ ...v, scheme: 'rk4', precision: 'double' });
+    const p0 = [run.x[0], run.y[0], run.z[0]];
+    const v0 = [run.vx[0], run.vy[0], run.vz[0]];
+    const samples = 400;
+    const exact = engine.exactFlight(v, samples, 100);
+    const what = JSON.stringify(values);
+    assert.equal(exact.t.length, samples + 1, what);
+    const landing = exact.landing_time;
+    assert.ok(landing > 0, what);
+    assert.equal(exact.t[0], 0, what);
+    assert.ok(Math.abs(exact.t[samples] - landing) <= 1e-12 * landing, `${what}: ends at ${exact.t[samples]}, lands at ${landing}`);
+    const size = Math.hypot(...p0) + Math.hypot(...v0) * landing;
+    for (let i = 0; i <= samples; i++) {
+      // Evenly spaced in time.
+      assert.ok(Math.abs(exact.t[i] - (landing * i) / samples) <= 1e-12 * landing, `${what}: t[${i}] = ${exact.t[i]}`);
+      // The model's parameters are single precision.
+      const want = closedForm(p0, v0, Math.fround(v.gravity), Math.fround(v.friction) / Math.fround(v.mass), exact.t[i]);
+      const got = [exact.x[i], exact.y[i], exact.z[i]];
+      for (let k = 0; k < 3; k++) assert.ok(Math.abs(got[k] - want[k]) <= 1e-9 * size, `${what}: point ${i}: ${got} against ${want}`);
+    }
+    // It ends on the ground, y = 0.
+    assert.ok(Math.abs(exact.y[samples]) <= 1e-9 * size, `${what}: ends at height ${exact.y[samples]}`);
+  }
+});
