@@ -9,13 +9,13 @@ import numpy as np
 import pbsim
 
 SCHEMES_H = pathlib.Path(__file__).resolve().parents[2] / "core" / "schemes.h"
-ROW = re.compile(r'\{\s*\w+,\s*"([^"]+)",\s*"([^"]+)",\s*(\d+),\s*(\d+),\s*\{([^}]*)\},\s*"([^"]+)"\s*\}')
+ROW = re.compile(r'info\{\s*\w+,\s*"([^"]+)",\s*"([^"]+)",\s*(\d+),\s*(\d+),\s*\{([^}]*)\},\s*"([^"]+)"\s*\}')
 
 
 def table():
-    text = SCHEMES_H.read_text()
-    start = text.index("kSchemes[] = {")
-    rows = ROW.findall(text[start:text.index("};", start)])
+    # Each row's description is its `info{...}`, in the order the rows are defined (their
+    # values are their places in the table).
+    rows = ROW.findall(SCHEMES_H.read_text())
     assert len(rows) >= 5, "read the scheme table"
     return [(name, title, int(order), int(evaluations),
              tuple(float(np.float32(v.strip().rstrip("f"))) for v in colour.split(",")), marker)
