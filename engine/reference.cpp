@@ -39,24 +39,34 @@ ReferenceFlight::ReferenceFlight(const BallisticsParams& params, double horizon,
     const long double t0 = t;
     if (controlled.try_step(equations_, x, t, dt) != odeint::success) continue;
     if (!std::isfinite(static_cast<double>(x[1]))) break;
-    if (x[1] <= 0.0L && before[1] > 0.0L) {
-      // The height of one step of length s from the last accepted point.
-      auto height = [&](long double s) {
+    // Where component i of one step of length s from the last accepted point
+    // crosses 0: that step's length.
+    auto crossing = [&](int i) {
+      auto value = [&](long double s) {
         State y = before;
         Stepper().do_step(equations_, y, t0, s);
-        return y[1];
+        return y[i];
       };
       std::uintmax_t iterations = 200;
       const auto r = boost::math::tools::toms748_solve(
-          height, 0.0L, t - t0, boost::math::tools::eps_tolerance<long double>(60), iterations);
-      const long double s = (r.first + r.second) / 2;
-      State y = before;
-      Stepper().do_step(equations_, y, t0, s);
-      t_.push_back(t0 + s);
-      x_.push_back(y);
-      landing_ = static_cast<double>(t0 + s);
+          value, 0.0L, t - t0, boost::math::tools::eps_tolerance<long double>(60), iterations);
+      return (r.first + r.second) / 2;
+    };
+    auto stopAt = [&](long double s) {
+      x = before;
+      Stepper().do_step(equations_, x, t0, s);
+      t = t0 + s;
+    };
+    if (x[1] <= 0.0L && before[1] > 0.0L) {
+      stopAt(crossing(1));
+      t_.push_back(t);
+      x_.push_back(x);
+      landing_ = static_cast<double>(t);
       break;
     }
+    // The apex: a shot nearly straight up passes through almost no speed
+    // there, where |v|·v bends; no step of the reference straddles it.
+    if (x[4] < 0.0L && before[4] > 0.0L) stopAt(crossing(4));
     t_.push_back(t);
     x_.push_back(x);
   }
