@@ -45,7 +45,9 @@ run() {  # label, format, command words...
   set -e
   local sum
   case $format in
-    table) sum=$(sed -E 's/ +[0-9]+\.[0-9]{3}$//; s/ +wall \[ms\]$//' table.txt | sha256sum | cut -c1-16) ;;
+    # wall_ms (three decimals, before an optional note) and the padding that its width moves
+    table) sum=$(sed -E 's/ +[0-9]+\.[0-9]{3}(  +few steps)?$/\1/; s/ +wall_ms(  +note)?$/\1/; s/ +/ /g' \
+      table.txt | sha256sum | cut -c1-16) ;;
     csv) sum=$( [[ -f out.csv ]] && digest out.csv || echo none) ;;
     summary)
       # wall_ms, where there is one, is the last column
