@@ -18,6 +18,11 @@ void writeCsv(std::ostream& out, const FlightStudy& study, const Progress& progr
 void writeCsv(std::ostream& out, const SpringStudy& study, const Progress& progress = {});
 void writeCsv(std::ostream& out, const ConvergenceStudy& study, const Progress& progress = {});
 
+// The exact landing's value of the summary field called `name` (one of
+// kExactLandingFields), NaN for any other field: the exact row beside a
+// flight study's runs.
+double exactLandingValue(const ExactLanding& e, std::string_view name);
+
 // One row per scheme (and the exact flight's row); a convergence study's
 // summary is its CSV.
 void writeSummary(std::ostream& out, const FlightStudy& study);
