@@ -2,7 +2,7 @@
 // fieldset per group, in the table's order, each field with the panel's
 // label and unit, the help as its tooltip, and a place for the engine's
 // message. The page's own fieldsets (schemes, playback) follow them.
-import { $ } from './page.js';
+import { $, status, inputRefused } from './page.js';
 import { fieldValue } from './address.js';
 
 function field(prefix, p) {
@@ -75,4 +75,17 @@ export function showProblems(prefix, parameters, problems) {
     input.setAttribute('aria-invalid', message ? 'true' : 'false');
     $(`${prefix}-${p.name}-msg`).textContent = message ? `${p.label} ${message}` : '';
   }
+}
+
+// Whether the engine ran the fields' values (`answer` from a study request):
+// if not, its messages beside the fields, and the last usable picture stays.
+export function ranValues(prefix, parameters, answer) {
+  showProblems(prefix, parameters, answer.problems);
+  if (answer.problems || answer.problem) {
+    status('A value is not usable: see the message beside it. The picture shows the last usable values.');
+    inputRefused();
+    return false;
+  }
+  status('');
+  return true;
 }

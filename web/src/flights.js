@@ -1,9 +1,9 @@
 // The ballistics simulation: its fields' values flown with every ticked
 // scheme, the numbers in the engine's summary table, the engine's notes,
 // the error plot and the 3-D view.
-import { $, shared, status, progressShower, pictureDrawn, inputRefused } from './page.js';
+import { $, shared, progressShower, pictureDrawn, engineFailed } from './page.js';
 import { LatestOnly } from './engine-client.js';
-import { readValues, showProblems } from './fields.js';
+import { readValues, ranValues } from './fields.js';
 import { tableColumns, fillHead, tableRow, showLines } from './tables.js';
 import { Plot, align, thin } from './plots.js';
 
@@ -45,19 +45,12 @@ export function submitFlights(make, values, schemes) {
   flights.submit(
     make,
     (result) => showFlights(result, values, schemes),
-    (error) => status(`The engine failed: ${error.message}`),
+    engineFailed,
   );
 }
 
 function showFlights(result, values, schemes) {
-  showProblems('b', parametersOfFlight(), result.problems);
-  if (result.problems || result.problem) {
-    status('A value is not usable: see the message beside it. The picture shows the last usable values.');
-    inputRefused();
-    after(null);
-    return;
-  }
-  status('');
+  if (!ranValues('b', parametersOfFlight(), result)) return after(null);
   lastFlight = { result, values, schemes };
   const runs = result.runs;
   drawFlights();

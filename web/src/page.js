@@ -45,6 +45,10 @@ export function progressShower(prefix) {
   };
 }
 
+export function engineFailed(error) {
+  status(`The engine failed: ${error.message}`);
+}
+
 export function inputStarts() {
   shared.inputStarted = performance.now();
 }

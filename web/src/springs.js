@@ -1,9 +1,9 @@
 // The spring-mass simulation: one run of the chosen scheme, its numbers in
 // the engine's summary table, the engine's notes, the height, energy and
 // error plots, and the playback of the motion in the 3-D view.
-import { $, shared, status, progressShower, pictureDrawn, inputRefused } from './page.js';
+import { $, shared, progressShower, pictureDrawn, engineFailed } from './page.js';
 import { LatestOnly } from './engine-client.js';
-import { readValues, showProblems } from './fields.js';
+import { readValues, ranValues } from './fields.js';
 import { tableColumns, fillHead, tableRow, showLines } from './tables.js';
 import { Plot, align, thin } from './plots.js';
 import { startSpringScheme } from './address.js';
@@ -45,19 +45,12 @@ export function recomputeSpring() {
   springs.submit(
     () => shared.client.request('study', { model: 'spring', values, schemes: [scheme] }, progressShower('Computing')),
     (result) => showSpring(result, values, scheme),
-    (error) => status(`The engine failed: ${error.message}`),
+    engineFailed,
   );
 }
 
 function showSpring(result, values, scheme) {
-  showProblems('s', parametersOfSpring(), result.problems);
-  if (result.problems || result.problem) {
-    status('A value is not usable: see the message beside it. The picture shows the last usable values.');
-    inputRefused();
-    after(null);
-    return;
-  }
-  status('');
+  if (!ranValues('s', parametersOfSpring(), result)) return after(null);
   const run = result.runs[0];
   const s = shared.schemeByName[run.scheme];
   lastSpring = { result, values, scheme };
