@@ -179,10 +179,12 @@ Arguments<M> argumentsOf(const val& object) {
   Arguments<M> a;
   auto number = [&](const std::string& key, double& to) {
     const val v = object[key];
-    if (v.isNumber())
+    if (v.isNumber()) {
       to = v.as<double>();
-    else
-      a.fail(key, "must be a number");
+      return true;
+    }
+    a.fail(key, "must be a number");
+    return false;
   };
   auto text = [&](const std::string& key, std::string& to) {
     const val v = object[key];
@@ -193,8 +195,9 @@ Arguments<M> argumentsOf(const val& object) {
   };
   for (const std::string& key : keysOf(object)) {
     if (!given(object, key)) continue;
-    if (const auto* p = findParameter<typename M::Values>(key)) {
-      number(key, a.values.*(p->member));
+    if (findParameter<typename M::Values>(key)) {
+      double x = 0.0;
+      if (number(key, x)) setParameter(a.values, key, x);
     } else if (key == "scheme") {
       text(key, a.scheme);
     } else if (key == "precision") {
