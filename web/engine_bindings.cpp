@@ -465,13 +465,13 @@ val exactFlight(const val& args, int samples, double until) {
   Arguments<Flight> a = argumentsOf<Flight>(args);
   if (a.problem) return refusal(*a.problem);
   const FlightCase c = Flight::makeCase(a.values);
-  const std::optional<double> landing = c.exact.landingTime();
+  const std::optional<double> landing = c.landingTime();
   const double end = landing ? *landing : until;
   samples = std::max(samples, 1);
   std::vector<double> t(samples + 1), x(samples + 1), y(samples + 1), z(samples + 1);
   for (int i = 0; i <= samples; ++i) {
     t[i] = end * i / samples;
-    const Vec3d e = c.exact.position(t[i]);
+    const Vec3d e = c.position(t[i]);
     x[i] = e.x;
     y[i] = e.y;
     z[i] = e.z;

@@ -22,7 +22,7 @@ test('a field holds a number only when all of its text is one', () => {
 
 test('the engine refuses the text of a field that is no number', () => {
   for (const name of ['mass', 'dt', 'gravity']) {
-    const problems = engine.flightProblems({ [name]: fieldValue('1000kg') });
+    const problems = engine.problems('flight', { [name]: fieldValue('1000kg') });
     assert.ok(problems && problems[name], `${name}: ${JSON.stringify(problems)}`);
   }
 });
@@ -80,8 +80,9 @@ function closedForm(p0, v0, g, c, t) {
 test("the page's exact flight follows the closed form from launch to landing", () => {
   const cases = [{}, { friction: 5 }, { elevation: 80, azimuth: -30, dt: 0.01 }, { mass: 50, friction: 500 }];
   for (const values of cases) {
-    const v = { ...engine.flightStartUp(), ...values };
-    const run = engine.flight({ ...v, scheme: 'rk4', precision: 'double' });
+    const startUp = Object.fromEntries(engine.parameters('flight').map((p) => [p.name, p.startUp]));
+    const v = { ...startUp, ...values };
+    const run = engine.run('flight', { ...v, scheme: 'rk4', precision: 'double' });
     const p0 = [run.x[0], run.y[0], run.z[0]];
     const v0 = [run.vx[0], run.vy[0], run.vz[0]];
     const samples = 400;
