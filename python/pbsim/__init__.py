@@ -18,7 +18,9 @@ model gravity is a force in N). A scheme is a name of ``SCHEMES``, a
 
 from __future__ import annotations
 
+import inspect
 import math
+import textwrap
 import warnings
 from typing import Any, Callable, Iterable, NamedTuple, Optional, Sequence, Union
 
@@ -38,6 +40,7 @@ __all__ = [
     "FlightResult",
     "MAX_FLIGHT_STEPS",
     "MAX_SPRING_SAMPLES",
+    "Parameter",
     "REST_SPEED",
     "SCHEMES",
     "SETTLE_THRESHOLD",
@@ -49,6 +52,7 @@ __all__ = [
     "exact_landing_time",
     "exact_spring",
     "flight",
+    "parameters",
     "spring",
     "spring_closed_form",
 ]
@@ -88,15 +92,56 @@ class FewStepsWarning(UserWarning):
 Derivative = Callable[[float, np.ndarray], np.ndarray]
 SchemeLike = Union[str, ButcherTableau, Callable[[Derivative, float, np.ndarray, float], Any]]
 
-_FLIGHT = _pbsim.flight_defaults()
-_SPRING = _pbsim.spring_defaults()
-_FLIGHT_COLUMNS = ("step", "t", "x", "y", "z", "vx", "vy", "vz",
-                   "exact_x", "exact_y", "exact_z", "path_error")
-_FLIGHT_SUMMARY = ("scheme", "steps", "evaluations", "stop", "few_steps", "landing_x",
-                   "landing_z", "flight_time", "landing_miss", "max_path_error", "wall_ms")
-_SPRING_COLUMNS = ("step", "t", "y", "v", "exact_y", "height_error", "energy")
-_SPRING_SUMMARY = ("scheme", "steps", "evaluations", "stop", "few_steps", "final_height",
-                   "resting_height", "max_height_error", "energy_drift", "wall_ms")
+
+class Parameter(NamedTuple):
+    """One parameter of a model, as the engine's parameter table describes it."""
+
+    #: The keyword argument's name.
+    name: str
+    #: The label of pbsim's panel field.
+    label: str
+    #: The unit of the value ("" for a pure number).
+    unit: str
+    #: The panel's start-up value, the keyword argument's default.
+    default: float
+    #: One line on what it is.
+    help: str
+    #: The group of pbsim's panel it sits in.
+    group: str
+    #: What a value must be ("a finite number", "a number greater than 0").
+    rule: str
+    #: False for a value that is only drawn, not flown (the target).
+    flown: bool
+
+
+def parameters(model: str) -> list[Parameter]:
+    """The parameters of `model` ("flight" or "spring") in the engine's order, each with
+    its name, label, unit, default (pbsim's start-up value) and help. An unknown model
+    is a ValueError."""
+    return [Parameter(**p) for p in _pbsim.parameters(model)]
+
+
+_MODELS = ("flight", "spring")
+_DEFAULTS = {m: {p.name: p.default for p in parameters(m)} for m in _MODELS}
+
+
+def _names(rows: list[dict[str, str]]) -> tuple[str, ...]:
+    return tuple(r["name"] for r in rows)
+
+
+def _listed(rows: list[dict[str, str]]) -> str:
+    return ", ".join(f"{r['name']} [{r['unit']}]" if r["unit"] else r["name"] for r in rows)
+
+
+def _described(table: list[Parameter], indent: str = "    ") -> str:
+    """Lines describing each parameter, for a docstring."""
+    lines = []
+    for p in table:
+        unit = f", {p.unit}" if p.unit else ""
+        lines.append(textwrap.fill(
+            f"{p.name}: {p.help} (pbsim's \"{p.label}\"{unit}; default {p.default:g})",
+            width=88, initial_indent=indent, subsequent_indent=indent + "    "))
+    return "\n".join(lines)
 
 
 def _pandas() -> Any:
@@ -134,35 +179,18 @@ class _Result:
         return frame
 
 
+def _result_doc(model: str) -> str:
+    return (f"\n\n    Arrays: {_listed(_pbsim.columns(model))}.\n"
+            f"    Summary attributes: {_listed(_pbsim.summary_fields(model))}.")
+
+
 class FlightResult(_Result):
     """One flight: every point as numpy arrays (the launch point first, the ground point
     last, as pbsim draws it), the summary as attributes and the parameters it ran with."""
 
-    _columns = _FLIGHT_COLUMNS
-    _summary = _FLIGHT_SUMMARY
-    step: np.ndarray
-    t: np.ndarray
-    x: np.ndarray
-    y: np.ndarray
-    z: np.ndarray
-    vx: np.ndarray
-    vy: np.ndarray
-    vz: np.ndarray
-    exact_x: np.ndarray
-    exact_y: np.ndarray
-    exact_z: np.ndarray
-    path_error: np.ndarray
-    scheme: str
-    steps: int
-    evaluations: int
-    stop: str
-    few_steps: bool
-    landing_x: float
-    landing_z: float
-    flight_time: float
-    landing_miss: float
-    max_path_error: float
-    wall_ms: float
+    __doc__ = (__doc__ or "") + _result_doc("flight")
+    _columns = _names(_pbsim.columns("flight"))
+    _summary = _names(_pbsim.summary_fields("flight"))
 
     def __init__(self, data: dict[str, Any], params: dict[str, Any]) -> None:
         super().__init__(data, params)
@@ -184,25 +212,9 @@ class SpringResult(_Result):
     """One spring run: every sample as numpy arrays, the summary as attributes and the
     parameters it ran with."""
 
-    _columns = _SPRING_COLUMNS
-    _summary = _SPRING_SUMMARY
-    step: np.ndarray
-    t: np.ndarray
-    y: np.ndarray
-    v: np.ndarray
-    exact_y: np.ndarray
-    height_error: np.ndarray
-    energy: np.ndarray
-    scheme: str
-    steps: int
-    evaluations: int
-    stop: str
-    few_steps: bool
-    final_height: float
-    resting_height: float
-    max_height_error: float
-    energy_drift: float
-    wall_ms: float
+    __doc__ = (__doc__ or "") + _result_doc("spring")
+    _columns = _names(_pbsim.columns("spring"))
+    _summary = _names(_pbsim.summary_fields("spring"))
 
     def __repr__(self) -> str:
         return (f"SpringResult(scheme={self.scheme!r}, precision={self.precision!r}, "
@@ -210,57 +222,90 @@ class SpringResult(_Result):
                 f"final_height={self.final_height:.6g})")
 
 
-def _warn_few(result: _Result) -> None:
-    # As pbsim-study warns on its command line.
-    steps = f"{result.steps} step{'' if result.steps == 1 else 's'}"
-    if result.stop == "stuck":
-        why = ": the projectile no longer moves"
-    else:
-        why = (f"of dt {result.params['dt']:g} s: its numbers say nothing about the scheme; "
-               "take a smaller dt")
-    warnings.warn(f"{result.scheme} ended after {steps} {why}", FewStepsWarning, stacklevel=3)
+def _warn(data: list[dict[str, Any]], stacklevel: int) -> None:
+    # The engine's warnings, worded as pbsim-study words them on its command line.
+    for d in data:
+        for text in d["warnings"]:
+            warnings.warn(text, FewStepsWarning, stacklevel=stacklevel + 1)
 
 
-def flight(azimuth: float = _FLIGHT["azimuth"], elevation: float = _FLIGHT["elevation"],
-           mass: float = _FLIGHT["mass"], powder: float = _FLIGHT["powder"],
-           power: float = _FLIGHT["power"], gravity: float = _FLIGHT["gravity"],
-           friction: float = _FLIGHT["friction"], dt: float = _FLIGHT["dt"],
-           scheme: SchemeLike = "rk4", precision: str = "single",
-           target_x: float = _FLIGHT["target_x"],
-           target_z: float = _FLIGHT["target_z"]) -> FlightResult:
+_Arg = inspect.Parameter
+
+
+def _with_parameters(model: str, *extra: _Arg) -> Callable[[Callable[..., Any]], Any]:
+    """Gives run(values, **extra) the model's parameters as keyword arguments with their
+    start-up values as defaults: the flown ones in the table's order, then `extra`, then
+    those only drawn (the target). run gets the parameters as one dict, in that order."""
+    table = parameters(model)
+    ordered = [p for p in table if p.flown] + [p for p in table if not p.flown]
+    names = tuple(p.name for p in ordered)
+
+    def arg(p: Parameter) -> _Arg:
+        return _Arg(p.name, _Arg.POSITIONAL_OR_KEYWORD, default=p.default, annotation="float")
+
+    args = [arg(p) for p in ordered if p.flown] + list(extra) + [arg(p) for p in ordered
+                                                                 if not p.flown]
+
+    def wrap(run: Callable[..., Any]) -> Any:
+        signature = inspect.Signature(args, return_annotation=run.__annotations__["return"])
+
+        def call(*positional: Any, **keywords: Any) -> Any:
+            try:
+                bound = signature.bind(*positional, **keywords)
+            except TypeError as e:
+                raise TypeError(f"{run.__name__}() {e}") from None
+            bound.apply_defaults()
+            given = bound.arguments
+            return run({n: given[n] for n in names},
+                       **{k: v for k, v in given.items() if k not in names})
+
+        call.__name__ = call.__qualname__ = run.__name__
+        call.__module__ = run.__module__
+        call.__doc__ = f"{inspect.cleandoc(run.__doc__ or '')}\n\n{_described(ordered)}\n"
+        call.__signature__ = signature  # type: ignore[attr-defined]
+        return call
+
+    return wrap
+
+
+def _option(name: str, default: Any, annotation: str) -> _Arg:
+    return _Arg(name, _Arg.POSITIONAL_OR_KEYWORD, default=default, annotation=annotation)
+
+
+@_with_parameters("flight", _option("scheme", "rk4", "SchemeLike"),
+                  _option("precision", "single", "str"))
+def flight(values: dict[str, float], scheme: SchemeLike,
+           precision: str) -> FlightResult:
     """Fire one shot, as pbsim's ballistics panel does, and integrate it with `scheme`.
 
-    azimuth and elevation in degrees (the panel's sense), mass in kg, powder x power the
-    muzzle impulse, gravity an acceleration in m/s^2, friction in kg/s, dt in s; target_x and
-    target_z are the panel's target fields. precision "single" is pbsim's float arithmetic,
-    "double" the engine's double-precision twin (a callable scheme runs in double only).
+    precision "single" is pbsim's float arithmetic, "double" the engine's double-precision
+    twin (a callable scheme runs in double only). A run that ends within its first few
+    steps draws a FewStepsWarning. The parameters, in the units of pbsim's panel:
     """
-    values = dict(azimuth=azimuth, elevation=elevation, mass=mass, powder=powder, power=power,
-                  gravity=gravity, friction=friction, dt=dt, target_x=target_x,
-                  target_z=target_z)
     (data,) = _pbsim.run_flights(values, [scheme], precision)
     result = FlightResult(data, values)
-    if result.few_steps:
-        _warn_few(result)
+    _warn([data], 3)
     return result
 
 
-def spring(mass: float = _SPRING["mass"], ks: float = _SPRING["ks"], kd: float = _SPRING["kd"],
-           rest: float = _SPRING["rest"], gravity: float = _SPRING["gravity"],
-           dt: float = _SPRING["dt"], scheme: SchemeLike = "rk4", precision: str = "single",
-           until: Optional[float] = None) -> SpringResult:
+@_with_parameters("spring", _option("scheme", "rk4", "SchemeLike"),
+                  _option("precision", "single", "str"), _option("until", None, "Optional[float]"))
+def spring(values: dict[str, float], scheme: SchemeLike, precision: str,
+           until: Optional[float]) -> SpringResult:
     """Release the body on its spring, as pbsim's spring-mass panel does, and integrate
     until it comes to rest (or, with `until`, until the first step at or after that time).
 
-    mass in kg, ks in N/m, kd in kg/s, rest (the spring's rest length) in m, gravity a
-    constant force in N (not an acceleration), dt in s.
+    scheme and precision as for flight(). The parameters, in the units of pbsim's panel:
     """
-    values = dict(mass=mass, ks=ks, kd=kd, rest=rest, gravity=gravity, dt=dt)
     (data,) = _pbsim.run_springs(values, [scheme], precision, until)
     result = SpringResult(data, dict(values, until=until))
-    if result.few_steps:
-        _warn_few(result)
+    _warn([data], 3)
     return result
+
+
+def _physics_doc() -> str:
+    return "\n".join(f"\n    The parameters of {m}():\n{_described(parameters(m), '      ')}"
+                     for m in _MODELS)
 
 
 def compare(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
@@ -272,42 +317,39 @@ def compare(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "r
     physics takes the parameters of flight() or spring(); until only for the spring.
     """
     pd = _pandas()
+    values = dict(_defaults(model), **physics)
+    results: list[_Result]
     if model == "flight":
         if until is not None:
             raise TypeError("until applies to the spring only")
-        values = dict(_FLIGHT, **physics)
         data = _pbsim.run_flights(values, list(schemes), precision)
-        results: list[_Result] = [FlightResult(d, values) for d in data]
-        columns = _FLIGHT_SUMMARY
-    elif model == "spring":
-        values = dict(_SPRING, **physics)
+        results = [FlightResult(d, values) for d in data]
+        columns = FlightResult._summary
+    else:
         data = _pbsim.run_springs(values, list(schemes), precision, until)
         results = [SpringResult(d, dict(values, until=until)) for d in data]
-        columns = _SPRING_SUMMARY
-    else:
-        raise ValueError(f"model must be 'flight' or 'spring', not {model!r}")
-    for r in results:
-        if r.few_steps:
-            _warn_few(r)
+        columns = SpringResult._summary
+    _warn(data, 2)
     frame = pd.DataFrame([r.summary() for r in results], columns=list(columns))
     frame.attrs["params"] = dict(values, precision=precision)
     return frame
 
 
 def convergence(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
-                precision: str = "single", dt: Optional[float] = None, levels: int = 8,
-                at: Optional[float] = None, **physics: float) -> Any:
+                precision: str = "single", dt: Optional[float] = None,
+                levels: int = _pbsim.CONVERGENCE_LEVELS, at: Optional[float] = None,
+                **physics: float) -> Any:
     """The error at time `at` as the time step halves from dt, `levels` times in all, and
-    the order each scheme shows, as a pandas DataFrame with the columns
-    scheme, precision, h, steps, evaluations, error, order, floor.
+    the order each scheme shows, as a pandas DataFrame with the columns of pbsim-study's
+    convergence summary.
 
     precision "single" gives the model's own rows, "double" the same schemes in double
     precision, "both" both. `at` defaults to 3/4 of the exact flight, 4 s for the spring.
-    floor marks rows where rounding, not the scheme, dominates the error.
+    floor marks rows where rounding, not the scheme, dominates the error. physics takes
+    the parameters of flight() or spring(); dt defaults to the model's.
     """
     pd = _pandas()
-    defaults = _FLIGHT if model == "flight" else _SPRING
-    values = dict(defaults, **physics)
+    values = dict(_defaults(model), **physics)
     if dt is not None:
         values["dt"] = dt
     data = _pbsim.convergence(model, values, list(schemes), precision, levels, at)
@@ -315,6 +357,18 @@ def convergence(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint"
     frame.attrs["at"] = data["at"]
     frame.attrs["params"] = dict(values, precision=precision, levels=levels)
     return frame
+
+
+compare.__doc__ = (compare.__doc__ or "") + _physics_doc()
+convergence.__doc__ = ((convergence.__doc__ or "")
+                       + f"\n    Columns: {_listed(_pbsim.convergence_fields())}.\n"
+                       + _physics_doc())
+
+
+def _defaults(model: str) -> dict[str, float]:
+    if model not in _DEFAULTS:
+        parameters(model)  # the engine's ValueError, naming the models
+    return _DEFAULTS[model]
 
 
 class ExactFlight(NamedTuple):
@@ -341,8 +395,8 @@ def _times(t: Any) -> tuple[np.ndarray, tuple[int, ...]]:
     return np.ascontiguousarray(a.ravel()), a.shape
 
 
-def _physics(defaults: dict[str, float], physics: dict[str, float]) -> dict[str, float]:
-    return dict(defaults, **physics)
+def _physics(model: str, physics: dict[str, float]) -> dict[str, float]:
+    return dict(_defaults(model), **physics)
 
 
 def exact_flight(t: Any, **physics: float) -> ExactFlight:
@@ -351,13 +405,13 @@ def exact_flight(t: Any, **physics: float) -> ExactFlight:
     physics: azimuth, elevation, mass, powder, power, gravity, friction as for flight().
     """
     times, shape = _times(t)
-    columns = _pbsim.exact_flight(times, _physics(_FLIGHT, physics))
+    columns = _pbsim.exact_flight(times, _physics("flight", physics))
     return ExactFlight(*(c.reshape(shape) for c in columns))
 
 
 def exact_landing_time(**physics: float) -> Optional[float]:
     """The closed-form flight's landing time in s, or None when it never comes down."""
-    return _pbsim.exact_landing_time(_physics(_FLIGHT, physics))
+    return _pbsim.exact_landing_time(_physics("flight", physics))
 
 
 def exact_spring(t: Any, **physics: float) -> ExactSpring:
@@ -367,11 +421,11 @@ def exact_spring(t: Any, **physics: float) -> ExactSpring:
     physics: mass, ks, kd, rest, gravity as for spring().
     """
     times, shape = _times(t)
-    columns = _pbsim.exact_spring(times, _physics(_SPRING, physics))
+    columns = _pbsim.exact_spring(times, _physics("spring", physics))
     return ExactSpring(*(c.reshape(shape) for c in columns))
 
 
 def spring_closed_form(**physics: float) -> dict[str, Any]:
     """The spring's closed form: its regime, resting height (gravity/ks - rest) and the
     time until which it holds."""
-    return dict(_pbsim.spring_closed_form(_physics(_SPRING, physics)))
+    return dict(_pbsim.spring_closed_form(_physics("spring", physics)))

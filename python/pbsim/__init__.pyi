@@ -16,6 +16,7 @@ __all__ = [
     "FlightResult",
     "MAX_FLIGHT_STEPS",
     "MAX_SPRING_SAMPLES",
+    "Parameter",
     "REST_SPEED",
     "SCHEMES",
     "SETTLE_THRESHOLD",
@@ -27,6 +28,7 @@ __all__ = [
     "exact_landing_time",
     "exact_spring",
     "flight",
+    "parameters",
     "spring",
     "spring_closed_form",
 ]
@@ -48,6 +50,18 @@ class Scheme(NamedTuple):
 SCHEMES: tuple[Scheme, ...]
 
 class FewStepsWarning(UserWarning): ...
+
+class Parameter(NamedTuple):
+    name: str
+    label: str
+    unit: str
+    default: float
+    help: str
+    group: str
+    rule: str
+    flown: bool
+
+def parameters(model: str) -> list[Parameter]: ...
 
 # f(t, state) -> d(state)/dt; a user's step(f, t, state, h) -> new state.
 Derivative = Callable[[float, np.ndarray], np.ndarray]
@@ -108,45 +122,46 @@ class SpringResult(_Result):
     energy_drift: float
     wall_ms: float
 
+# The defaults are the engine's start-up values (tests/test_tables.py checks them).
 def flight(
-    azimuth: float = ...,
-    elevation: float = ...,
-    mass: float = ...,
-    powder: float = ...,
-    power: float = ...,
-    gravity: float = ...,
-    friction: float = ...,
-    dt: float = ...,
-    scheme: SchemeLike = ...,
-    precision: str = ...,
-    target_x: float = ...,
-    target_z: float = ...,
+    azimuth: float = 10.0,
+    elevation: float = 45.0,
+    mass: float = 1000.0,
+    powder: float = 1.0,
+    power: float = 10000.0,
+    gravity: float = -9.8,
+    friction: float = 50.0,
+    dt: float = 0.1,
+    scheme: SchemeLike = "rk4",
+    precision: str = "single",
+    target_x: float = 10.0,
+    target_z: float = 0.0,
 ) -> FlightResult: ...
 def spring(
-    mass: float = ...,
-    ks: float = ...,
-    kd: float = ...,
-    rest: float = ...,
-    gravity: float = ...,
-    dt: float = ...,
-    scheme: SchemeLike = ...,
-    precision: str = ...,
-    until: Optional[float] = ...,
+    mass: float = 5.0,
+    ks: float = 15.0,
+    kd: float = 1.0,
+    rest: float = 1.0,
+    gravity: float = -9.8,
+    dt: float = 0.1,
+    scheme: SchemeLike = "rk4",
+    precision: str = "single",
+    until: Optional[float] = None,
 ) -> SpringResult: ...
 def compare(
     model: str,
-    schemes: Sequence[SchemeLike] = ...,
-    precision: str = ...,
-    until: Optional[float] = ...,
+    schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
+    precision: str = "single",
+    until: Optional[float] = None,
     **physics: float,
 ) -> pd.DataFrame: ...
 def convergence(
     model: str,
-    schemes: Sequence[SchemeLike] = ...,
-    precision: str = ...,
-    dt: Optional[float] = ...,
-    levels: int = ...,
-    at: Optional[float] = ...,
+    schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
+    precision: str = "single",
+    dt: Optional[float] = None,
+    levels: int = 8,
+    at: Optional[float] = None,
     **physics: float,
 ) -> pd.DataFrame: ...
 
