@@ -130,6 +130,11 @@ py::list runSprings(const py::dict& values, const py::iterable& schemes,
   return out;
 }
 
+// The flight's or the spring's.
+py::list byModel(const std::string& model, py::list flight, py::list spring) {
+  return modelArgument(model) == Model::Flight ? flight : spring;
+}
+
 }  // namespace
 
 void register_runs(py::module_& m) {
@@ -142,15 +147,13 @@ void register_runs(py::module_& m) {
   m.def(
       "columns",
       [](const std::string& model) {
-        return modelArgument(model) == Model::Flight ? describe(kFlightColumns)
-                                                     : describe(kSpringColumns);
+        return byModel(model, describe(kFlightColumns), describe(kSpringColumns));
       },
       py::arg("model"), "The per-point columns of a run of the model: dicts with name and unit.");
   m.def(
       "summary_fields",
       [](const std::string& model) {
-        return modelArgument(model) == Model::Flight ? describe(kFlightSummary)
-                                                     : describe(kSpringSummary);
+        return byModel(model, describe(kFlightSummary), describe(kSpringSummary));
       },
       py::arg("model"), "The summary fields of a run of the model: dicts with name and unit.");
 

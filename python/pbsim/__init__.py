@@ -22,7 +22,7 @@ import inspect
 import math
 import textwrap
 import warnings
-from typing import Any, Callable, Iterable, NamedTuple, Optional, Sequence, Union
+from typing import Any, Callable, NamedTuple, Optional, Sequence, Union
 
 import numpy as np
 
@@ -125,6 +125,13 @@ _MODELS = ("flight", "spring")
 _DEFAULTS = {m: {p.name: p.default for p in parameters(m)} for m in _MODELS}
 
 
+def _defaults(model: str) -> dict[str, float]:
+    if model not in _DEFAULTS:
+        parameters(model)  # the engine's ValueError, naming the models
+    return _DEFAULTS[model]
+
+
+
 def _names(rows: list[dict[str, str]]) -> tuple[str, ...]:
     return tuple(r["name"] for r in rows)
 
@@ -180,8 +187,11 @@ class _Result:
 
 
 def _result_doc(model: str) -> str:
-    return (f"\n\n    Arrays: {_listed(_pbsim.columns(model))}.\n"
-            f"    Summary attributes: {_listed(_pbsim.summary_fields(model))}.")
+    def fill(text: str) -> str:
+        return textwrap.fill(text, width=88, initial_indent="    ", subsequent_indent="    ")
+
+    return (f"\n\n{fill('Arrays: ' + _listed(_pbsim.columns(model)))}.\n"
+            f"{fill('Summary attributes: ' + _listed(_pbsim.summary_fields(model)))}.")
 
 
 class FlightResult(_Result):
@@ -363,12 +373,6 @@ compare.__doc__ = (compare.__doc__ or "") + _physics_doc()
 convergence.__doc__ = ((convergence.__doc__ or "")
                        + f"\n    Columns: {_listed(_pbsim.convergence_fields())}.\n"
                        + _physics_doc())
-
-
-def _defaults(model: str) -> dict[str, float]:
-    if model not in _DEFAULTS:
-        parameters(model)  # the engine's ValueError, naming the models
-    return _DEFAULTS[model]
 
 
 class ExactFlight(NamedTuple):

@@ -1,4 +1,4 @@
-# Type stubs of the extension module pbsim._pbsim (python/module.cpp).
+# Type stubs of the extension module pbsim._pbsim (python/module.cpp and its register_* files).
 from typing import Any, Iterable, Optional, Sequence
 
 import numpy as np
