@@ -19,6 +19,7 @@ model gravity is a force in N). A scheme is a name of ``SCHEMES``, a
 from __future__ import annotations
 
 import inspect
+import keyword
 import math
 import textwrap
 import warnings
@@ -239,51 +240,52 @@ def _warn(data: list[dict[str, Any]], stacklevel: int) -> None:
             warnings.warn(text, FewStepsWarning, stacklevel=stacklevel + 1)
 
 
-_Arg = inspect.Parameter
+class _Option(NamedTuple):
+    """A keyword argument beside the model's parameters."""
+
+    name: str
+    default: Any
+    annotation: str
 
 
-def _with_parameters(model: str, *extra: _Arg) -> Callable[[Callable[..., Any]], Any]:
-    """Gives run(values, **extra) the model's parameters as keyword arguments with their
-    start-up values as defaults: the flown ones in the table's order, then `extra`, then
-    those only drawn (the target). run gets the parameters as one dict, in that order."""
+def _with_parameters(model: str, *extra: _Option) -> Callable[[Callable[..., Any]], Any]:
+    """Gives run(values, **extra) the model's parameters as arguments with their start-up
+    values as defaults: the flown ones in the table's order, then `extra`, then those only
+    drawn (the target). run gets the parameters as one dict, in that order.
+
+    The function is written out and compiled once, as collections.namedtuple does, so that
+    it binds its arguments as fast as any function and its signature is its own."""
     table = parameters(model)
     ordered = [p for p in table if p.flown] + [p for p in table if not p.flown]
-    names = tuple(p.name for p in ordered)
-
-    def arg(p: Parameter) -> _Arg:
-        return _Arg(p.name, _Arg.POSITIONAL_OR_KEYWORD, default=p.default, annotation="float")
-
-    args = [arg(p) for p in ordered if p.flown] + list(extra) + [arg(p) for p in ordered
-                                                                 if not p.flown]
+    args = ([_Option(p.name, p.default, "float") for p in ordered if p.flown] + list(extra)
+            + [_Option(p.name, p.default, "float") for p in ordered if not p.flown])
+    for a in args:
+        if not a.name.isidentifier() or keyword.iskeyword(a.name):
+            raise ValueError(f"{a.name!r} cannot name an argument")
+    values = ", ".join(f"{p.name!r}: {p.name}" for p in ordered)
+    rest = ", ".join(f"{a.name}={a.name}" for a in extra)
 
     def wrap(run: Callable[..., Any]) -> Any:
-        signature = inspect.Signature(args, return_annotation=run.__annotations__["return"])
-
-        def call(*positional: Any, **keywords: Any) -> Any:
-            try:
-                bound = signature.bind(*positional, **keywords)
-            except TypeError as e:
-                raise TypeError(f"{run.__name__}() {e}") from None
-            bound.apply_defaults()
-            given = bound.arguments
-            return run({n: given[n] for n in names},
-                       **{k: v for k, v in given.items() if k not in names})
-
-        call.__name__ = call.__qualname__ = run.__name__
+        namespace: dict[str, Any] = {f"_default_{a.name}": a.default for a in args}
+        namespace["_run"] = run
+        signature = ", ".join(f"{a.name}: {a.annotation!r} = _default_{a.name}" for a in args)
+        returns = run.__annotations__["return"]
+        source = (f"def {run.__name__}({signature}) -> {returns!r}:\n"
+                  f"    return _run({{{values}}}, {rest})\n")
+        # Compiled on its own (not under this module's __future__ import): the annotations
+        # are the strings written here, as in every function of this module.
+        exec(compile(source, f"<pbsim.{run.__name__}>", "exec", dont_inherit=True), namespace)
+        call = namespace[run.__name__]
+        call.__qualname__ = run.__qualname__
         call.__module__ = run.__module__
         call.__doc__ = f"{inspect.cleandoc(run.__doc__ or '')}\n\n{_described(ordered)}\n"
-        call.__signature__ = signature  # type: ignore[attr-defined]
         return call
 
     return wrap
 
 
-def _option(name: str, default: Any, annotation: str) -> _Arg:
-    return _Arg(name, _Arg.POSITIONAL_OR_KEYWORD, default=default, annotation=annotation)
-
-
-@_with_parameters("flight", _option("scheme", "rk4", "SchemeLike"),
-                  _option("precision", "single", "str"))
+@_with_parameters("flight", _Option("scheme", "rk4", "SchemeLike"),
+                  _Option("precision", "single", "str"))
 def flight(values: dict[str, float], scheme: SchemeLike,
            precision: str) -> FlightResult:
     """Fire one shot, as pbsim's ballistics panel does, and integrate it with `scheme`.
@@ -298,8 +300,8 @@ def flight(values: dict[str, float], scheme: SchemeLike,
     return result
 
 
-@_with_parameters("spring", _option("scheme", "rk4", "SchemeLike"),
-                  _option("precision", "single", "str"), _option("until", None, "Optional[float]"))
+@_with_parameters("spring", _Option("scheme", "rk4", "SchemeLike"),
+                  _Option("precision", "single", "str"), _Option("until", None, "Optional[float]"))
 def spring(values: dict[str, float], scheme: SchemeLike, precision: str,
            until: Optional[float]) -> SpringResult:
     """Release the body on its spring, as pbsim's spring-mass panel does, and integrate
