@@ -67,8 +67,21 @@ Precision precisionArgument(const std::string& name) {
                         "' or '" + precisionName(Precision::Double) + "', not '" + name + "'");
 }
 
+namespace {
+
+[[noreturn]] void noModel(const std::string& shown) {
+  throw py::value_error("model must be 'flight' or 'spring', not " + shown);
+}
+
+}  // namespace
+
 Model modelArgument(const std::string& model) {
   if (model == "flight") return Model::Flight;
   if (model == "spring") return Model::Spring;
-  throw py::value_error("model must be 'flight' or 'spring', not '" + model + "'");
+  noModel("'" + model + "'");
+}
+
+Model modelArgument(py::handle model) {
+  if (!py::isinstance<py::str>(model)) noModel(py::repr(model));
+  return modelArgument(py::cast<std::string>(model));
 }

@@ -37,3 +37,5 @@ Precision precisionArgument(const std::string& name);
 // names them), or ValueError naming the models.
 enum class Model { Flight, Spring };
 Model modelArgument(const std::string& model);
+// The same for any Python value: one that is not a str names no model.
+Model modelArgument(py::handle model);

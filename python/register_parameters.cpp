@@ -14,9 +14,10 @@
 
 namespace {
 
-py::list parameters(const std::string& model) {
+py::list parameters(py::handle model) {
   modelArgument(model);
-  const std::optional<std::vector<ParameterDescription>> table = describeParameters(model);
+  const std::optional<std::vector<ParameterDescription>> table =
+      describeParameters(py::cast<std::string>(model));
   py::list out;
   for (const ParameterDescription& p : table.value()) {
     py::dict d;

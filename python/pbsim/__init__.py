@@ -81,7 +81,7 @@ class Scheme(NamedTuple):
     marker: str
 
 
-#: The built-in schemes, in pbsim's order (euler, midpoint, rk4, symplectic-euler, verlet).
+#: The built-in schemes, in the order of the engine's scheme table (pbsim's three first).
 SCHEMES: tuple[Scheme, ...] = tuple(Scheme(*s) for s in _pbsim.SCHEMES)
 
 
@@ -408,7 +408,7 @@ def _physics(model: str, physics: dict[str, float]) -> dict[str, float]:
 def exact_flight(t: Any, **physics: float) -> ExactFlight:
     """The closed-form flight (linear drag) at times t (any shape), vectorised, in float64.
 
-    physics: azimuth, elevation, mass, powder, power, gravity, friction as for flight().
+    physics: the parameters of flight() (its time step and target play no part).
     """
     times, shape = _times(t)
     columns = _pbsim.exact_flight(times, _physics("flight", physics))
@@ -424,7 +424,7 @@ def exact_spring(t: Any, **physics: float) -> ExactSpring:
     """The closed-form spring (a damped oscillator about its resting height) at times t
     (any shape), vectorised, in float64; NaN where the closed form does not hold.
 
-    physics: mass, ks, kd, rest, gravity as for spring().
+    physics: the parameters of spring() (its time step plays no part).
     """
     times, shape = _times(t)
     columns = _pbsim.exact_spring(times, _physics("spring", physics))
