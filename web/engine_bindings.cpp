@@ -171,7 +171,7 @@ struct Arguments {
   std::optional<double> until;
   std::string scheme = std::string(kSchemes[RK4].name);
   std::string precision = precisionName(Precision::Single);
-  std::optional<std::string> drag;  // the flight's drag law by name, when given
+  std::optional<std::string> drag;         // the flight's drag law by name, when given
   std::optional<Problem> problem;          // the first problem, in the order found
   std::vector<Problem> parameterProblems;  // every parameter's, for a form
 
