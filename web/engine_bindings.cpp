@@ -7,7 +7,10 @@
 // field as pbsim-study's tables show it. The tables themselves are exported
 // too (parameters, columns, summary), so that the page builds its fields and
 // tables from them. Everything here translates between JavaScript and the
-// engine: checks, formats and wording are the engine's.
+// engine: checks, formats and wording are the engine's. A flight takes
+// `drag` too (the engine's words for its laws); where the law has no closed
+// form, its columns, exact row and notes are named by what the errors are
+// measured against (the case's judge: exact_x becomes reference_x).
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -40,7 +43,14 @@ struct Flight {
   static constexpr const auto& kColumns = kFlightColumns;
   static constexpr const auto& kSummary = kFlightSummary;
   static constexpr bool kTakesUntil = false;
+  static constexpr bool kTakesDrag = true;
   static Case makeCase(const Values& v) { return FlightCase(ballisticsParamsFromPanel(v)); }
+  static std::string judge(const Case& c) { return c.judge(); }
+  // What the errors are measured against and how far that itself may be off.
+  static void judged(val& o, const Case& c) {
+    o.set("judge", std::string(c.judge()));
+    o.set("judge_error", c.judgeError());
+  }
   static std::optional<Problem> problem(const Values& v, std::optional<double>) {
     return flightProblem(v);
   }
@@ -68,7 +78,10 @@ struct Spring {
   static constexpr const auto& kColumns = kSpringColumns;
   static constexpr const auto& kSummary = kSpringSummary;
   static constexpr bool kTakesUntil = true;
+  static constexpr bool kTakesDrag = false;
   static Case makeCase(const Values& v) { return SpringCase(springParamsFromPanel(v)); }
+  static std::string judge(const Case&) { return "exact"; }
+  static void judged(val&, const Case&) {}
   static std::optional<Problem> problem(const Values& v, std::optional<double> until) {
     return springProblem(v, until);
   }
@@ -158,6 +171,7 @@ struct Arguments {
   std::optional<double> until;
   std::string scheme = std::string(kSchemes[RK4].name);
   std::string precision = precisionName(Precision::Single);
+  std::optional<std::string> drag;         // the flight's drag law by name, when given
   std::optional<Problem> problem;          // the first problem, in the order found
   std::vector<Problem> parameterProblems;  // every parameter's, for a form
 
@@ -170,6 +184,7 @@ struct Arguments {
 template <class M>
 std::string argumentNames() {
   std::string names = parameterNames<typename M::Values>() + ", scheme, precision";
+  if (M::kTakesDrag) names += ", drag";
   if (M::kTakesUntil) names += ", until";
   return names;
 }
@@ -205,8 +220,22 @@ Arguments<M> argumentsOf(const val& object) {
     } else if (key == "until" && M::kTakesUntil) {
       a.until.emplace();
       number(key, *a.until);
+    } else if (key == "drag" && M::kTakesDrag) {
+      std::string name;
+      text(key, name);
+      if (object[key].isString()) a.drag = name;
     } else {
       a.fail(key, "is not an argument here (" + argumentNames<M>() + ")");
+    }
+  }
+  if constexpr (M::kTakesDrag) {
+    if (a.drag) {
+      std::optional<Problem> p;
+      const DragLaw law = dragLawArgument(*a.drag, p);
+      if (p)
+        a.fail(p->parameter, p->message);
+      else
+        a.values.drag = law;
     }
   }
   // The values' own problems: the first for a run, every one for a form.
@@ -253,11 +282,12 @@ val summaryValue(const Field& f, const Run& r) {
 // A run as the page sees it: every column, every summary field, and the
 // summary as pbsim-study's tables show it.
 template <class M>
-val runObject(const typename M::Run& r) {
+val runObject(const typename M::Run& r, const typename M::Case& judgedBy) {
   val o = val::object();
   o.set("precision", std::string(precisionName(r.precision)));
+  const std::string judge = M::judge(judgedBy);
   for (const auto& c : M::kColumns) {
-    const std::string name(c.name);
+    const std::string name = judgedName(c.name, judge);
     if (c.data) {
       const ColumnData d = c.data(r);
       o.set(name, d.floats ? typedArray(d.floats, r.size()) : typedArray(d.doubles, r.size()));
@@ -297,10 +327,12 @@ val notesObject(const std::vector<Note>& notes) {
   return list;
 }
 
-// The exact row beside a flight study's runs, as the readable table shows it.
+// The exact (or reference) row beside a flight study's runs, as the readable
+// table shows it, its scheme cell naming the judge.
 val exactRow(const FlightStudy& study) {
   if (!study.exactLanding) return val::null();
   val row = val::object();
+  row.set("scheme", std::string(study.flight.judge()));
   for (const Field<FlightRun>& f : kFlightSummary) {
     const double v = exactLandingValue(*study.exactLanding, f.name);
     if (!std::isnan(v)) row.set(std::string(f.name), readableNumber(v, f.readable));
@@ -308,6 +340,16 @@ val exactRow(const FlightStudy& study) {
   return row;
 }
 val exactRow(const SpringStudy&) { return val::null(); }
+
+// What a convergence study's errors are measured against, worded as a
+// study's notes word it: the reference's note (nothing for a closed form).
+std::vector<Note> judgeNotes(const FlightCase& c) {
+  std::vector<Note> out;
+  for (const Note& n : notes(runStudy(c, {}), timeStepLabel<BallisticsPanelValues>()))
+    if (n.kind == Note::Kind::Reference) out.push_back(n);
+  return out;
+}
+std::vector<Note> judgeNotes(const SpringCase&) { return {}; }
 
 // ---- what the page and its scripts call ----
 
@@ -345,6 +387,7 @@ val parameters(const std::string& model) {
     o.set("rule", std::string(ruleText(p.rule)));
     o.set("startUp", p.startUp);
     o.set("flown", p.flown);
+    o.set("quadraticUnit", std::string(p.quadraticUnit));
     list.call<void>("push", o);
   }
   return list;
@@ -377,6 +420,18 @@ val summary(const std::string& model) {
          : model == Spring::kName ? describe(Spring::kSummary)
          : model == "convergence" ? describe(kConvergenceFields)
                                   : val::null();
+}
+
+// The flight's drag laws by the engine's names, and the one pbsim flies
+// (the panel values' own): {laws: [...], startUp}.
+val dragLaws() {
+  val laws = val::array();
+  for (const DragLaw law : {DragLaw::Linear, DragLaw::Quadratic})
+    laws.call<void>("push", std::string(dragLawName(law)));
+  val o = val::object();
+  o.set("laws", laws);
+  o.set("startUp", std::string(dragLawName(BallisticsPanelValues{}.drag)));
+  return o;
 }
 
 // A convergence study's own settings as the engine starts them: levels,
@@ -419,8 +474,9 @@ val run(const std::string& model, const val& args) {
     const Precision precision = precisionArgument(a.precision, a.problem);
     if (a.problem) return refusal(*a.problem);
     const typename M::Case c = M::makeCase(a.values);
-    val o = runObject<M>(M::run(c, scheme, precision, a.until));
+    val o = runObject<M>(M::run(c, scheme, precision, a.until), c);
     M::extras(o, c);
+    M::judged(o, c);
     return o;
   });
 }
@@ -447,20 +503,23 @@ val study(const std::string& model, const val& args, const val& schemeNames, con
     const typename M::Study s = M::study(c, chosen, a.until, tell);
     val runs = val::array();
     for (const auto& r : s.runs) {
-      val o = runObject<M>(r);
+      val o = runObject<M>(r, c);
       M::extras(o, c);
       runs.call<void>("push", o);
     }
     val out = val::object();
     out.set("runs", runs);
+    M::judged(out, c);
     out.set("notes", notesObject(notes(s, timeStepLabel<typename M::Values>())));
     out.set("exact", exactRow(s));
     return out;
   });
 }
 
-// The exact flight at `samples` + 1 evenly spaced times from launch to its
-// landing (or to `until` when it never lands), and its landing.
+// The flight its runs are measured against (the closed form, or the
+// reference where the drag law has none) at `samples` + 1 evenly spaced
+// times from launch to its landing (or to `until` when it never lands), and
+// its landing.
 val exactFlight(const val& args, int samples, double until) {
   Arguments<Flight> a = argumentsOf<Flight>(args);
   if (a.problem) return refusal(*a.problem);
@@ -482,6 +541,7 @@ val exactFlight(const val& args, int samples, double until) {
   o.set("y", typedArray(y));
   o.set("z", typedArray(z));
   o.set("landing_time", landing ? val(*landing) : val::null());
+  Flight::judged(o, c);
   return o;
 }
 
@@ -561,6 +621,8 @@ val convergence(const std::string& model, const val& args, const val& schemeName
     std::ostringstream csv;
     writeCsv(csv, study);
     o.set("csv", csv.str());
+    M::judged(o, c);
+    o.set("notes", notesObject(judgeNotes(c)));
     return o;
   });
 }
@@ -586,6 +648,7 @@ EMSCRIPTEN_BINDINGS(pbsim_engine) {
   emscripten::function("columns", &columns);
   emscripten::function("summary", &summary);
   emscripten::function("convergenceSettings", &convergenceSettings);
+  emscripten::function("dragLaws", &dragLaws);
   emscripten::function("problems", &problems);
   emscripten::function("run", &run);
   emscripten::function("study", &study);

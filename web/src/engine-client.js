@@ -160,8 +160,9 @@ export class LatestOnly {
 // window.pbsimEngine: the engine for scripts, on its own worker so that the
 // page's own computations never cancel a script's. flight(args) and
 // spring(args) run the engine (refusals are thrown with the parameter
-// named); schemes() and parameters(model), columns(model), summary(model)
-// are the engine's tables.
+// named; a flight takes `drag`, one of dragLaws().laws); schemes() and
+// parameters(model), columns(model), summary(model), dragLaws() are the
+// engine's tables.
 export function installScriptEngine() {
   let client = null;
   const ask = (op, data) => {
@@ -184,6 +185,7 @@ export function installScriptEngine() {
     parameters: (model) => ask('parameters', { model }),
     columns: (model) => ask('columns', { model }),
     summary: (model) => ask('summary', { model }),
+    dragLaws: () => ask('dragLaws'),
   };
   Object.defineProperty(window, 'pbsimEngine', { value: Object.freeze(api), enumerable: true });
 }

@@ -1,9 +1,54 @@
 // A simulation's fields, made from the engine's parameter table: one
 // fieldset per group, in the table's order, each field with the panel's
 // label and unit, the help as its tooltip, and a place for the engine's
-// message. The page's own fieldsets (schemes, playback) follow them.
-import { $, status, inputRefused } from './page.js';
+// message. The flight's drag law is a choice among the engine's words for
+// its laws, made the same way and set beside the field whose unit it sets.
+// The page's own fieldsets (schemes, playback) follow them.
+import { $, shared, status, inputRefused } from './page.js';
 import { fieldValue } from './address.js';
+
+// The drag law's field: the engine names the law `drag` and its laws.
+const kDragField = 'drag';
+const kDragHelp = 'how the air drags the projectile: linear (pbsim\'s model, the force is -friction x velocity) or quadratic (the force is -friction x |velocity| x velocity)';
+
+// The fields of `model`: its parameters in the table's order and, for the
+// flight, its drag law before the first parameter whose unit the law sets.
+export function fieldsOf(model) {
+  const tables = shared.tables.models[model];
+  const fields = [...tables.parameters];
+  if (tables.dragLaws) {
+    const at = fields.findIndex((p) => p.quadraticUnit);
+    const beside = fields[at < 0 ? fields.length - 1 : at];
+    const { laws, startUp } = tables.dragLaws;
+    fields.splice(at < 0 ? fields.length : at, 0, { name: kDragField, label: 'Air Drag', group: beside.group, unit: '', help: kDragHelp, startUp, options: laws });
+  }
+  return fields;
+}
+
+// The unit of parameter `p` under the values' drag law.
+export function unitOf(p, values) {
+  return values[kDragField] === 'quadratic' && p.quadraticUnit ? p.quadraticUnit : p.unit;
+}
+
+// Each field's unit for the values it holds (the friction's by the law).
+export function showUnits(prefix, fields, values) {
+  for (const p of fields) {
+    const unit = inputOf(prefix, p).closest('.field').querySelector('.unit');
+    if (unit) unit.textContent = unitOf(p, values);
+  }
+}
+
+function control(p) {
+  if (!p.options) {
+    const input = document.createElement('input');
+    input.inputMode = 'decimal';
+    input.autocomplete = 'off';
+    return input;
+  }
+  const select = document.createElement('select');
+  for (const option of p.options) select.append(new Option(option, option));
+  return select;
+}
 
 function field(prefix, p) {
   const id = `${prefix}-${p.name}`;
@@ -19,10 +64,8 @@ function field(prefix, p) {
     unit.textContent = p.unit;
     label.append(' ', unit);
   }
-  const input = document.createElement('input');
+  const input = control(p);
   input.id = id;
-  input.inputMode = 'decimal';
-  input.autocomplete = 'off';
   input.title = p.help;
   input.setAttribute('aria-describedby', `${id}-msg`);
   const msg = document.createElement('span');

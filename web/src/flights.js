@@ -3,7 +3,7 @@
 // the error plot and the 3-D view.
 import { $, shared, progressShower, pictureDrawn, engineFailed } from './page.js';
 import { LatestOnly } from './engine-client.js';
-import { readValues, ranValues } from './fields.js';
+import { readValues, ranValues, fieldsOf, showUnits } from './fields.js';
 import { tableColumns, fillHead, tableRow, showLines } from './tables.js';
 import { Plot, align, thin } from './plots.js';
 
@@ -26,8 +26,9 @@ export function flightPlots() {
   return [errorPlot];
 }
 
+// The flight's fields: its parameters and its drag law.
 export function parametersOfFlight() {
-  return shared.tables.models.flight.parameters;
+  return fieldsOf('flight');
 }
 
 export function checkedFlightSchemes() {
@@ -49,14 +50,28 @@ export function submitFlights(make, values, schemes) {
   );
 }
 
+// What the page's words about the flights' errors name: the engine's judge
+// ("exact" for a closed form, "reference" where the drag law has none), in
+// the text and labels of the elements marked data-judge.
+const kJudgeWord = /\b(exact|reference)\b/g;
+export function nameJudge(judge) {
+  for (const e of document.querySelectorAll('#ballistics [data-judge]')) {
+    for (const node of e.childNodes) if (node.nodeType === Node.TEXT_NODE) node.textContent = node.textContent.replace(kJudgeWord, judge);
+    for (const a of ['aria-label', 'title']) if (e.hasAttribute(a)) e.setAttribute(a, e.getAttribute(a).replace(kJudgeWord, judge));
+  }
+}
+
 function showFlights(result, values, schemes) {
+  showUnits('b', parametersOfFlight(), values);
   if (!ranValues('b', parametersOfFlight(), result)) return after(null);
   lastFlight = { result, values, schemes };
   const runs = result.runs;
+  nameJudge(result.judge);
   drawFlights();
   const body = $('b-table').tBodies[0];
   body.replaceChildren(...runs.map((r) => tableRow(columns, r.readable, shared.schemeByName)));
-  if (result.exact) body.append(tableRow(columns, { scheme: 'exact', ...result.exact }, shared.schemeByName));
+  // The exact (or reference) landing, its scheme cell naming it.
+  if (result.exact) body.append(tableRow(columns, result.exact, shared.schemeByName));
   const lines = result.notes.map((n) => n.text);
   if (!runs.length) lines.push('No scheme is ticked: tick one to fly the shot.');
   showLines($('b-warnings'), lines);

@@ -8,7 +8,7 @@ import { BallisticsView, SpringView } from './scene.js';
 import { cssColour, markerGlyph } from './plots.js';
 import { startFlightSchemes, startSpringScheme, fieldValue, settingsInAddress, shownInAddress, addressOf } from './address.js';
 import { $, shared, simulations, setTables, status, inputStarts, download } from './page.js';
-import { buildFields, fillStartUp, inputOf } from './fields.js';
+import { buildFields, fillStartUp, inputOf, fieldsOf } from './fields.js';
 import { setUpFlights, recomputeFlights, submitFlights, flightPlots, parametersOfFlight, checkedFlightSchemes, setFlightView, lastFlight } from './flights.js';
 import { setUpSprings, recomputeSpring, springPlots, parametersOfSpring, checkedSpringScheme, setSpringView, setPlayTime, play, pause, speed, lastSpring } from './springs.js';
 import { setUpStudies, fillStudySettings, scheduleStudy, studyIfStale, cancelStudy, runStudy, studyPlot, lastStudy } from './studies.js';
@@ -219,7 +219,7 @@ async function start() {
   // The view shown first is made while the engine works.
   viewOf(shownInAddress(location.hash));
   setTables(await ready);
-  for (const [name, { model, prefix }] of Object.entries(simulations)) buildFields($(`${name}-panel`), prefix, shared.tables.models[model].parameters);
+  for (const [name, { model, prefix }] of Object.entries(simulations)) buildFields($(`${name}-panel`), prefix, fieldsOf(model));
   for (const s of shared.tables.schemes) {
     $('b-schemes').append(schemeToggle(s, 'checkbox', 'b-scheme'));
     $('s-schemes').append(schemeToggle(s, 'radio', 's-scheme'));

@@ -154,7 +154,9 @@ function showStudy(model, result) {
     return;
   }
   last[model] = result;
-  progress.textContent = `Errors at T = ${result.at.toPrecision(6)} s; order = log2(e(2h)/e(h)).`;
+  // What the errors are measured against, where it is no closed form: the engine's note.
+  const judged = (result.notes || []).map((n) => ` ${n.text}.`).join('');
+  progress.textContent = `Errors at T = ${result.at.toPrecision(6)} s; order = log2(e(2h)/e(h)).${judged}`;
   table.replaceChildren(...result.rows.map((r) => tableRow(columns, r.readable, shared.schemeByName)));
   const { xs, series } = studySeries(result, shared.schemeByName);
   if (!series.length) return plot.clear();

@@ -64,6 +64,7 @@ const ops = {
     for (const model of models) {
       tables[model] = { parameters: engine.parameters(model), columns: engine.columns(model), summary: engine.summary(model) };
     }
+    tables.flight.dragLaws = engine.dragLaws();
     return { schemes: engine.schemes(), models: tables, convergence: { fields: engine.summary('convergence'), settings: engine.convergenceSettings() } };
   },
 
@@ -96,6 +97,9 @@ const ops = {
   },
   summary(engine, { model }) {
     return engine.summary(model);
+  },
+  dragLaws(engine) {
+    return engine.dragLaws();
   },
 };
 

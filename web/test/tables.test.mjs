@@ -23,7 +23,7 @@ async function fields(panel) {
     divs.map((d) => {
       const label = d.querySelector('label');
       const unit = label.querySelector('.unit');
-      const input = d.querySelector('input');
+      const input = d.querySelector('input, select');
       return {
         name: d.dataset.name,
         label: label.firstChild.textContent.trim(),
@@ -32,6 +32,7 @@ async function fields(panel) {
         help: input.title,
         value: input.value,
         id: input.id,
+        options: input.tagName === 'SELECT' ? [...input.options].map((o) => o.value) : undefined,
       };
     }),
   );
@@ -42,12 +43,29 @@ test("the panels' fields are the engine's parameters, with their start-up values
     const parameters = await engine('parameters', s.model);
     assert.ok(parameters.length > 0, `${s.model}: the engine has parameters`);
     const expected = parameters.map((p) => ({ name: p.name, label: p.label, unit: p.unit, group: p.group, help: p.help, value: String(p.startUp), id: `${s.prefix}-${p.name}` }));
-    assert.deepEqual(await fields(s.panel), expected, `${s.model}: fields at start-up`);
+    const shown = await fields(s.panel);
+    // The flight's drag law: a choice of the engine's laws, starting at its
+    // start-up law, in the group of the field whose unit it sets.
+    const choices = shown.filter((f) => f.options);
+    if (s.model === 'flight') {
+      const { laws, startUp } = await engine('dragLaws');
+      assert.deepEqual(choices.map((f) => [f.name, f.options, f.value, f.id]), [['drag', laws, startUp, `${s.prefix}-drag`]]);
+      const governed = parameters.find((p) => p.quadraticUnit);
+      assert.ok(governed, 'a parameter whose unit the law sets');
+      assert.equal(choices[0].group, governed.group);
+      assert.equal(shown[shown.indexOf(choices[0]) + 1].name, governed.name, 'the law sits before the field it governs');
+    } else {
+      assert.deepEqual(choices, [], `${s.model}: no choice`);
+    }
+    assert.deepEqual(shown.filter((f) => !f.options), expected, `${s.model}: fields at start-up`);
     const address = new URLSearchParams((await page.evaluate(() => location.hash)).slice(1));
     for (const p of parameters) assert.equal(address.get(`${s.prefix}.${p.name}`), String(p.startUp), `${s.model}: the address key of ${p.name}`);
   }
   // Reset brings every field back to its start-up value.
   let before = await type(page, '#b-mass', '2000');
+  await waitForPicture(page, before);
+  before = await page.evaluate(() => window.pbsimPage.pictures);
+  await page.select('#b-drag', 'quadratic');
   await waitForPicture(page, before);
   await page.click('#tab-spring');
   before = await type(page, '#s-ks', '30');
@@ -58,10 +76,11 @@ test("the panels' fields are the engine's parameters, with their start-up values
   for (const s of simulations) {
     const parameters = await engine('parameters', s.model);
     assert.deepEqual(
-      (await fields(s.panel)).map((f) => [f.name, f.value]),
+      (await fields(s.panel)).filter((f) => !f.options).map((f) => [f.name, f.value]),
       parameters.map((p) => [p.name, String(p.startUp)]),
       `${s.model}: fields after Reset`,
     );
+    if (s.model === 'flight') assert.equal(await page.$eval('#b-drag', (e) => e.value), (await engine('dragLaws')).startUp, 'the drag law after Reset');
   }
   await page.click('#tab-ballistics');
   assert.deepEqual(errors, []);
