@@ -143,23 +143,6 @@ bool given(const val& object, const std::string& name) {
          !object[name].isNull();
 }
 
-const char* kindName(Kind kind) {
-  switch (kind) {
-    case Kind::Text:
-      return "text";
-    case Kind::Count:
-      return "count";
-    case Kind::Flag:
-      return "flag";
-    case Kind::Model:
-      return "model";
-    case Kind::Float32:
-      return "float32";
-    case Kind::Double:
-      return "double";
-  }
-  return "";
-}
 
 // ---- arguments ----
 
