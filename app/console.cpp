@@ -67,7 +67,9 @@ void waitForConsoleKey() {
   // key we wait for.
   FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
   // Without a word the console would look hung.
+  // (Standard error is buffered when it is not the console window itself.)
   std::fputs("pbsim: every window is closed; press any key to end.\n", stderr);
+  std::fflush(stderr);
   _getch();
 }
 #else

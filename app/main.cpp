@@ -27,7 +27,10 @@ int main(int argc, char** argv) {
 
 #ifdef _WIN32
   // Windows draws on the desktop of the console's session: there is no
-  // display to look for.
+  // display to look for. freeglut would take an X display's name in DISPLAY
+  // (set where an X server is installed beside Windows) for a Windows display
+  // device and warn that it cannot open it.
+  _putenv("DISPLAY=");
   glutInit(&argc, argv);
 #else
   // glutInit and the toolkit both end the process when there is no display;

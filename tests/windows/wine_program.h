@@ -13,6 +13,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -57,7 +58,8 @@ class WineProgram {
       execv(PBSIM_WINE, argv.data());
       _exit(127);
     }
-    close(slave);
+    // Kept open to see the terminal's settings.
+    slave_ = slave;
     close(outPipe[1]);
     close(errPipe[1]);
     fds_[0] = outPipe[0];
@@ -73,6 +75,7 @@ class WineProgram {
     for (int fd : fds_) {
       if (fd >= 0) close(fd);
     }
+    close(slave_);
   }
 
   WineProgram(const WineProgram&) = delete;
@@ -82,8 +85,16 @@ class WineProgram {
   const std::string& output() const { return output_; }  // standard output
   const std::string& errors() const { return errors_; }  // standard error
 
-  // Types on the console; Enter is "\r", as a terminal sends it.
+  // Types on the console; Enter is "\r", as a terminal sends it. Wine's
+  // console takes the terminal over (raw mode) a moment after the program
+  // starts, discarding what was typed before: the first keys wait for it.
   void send(const std::string& text) {
+    if (!consoleReady_) {
+      consoleReady_ = until(30, [&] {
+        termios t{};
+        return tcgetattr(slave_, &t) == 0 && (t.c_lflag & ICANON) == 0;
+      });
+    }
     if (write(console_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
       std::abort();
     }
@@ -152,6 +163,8 @@ class WineProgram {
 
   pid_t pid_ = -1;
   int console_ = -1;
+  int slave_ = -1;
+  bool consoleReady_ = false;
   int fds_[3] = {-1, -1, -1};  // standard output, standard error, the console
   bool exited_ = false;
   int exitStatus_ = -1;
