@@ -94,6 +94,21 @@ int main() {
     printSpring("start-up", startUpSpringParams(), scheme);
   }
 
+  // The launch velocity takes the sines and cosines of the aim from the C
+  // library, which differs between the platforms (mingw-w64's are x87
+  // long-double routines): every aim the panel's 0.1° steps reach.
+  Fingerprint launch;
+  for (int tenth = 0; tenth <= 3600; ++tenth) {
+    BallisticsPanelValues v;
+    v.azimuth = tenth / 10.0;
+    v.elevation = (tenth % 901) / 10.0;
+    const Vector3f u = muzzleVelocity(ballisticsParamsFromPanel(v));
+    launch.add(u.x);
+    launch.add(u.y);
+    launch.add(u.z);
+  }
+  std::printf("launch aims=3601 bits=%016" PRIx64 "\n", launch.value());
+
   std::mt19937 rng(25);
   char name[32];
   for (int trial = 0; trial < 60; ++trial) {
