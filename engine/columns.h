@@ -92,10 +92,15 @@ ColumnData flightData(const FlightRun& r) {
 }
 
 // A landed flight of one step measured its path nowhere but at the launch
-// point, where every scheme is exact: it has no max_path_error.
+// point, where every scheme is exact: it has no max_path_error. Nor has a
+// run that diverged (its state overflowed): its errors are no numbers.
 inline double measuredMaxPathError(const FlightRun& r) {
-  return r.landed() && r.size() <= 2 ? NAN : r.maxPathError;
+  return (r.landed() && r.size() <= 2) || r.diverged() ? NAN : r.maxPathError;
 }
+inline double measuredMaxHeightError(const SpringRun& r) {
+  return r.diverged() ? NAN : r.maxHeightError;
+}
+inline double measuredEnergyDrift(const SpringRun& r) { return r.diverged() ? NAN : r.energyDrift; }
 
 inline constexpr std::array<Column<FlightRun>, 12> kFlightColumns{{
     {"step", "", Kind::Count, [](const FlightRun&, std::size_t k) { return double(k); }},
@@ -168,9 +173,8 @@ inline constexpr std::array<Field<SpringRun>, 10> kSpringSummary{{
     {"final_height", "m", Kind::Model, "%.6g", [](const SpringRun& r) { return r.finalHeight; }},
     {"resting_height", "m", Kind::Double, "%.6g",
      [](const SpringRun& r) { return r.restingHeight; }},
-    {"max_height_error", "m", Kind::Double, "%.3e",
-     [](const SpringRun& r) { return r.maxHeightError; }},
-    {"energy_drift", "", Kind::Double, "%.3e", [](const SpringRun& r) { return r.energyDrift; }},
+    {"max_height_error", "m", Kind::Double, "%.3e", measuredMaxHeightError},
+    {"energy_drift", "", Kind::Double, "%.3e", measuredEnergyDrift},
     {"wall_ms", "ms", Kind::Double, "%.3f", [](const SpringRun& r) { return r.wallMs; }},
 }};
 
@@ -185,6 +189,13 @@ inline constexpr std::array<Field<ConvergenceRow>, 8> kConvergenceFields{{
     {"error", "m", Kind::Double, "%.3e", [](const ConvergenceRow& r) { return r.error; }},
     {"order", "", Kind::Double, "%.2f", [](const ConvergenceRow& r) { return r.order; }},
     {"floor", "", Kind::Flag, "yes", [](const ConvergenceRow& r) { return r.atFloor ? 1.0 : 0.0; }},
+}};
+
+// Beside a convergence study's fields, for a work-against-time plot: the
+// wall time of each row's own run. Not in pbsim-study's tables, whose files
+// stay the same from run to run.
+inline constexpr std::array<Field<ConvergenceRow>, 1> kConvergenceTimes{{
+    {"wall_ms", "ms", Kind::Double, "%.3f", [](const ConvergenceRow& r) { return r.wallMs; }},
 }};
 
 // The rows of the exact solution beside a study's runs: the summary fields

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <boost/numeric/odeint.hpp>
 #include <cfloat>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +18,15 @@ namespace {
 
 namespace odeint = boost::numeric::odeint;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The wall time of work(), in ms, into `ms`.
+template <class Work>
+auto timed(double& ms, Work&& work) {
+  const auto start = std::chrono::steady_clock::now();
+  auto result = work();
+  ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  return result;
+}
 
 std::string fmt(double v) {
   char buf[32];
@@ -114,6 +124,7 @@ struct LevelResult {
   // doubleRounding needs a run in long double: only made for the double rows.
   double singleError, doubleError, singleRounding, doubleRounding;
   double size;  // of the exact value, whose own rounding is about DBL_EPSILON·size
+  double singleMs = 0.0, doubleMs = 0.0;  // wall time of the model's run and of the double one
 };
 
 // The model itself, n steps of h from its start.
@@ -135,11 +146,17 @@ LevelResult flightLevel(const FlightCase& c, const RunScheme& scheme, float h, l
   sim.params = c.params;
   sim.params.timeStep = h;
   sim.state = BallisticsSim::launchState(c.params);
-  stepModel(sim, scheme, n, cancel);
+  double singleMs = 0.0, doubleMs = 0.0;
+  timed(singleMs, [&] {
+    stepModel(sim, scheme, n, cancel);
+    return 0;
+  });
   const Vector3f& p = sim.state[0];
   const FlightEquations<double> system(c.params);
-  const auto d = stepWideMany(scheme, system, FlightEquations<double>::launchState(c.params),
-                              static_cast<double>(h), n, cancel);
+  const auto d = timed(doubleMs, [&] {
+    return stepWideMany(scheme, system, FlightEquations<double>::launchState(c.params),
+                        static_cast<double>(h), n, cancel);
+  });
   const Vec3d e = c.position(static_cast<double>(n) * h);
   double doubleRounding = kNaN;
   if (withDouble) {
@@ -148,9 +165,13 @@ LevelResult flightLevel(const FlightCase& c, const RunScheme& scheme, float h, l
                                 static_cast<long double>(h), n, cancel);
     doubleRounding = static_cast<double>(std::hypot(w[0] - d[0], w[1] - d[1], w[2] - d[2]));
   }
-  return {
-      std::hypot(p.x - e.x, p.y - e.y, p.z - e.z), std::hypot(d[0] - e.x, d[1] - e.y, d[2] - e.z),
-      std::hypot(p.x - d[0], p.y - d[1], p.z - d[2]), doubleRounding, std::hypot(e.x, e.y, e.z)};
+  return {std::hypot(p.x - e.x, p.y - e.y, p.z - e.z),
+          std::hypot(d[0] - e.x, d[1] - e.y, d[2] - e.z),
+          std::hypot(p.x - d[0], p.y - d[1], p.z - d[2]),
+          doubleRounding,
+          std::hypot(e.x, e.y, e.z),
+          singleMs,
+          doubleMs};
 }
 
 LevelResult springLevel(const SpringCase& c, const RunScheme& scheme, float h, long long n,
@@ -159,11 +180,17 @@ LevelResult springLevel(const SpringCase& c, const RunScheme& scheme, float h, l
   sim.params = c.params;
   sim.params.timeStep = h;
   sim.state = SpringMassSim::startState(c.params);
-  stepModel(sim, scheme, n, cancel);
+  double singleMs = 0.0, doubleMs = 0.0;
+  timed(singleMs, [&] {
+    stepModel(sim, scheme, n, cancel);
+    return 0;
+  });
   const double y = sim.state[0].y;
   const SpringEquations<double> system(c.params);
-  const double d = stepWideMany(scheme, system, SpringEquations<double>::startState(c.params),
-                                static_cast<double>(h), n, cancel)[0];
+  const double d = timed(doubleMs, [&] {
+    return stepWideMany(scheme, system, SpringEquations<double>::startState(c.params),
+                        static_cast<double>(h), n, cancel)[0];
+  });
   const double e = c.exact.height(static_cast<double>(n) * h);
   double doubleRounding = kNaN;
   if (withDouble) {
@@ -173,7 +200,8 @@ LevelResult springLevel(const SpringCase& c, const RunScheme& scheme, float h, l
                                static_cast<long double>(h), n, cancel)[0] -
                   d));
   }
-  return {std::fabs(y - e), std::fabs(d - e), std::fabs(y - d), doubleRounding, std::fabs(e)};
+  return {std::fabs(y - e), std::fabs(d - e), std::fabs(y - d), doubleRounding,
+          std::fabs(e),     singleMs,         doubleMs};
 }
 
 // How far what the errors are measured against may itself be off.
@@ -228,15 +256,17 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
       // A level's row, its order against the level before, and whether
       // rounding hides the scheme there.
       auto add = [&](std::vector<ConvergenceRow>& rows, Precision precision, double error,
-                     double rounding) {
+                     double rounding, double ms) {
         ConvergenceRow row{name,  s.builtin, precision,
                            h,     n,         n * s.evaluationsPerStep(),
-                           error, kNaN,      rounding > 0.05 * r.doubleError || error < resolution};
+                           error, kNaN,      rounding > 0.05 * r.doubleError || error < resolution,
+                           ms};
         if (!rows.empty()) row.order = observedOrder(rows.back().error, row.error);
         rows.push_back(row);
       };
-      add(single, Precision::Single, r.singleError, r.singleRounding);
-      if (settings.withDouble) add(dbl, Precision::Double, r.doubleError, r.doubleRounding);
+      add(single, Precision::Single, r.singleError, r.singleRounding, r.singleMs);
+      if (settings.withDouble)
+        add(dbl, Precision::Double, r.doubleError, r.doubleRounding, r.doubleMs);
     }
     result.rows.insert(result.rows.end(), single.begin(), single.end());
     if (settings.withDouble) result.rows.insert(result.rows.end(), dbl.begin(), dbl.end());

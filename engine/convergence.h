@@ -7,6 +7,7 @@
 // the others and for tableaus), the twin whose orders go on where single
 // precision reaches its floor.
 
+#include <cmath>
 #include <functional>
 #include <optional>
 #include <string>
@@ -32,6 +33,7 @@ struct ConvergenceRow {
   // from the same scheme run one precision wider (double for the model, long
   // double for the double rows) than a twentieth of the scheme's own error.
   bool atFloor = false;
+  double wallMs = NAN;  // this row's own run (the long-double check of the floor not counted)
 };
 
 struct ConvergenceStudy {

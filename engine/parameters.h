@@ -160,6 +160,7 @@ const SchemeInfo* schemeArgument(std::string_view name, std::optional<Problem>& 
 Precision precisionArgument(std::string_view name, std::optional<Problem>& problem);
 
 // The flight's drag laws by name: "linear" (pbsim's) and "quadratic".
+inline constexpr std::array<DragLaw, 2> kDragLaws{{DragLaw::Linear, DragLaw::Quadratic}};
 const char* dragLawName(DragLaw law);
 std::optional<DragLaw> dragLawNamed(std::string_view name);
 // The law called `name`, or the problem with it under the argument "drag".

@@ -165,6 +165,11 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
     run.landingZ = run.z(n - 1);
   }
 
+  for (std::size_t k = 0; k < n && !run.diverged(); ++k)
+    if (!std::isfinite(run.x(k)) || !std::isfinite(run.y(k)) || !std::isfinite(run.z(k)) ||
+        !std::isfinite(run.vx(k)) || !std::isfinite(run.vy(k)) || !std::isfinite(run.vz(k)))
+      run.divergedAt = static_cast<long long>(k);
+
   run.exactX.resize(n);
   run.exactY.resize(n);
   run.exactZ.resize(n);
@@ -268,6 +273,8 @@ SpringRun runSpring(const SpringCase& c, const RunScheme& scheme, Precision prec
       maxError = std::fmax(maxError, run.heightError[k]);
     }
     run.energy[k] = closedForm ? exact.energy(y, run.speed(k)) : NAN;
+    if (!run.diverged() && !(std::isfinite(y) && std::isfinite(run.speed(k))))
+      run.divergedAt = static_cast<long long>(k);
   }
   if (anyHolds) run.maxHeightError = maxError;
   const double e0 = run.energy[0];

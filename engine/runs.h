@@ -49,6 +49,9 @@ struct FlightRun {
   double landingMiss = NAN;   // ground point to the exact landing point; NaN if either is missing
   double maxPathError = NAN;  // the largest pathError
   double wallMs = 0.0;        // the model's whole run
+  // The first point whose position or velocity is not a finite number (an
+  // overflow), or -1: from there on the run measures nothing.
+  long long divergedAt = -1;
 
   std::size_t size() const { return t.size(); }
   double x(std::size_t k) const { return precision == Precision::Single ? single.x[k] : wide.x[k]; }
@@ -64,6 +67,7 @@ struct FlightRun {
     return precision == Precision::Single ? single.vz[k] : wide.vz[k];
   }
   bool landed() const { return stop == FlightEnd::Landed; }
+  bool diverged() const { return divergedAt >= 0; }
   // Ended by itself within kFewSteps steps.
   bool fewSteps() const { return stop != FlightEnd::StepLimit && steps < kFewSteps; }
 };
@@ -91,11 +95,13 @@ struct SpringRun {
   double maxHeightError = NAN;  // over the samples where the closed form holds
   double energyDrift = NAN;     // max |E - E0| / E0
   double wallMs = 0.0;
+  long long divergedAt = -1;  // the first sample whose y or v is not finite, or -1
 
   std::size_t size() const { return t.size(); }
   double height(std::size_t k) const { return precision == Precision::Single ? y[k] : yWide[k]; }
   double speed(std::size_t k) const { return precision == Precision::Single ? v[k] : vWide[k]; }
   bool fewSteps() const { return stop == SpringStop::AtRest && steps < kFewSteps; }
+  bool diverged() const { return divergedAt >= 0; }
 };
 
 const char* stopName(FlightEnd stop);   // landed, step_limit, stuck

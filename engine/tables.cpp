@@ -62,6 +62,20 @@ namespace {
 
 std::string steps(long long n) { return std::to_string(n) + (n == 1 ? " step" : " steps"); }
 
+// A run whose state overflowed: the line under a table and the warning.
+template <class Run>
+void divergedNote(std::vector<Note>& out, const Run& r) {
+  if (!r.diverged()) return;
+  const std::string where =
+      "step " + std::to_string(r.divergedAt) +
+      " (t = " + readableNumber(r.t[static_cast<std::size_t>(r.divergedAt)], "%.6g") + " s)";
+  out.push_back({Note::Kind::Diverged, r.scheme,
+                 r.scheme + ": diverged: its state is no longer a finite number from " + where +
+                     " on, so its errors are not measured",
+                 r.scheme + " diverged at " + where +
+                     ": its state overflowed, and its summary reports no errors"});
+}
+
 }  // namespace
 
 #if defined(__cpp_lib_to_chars) || (defined(__GLIBCXX__) && __GNUC__ >= 11)
@@ -240,6 +254,7 @@ std::vector<Note> notes(const FlightStudy& study, const std::string& dt) {
                      r.scheme + ": few steps: landed after " + steps(r.steps) +
                          "; its errors say nothing about the scheme (take a smaller " + dt + ")",
                      warning});
+    divergedNote(out, r);
     if (judgeError > 0.0 && r.maxPathError < 10 * judgeError)
       out.push_back({Note::Kind::BelowReference, r.scheme,
                      r.scheme + ": its errors lie within ten times the reference's own error, "
@@ -269,6 +284,7 @@ std::vector<Note> notes(const SpringStudy& study, const std::string& dt) {
                      r.scheme + " came to rest after " + steps(r.steps) + " of " + dt + " " +
                          readableNumber(r.params.timeStep, "%.6g") +
                          " s: its numbers say nothing about the scheme; take a smaller " + dt});
+    divergedNote(out, r);
   }
   const ExactSpring& e = study.spring.exact;
   if (e.regime() == ExactSpring::NoClosedForm)

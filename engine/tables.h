@@ -46,6 +46,7 @@ struct Note {
     ClosedFormEnds,  // the body reaches the anchor, where the closed form ends
     Reference,       // what a flight without closed form is measured against
     BelowReference,  // a run's errors within the reference's own error
+    Diverged,        // a run whose state overflowed: its errors are not numbers
   };
   Kind kind;
   std::string scheme;   // the run it is about; empty for the exact solution

@@ -49,8 +49,19 @@ void raise(const std::optional<Problem>& problem) {
   if (problem) throw py::value_error(problem->text());
 }
 
-BallisticsParams flightParams(const py::dict& given) {
-  const auto v = panelValues<BallisticsPanelValues>(given);
+DragLaw dragArgument(py::handle drag) {
+  if (drag.is_none()) return BallisticsPanelValues{}.drag;
+  if (!py::isinstance<py::str>(drag))
+    throw py::type_error("drag must be a str, not " + typeName(drag));
+  std::optional<Problem> problem;
+  const DragLaw law = dragLawArgument(py::cast<std::string>(drag), problem);
+  raise(problem);
+  return law;
+}
+
+BallisticsParams flightParams(const py::dict& given, py::handle drag) {
+  auto v = panelValues<BallisticsPanelValues>(given);
+  v.drag = dragArgument(drag);
   raise(flightProblem(v));
   return ballisticsParamsFromPanel(v);
 }
@@ -65,6 +76,13 @@ Precision precisionArgument(const std::string& name) {
   if (const std::optional<Precision> p = precisionNamed(name)) return *p;
   throw py::value_error("precision must be '" + std::string(precisionName(Precision::Single)) +
                         "' or '" + precisionName(Precision::Double) + "', not '" + name + "'");
+}
+
+Precision precisionArgument(py::handle name, bool anyOwnStep) {
+  if (name.is_none()) return anyOwnStep ? Precision::Double : Precision::Single;
+  if (!py::isinstance<py::str>(name))
+    throw py::type_error("precision must be a str, not " + typeName(name));
+  return precisionArgument(py::cast<std::string>(name));
 }
 
 namespace {

@@ -24,14 +24,23 @@ double number(const std::string& name, py::handle value);
 // Raises ValueError with the problem's text, if there is one.
 void raise(const std::optional<Problem>& problem);
 
+// The flight's drag law: one of the engine's words for it (ValueError
+// otherwise, TypeError for a value that is not a str); None is the law the
+// panel starts with.
+DragLaw dragArgument(py::handle drag);
+
 // The model's parameters from keyword values by the table's names (the
 // others keep their start-up values), validated and converted to the model.
 // A name the table lacks is a TypeError.
-BallisticsParams flightParams(const py::dict& given);
+BallisticsParams flightParams(const py::dict& given, py::handle drag = py::none());
 SpringMassParams springParams(const py::dict& given, std::optional<double> until = std::nullopt);
 
 // "single" or "double".
 Precision precisionArgument(const std::string& name);
+// The same, or for None the precision every scheme can run in: double when
+// one of them is the user's own step (which runs in double only), single
+// (pbsim's) otherwise.
+Precision precisionArgument(py::handle name, bool anyOwnStep);
 
 // The model called `model` ("flight" or "spring", as describeParameters
 // names them), or ValueError naming the models.

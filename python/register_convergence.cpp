@@ -13,6 +13,8 @@
 #include "descriptors.h"
 #include "gil_free.h"
 #include "scheme_arguments.h"
+#include "studies.h"
+#include "tables.h"
 #include "validation.h"
 
 namespace {
@@ -26,8 +28,18 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
   });
 }
 
+// What the study's errors are measured against, as a run's notes word it:
+// the reference's note for a flight without closed form.
+std::vector<std::string> judgeNotes(const FlightCase& c) {
+  std::vector<std::string> out;
+  for (const Note& n : notes(runStudy(c, {}), "dt"))
+    if (n.kind == Note::Kind::Reference) out.push_back(n.text);
+  return out;
+}
+
 py::dict convergence(const std::string& model, const py::dict& values, const py::iterable& schemes,
-                     const std::string& precision, int levels, std::optional<double> at) {
+                     const std::string& precision, int levels, std::optional<double> at,
+                     py::handle drag) {
   // Besides one precision, "both": the model's rows and their double twins.
   const bool both = precision == "both";
   const std::optional<Precision> only = precisionNamed(precision);
@@ -40,7 +52,14 @@ py::dict convergence(const std::string& model, const py::dict& values, const py:
   for (const PyScheme& s : toSchemes(schemes)) {
     if (s.custom())
       throw py::value_error(
-          "a convergence study runs the built-in schemes and tableaus only, not a callable");
+          "a convergence study runs the built-in schemes and tableaus only, not a Python step "
+          "such as '" +
+          s.scheme.name() +
+          "': it measures every scheme in pbsim's single "
+          "precision too, and marks the floor of its double rows against the same scheme in "
+          "long double, and a Python step runs in double only. Write the method as a "
+          "ButcherTableau (run at compiled speed in every precision), or measure your step "
+          "with flight(scheme=step, dt=...) at halving dt");
     runSchemes.push_back(s.scheme);
   }
   if (at) raise(valueProblem("at", *at, true));
@@ -48,20 +67,34 @@ py::dict convergence(const std::string& model, const py::dict& values, const py:
   settings.levels = levels;
   if (at) settings.at = *at;  // otherwise the engine's default time
   settings.withDouble = only != Precision::Single;
-  const ConvergenceStudy s = which == Model::Flight
-                                 ? study(FlightCase(flightParams(values)), runSchemes, settings)
-                                 : study(SpringCase(springParams(values)), runSchemes, settings);
+  if (which == Model::Spring && !drag.is_none())
+    throw py::type_error("drag applies to the flight only");
+  std::optional<ConvergenceStudy> s;
+  py::dict out;
+  if (which == Model::Flight) {
+    const FlightCase c(flightParams(values, drag));
+    s = study(c, runSchemes, settings);
+    out["judge"] = c.judge();
+    out["judge_error"] = c.judgeError();
+    out["notes"] = judgeNotes(c);
+  } else {
+    s = study(SpringCase(springParams(values)), runSchemes, settings);
+    out["judge"] = "exact";
+    out["judge_error"] = 0.0;
+    out["notes"] = std::vector<std::string>{};
+  }
 
   py::dict columns;
-  for (const Field<ConvergenceRow>& f : kConvergenceFields) {
+  auto add = [&](const Field<ConvergenceRow>& f) {
     py::list column;
-    for (const ConvergenceRow& r : s.rows)
+    for (const ConvergenceRow& r : s->rows)
       if (!only || r.precision == *only) column.append(fieldValue(f, r));
     columns[py::str(std::string(f.name))] = column;
-  }
-  py::dict out;
+  };
+  for (const Field<ConvergenceRow>& f : kConvergenceFields) add(f);
+  for (const Field<ConvergenceRow>& f : kConvergenceTimes) add(f);
   out["columns"] = columns;
-  out["at"] = s.at;
+  out["at"] = s->at;
   return out;
 }
 
@@ -69,9 +102,16 @@ py::dict convergence(const std::string& model, const py::dict& values, const py:
 
 void register_convergence(py::module_& m) {
   m.def(
-      "convergence_fields", [] { return describe(kConvergenceFields); },
-      "The columns of a convergence study: dicts with name and unit.");
+      "convergence_fields",
+      [] {
+        py::list fields = describe(kConvergenceFields);
+        for (const auto& f : describe(kConvergenceTimes)) fields.append(f);
+        return fields;
+      },
+      "The columns of a convergence study: dicts with name and unit (pbsim-study's fields, "
+      "then each row's wall time).");
   m.def("convergence", &convergence, py::arg("model"), py::arg("values"), py::arg("schemes"),
-        py::arg("precision"), py::arg("levels"), py::arg("at"),
-        "A convergence study as columns, with the time T it was taken at.");
+        py::arg("precision"), py::arg("levels"), py::arg("at"), py::arg("drag") = py::none(),
+        "A convergence study as columns, with the time T it was taken at, what its errors are "
+        "measured against ('judge', 'judge_error') and the reference's note.");
 }

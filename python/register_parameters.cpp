@@ -25,6 +25,8 @@ py::list parameters(py::handle model) {
     d["label"] = std::string(p.label);
     d["group"] = std::string(p.group);
     d["unit"] = std::string(p.unit);
+    // The unit under quadratic drag, where it differs (the friction's kg/m).
+    d["quadratic_unit"] = std::string(p.quadraticUnit);
     d["default"] = p.startUp;
     d["help"] = std::string(p.help);
     d["rule"] = std::string(ruleText(p.rule));
@@ -39,8 +41,13 @@ py::list parameters(py::handle model) {
 void register_parameters(py::module_& m) {
   m.def("parameters", &parameters, py::arg("model"),
         "The parameters of 'flight' or 'spring' in the table's order: dicts with name, label, "
-        "group, unit, default (the panel's start-up value), help, rule and flown (False for "
-        "values only drawn, such as the target).");
+        "group, unit, quadratic_unit (the unit under quadratic drag where it differs), default "
+        "(the panel's start-up value), help, rule and flown (False for values only drawn, such "
+        "as the target).");
   const ConvergenceSettings settings;
   m.attr("CONVERGENCE_LEVELS") = settings.levels;
+  py::list laws;
+  for (const DragLaw law : kDragLaws) laws.append(dragLawName(law));
+  m.attr("DRAG_LAWS") = py::tuple(laws);
+  m.attr("DRAG") = dragLawName(BallisticsPanelValues{}.drag);
 }

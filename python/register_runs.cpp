@@ -18,6 +18,7 @@
 #include "bindings.h"
 #include "descriptors.h"
 #include "gil_free.h"
+#include "parameters.h"
 #include "scheme_arguments.h"
 #include "studies.h"
 #include "tables.h"
@@ -41,9 +42,11 @@ py::array view(const T* data, std::size_t n, const py::capsule& owner) {
                         const_cast<T*>(data), owner);
 }
 
+// A run's columns, summary, notes and warnings; its exact_* columns named by
+// what they are measured against (`judge`: reference_x for quadratic drag).
 template <class Run, class Columns, class Summary>
 py::dict result(Run&& run, const Columns& columns, const Summary& summary,
-                const std::vector<Note>& notes) {
+                const std::vector<Note>& notes, const char* judge = "exact") {
   auto* holder = new Holder<Run>{std::move(run), {}, {}};
   py::capsule owner(holder, [](void* p) { delete static_cast<Holder<Run>*>(p); });
   const Run& r = holder->run;
@@ -68,18 +71,23 @@ py::dict result(Run&& run, const Columns& columns, const Summary& summary,
       for (std::size_t k = 0; k < n; ++k) v[k] = c.value(r, k);
       a = view(v.data(), n, owner);
     }
-    arrays[py::str(std::string(c.name))] = a;
+    arrays[py::str(judgedName(c.name, judge))] = a;
   }
   py::dict fields;
   for (const auto& f : summary) fields[py::str(std::string(f.name))] = fieldValue(f, r);
-  py::list warnings;
-  for (const Note& note : notes)
-    if (!note.warning.empty()) warnings.append(note.warning);
+  py::list lines, warnings;
+  for (const Note& note : notes) {
+    lines.append(note.text);
+    // (diverged, text): a diverged run warns as such, the others as few steps.
+    if (!note.warning.empty())
+      warnings.append(py::make_tuple(note.kind == Note::Kind::Diverged, note.warning));
+  }
 
   py::dict out;
   out["columns"] = arrays;
   out["summary"] = fields;
   out["precision"] = precisionName(r.precision);
+  out["notes"] = lines;
   out["warnings"] = warnings;
   return out;
 }
@@ -95,37 +103,51 @@ std::vector<Note> notesOf(Study& study, Run& run) {
   return out;
 }
 
-py::list runFlights(const py::dict& values, const py::iterable& schemes,
-                    const std::string& precision) {
-  const FlightCase c(flightParams(values));
-  const Precision p = precisionArgument(precision);
+bool anyOwnStep(const std::vector<PyScheme>& schemes) {
+  for (const PyScheme& s : schemes)
+    if (s.custom()) return true;
+  return false;
+}
+
+py::list runFlights(const py::dict& values, const py::iterable& schemes, py::handle precision,
+                    py::handle drag) {
+  const FlightCase c(flightParams(values, drag));
+  const std::vector<PyScheme> chosen = toSchemes(schemes);
+  const Precision p = precisionArgument(precision, anyOwnStep(chosen));
   FlightStudy study = runStudy(c, {});  // the exact landing, for the notes
   py::list out;
-  for (const PyScheme& s : toSchemes(schemes)) {
+  for (const PyScheme& s : chosen) {
     SlotGuard guard{s.slot};
     FlightRun run = runEngine(
         s.custom(), [&](const CancelFlag* cancel) { return runFlight(c, s.scheme, p, cancel); });
     const std::vector<Note> notes = notesOf(study, run);
-    py::dict r = result(std::move(run), kFlightColumns, kFlightSummary, notes);
+    py::dict r = result(std::move(run), kFlightColumns, kFlightSummary, notes, c.judge());
     r["target"] = py::make_tuple(c.params.target.x, c.params.target.z);
+    r["judge"] = c.judge();
+    r["judge_error"] = c.judgeError();
+    r["drag"] = dragLawName(c.params.drag);
     out.append(r);
   }
   return out;
 }
 
-py::list runSprings(const py::dict& values, const py::iterable& schemes,
-                    const std::string& precision, std::optional<double> until) {
+py::list runSprings(const py::dict& values, const py::iterable& schemes, py::handle precision,
+                    std::optional<double> until) {
   const SpringCase c(springParams(values, until));
-  const Precision p = precisionArgument(precision);
+  const std::vector<PyScheme> chosen = toSchemes(schemes);
+  const Precision p = precisionArgument(precision, anyOwnStep(chosen));
   SpringStudy study = runStudy(c, {}, until);
   py::list out;
-  for (const PyScheme& s : toSchemes(schemes)) {
+  for (const PyScheme& s : chosen) {
     SlotGuard guard{s.slot};
     SpringRun run = runEngine(s.custom(), [&](const CancelFlag* cancel) {
       return runSpring(c, s.scheme, p, until, cancel);
     });
     const std::vector<Note> notes = notesOf(study, run);
-    out.append(result(std::move(run), kSpringColumns, kSpringSummary, notes));
+    py::dict r = result(std::move(run), kSpringColumns, kSpringSummary, notes);
+    r["judge"] = "exact";
+    r["judge_error"] = 0.0;
+    out.append(r);
   }
   return out;
 }
@@ -157,9 +179,12 @@ void register_runs(py::module_& m) {
       },
       py::arg("model"), "The summary fields of a run of the model: dicts with name and unit.");
 
-  m.def("run_flights", &runFlights, py::arg("values"), py::arg("schemes"), py::arg("precision"),
-        "One flight per scheme: a list of dicts with 'columns', 'summary', 'precision', "
-        "'warnings' and 'target'.");
-  m.def("run_springs", &runSprings, py::arg("values"), py::arg("schemes"), py::arg("precision"),
-        py::arg("until") = py::none(), "One spring run per scheme, as run_flights.");
+  m.def("run_flights", &runFlights, py::arg("values"), py::arg("schemes"),
+        py::arg("precision") = py::none(), py::arg("drag") = py::none(),
+        "One flight per scheme: a list of dicts with 'columns' (exact_x ... named by the judge: "
+        "reference_x for quadratic drag), 'summary', 'precision', 'notes', 'warnings' "
+        "((diverged, text) pairs), 'target', 'judge', 'judge_error' and 'drag'.");
+  m.def("run_springs", &runSprings, py::arg("values"), py::arg("schemes"),
+        py::arg("precision") = py::none(), py::arg("until") = py::none(),
+        "One spring run per scheme, as run_flights.");
 }

@@ -4,12 +4,16 @@ The projectile under gravity and linear air drag and the body on a damped
 spring, integrated by the same engine as pbsim and pbsim-study. In single
 precision the positions, heights, steps, evaluations and stops are pbsim's,
 bit for bit; in double precision they come from the models' double twins.
+The flight also flies quadratic drag (``drag="quadratic"``), which has no
+closed form: its errors are measured against a reference integration
+(``result.judge`` says which, ``result.judge_error`` how far it may be off).
 
     >>> import pbsim
     >>> r = pbsim.flight(scheme="rk4")
     >>> r.steps, r.landing_z
     >>> pbsim.compare("flight", schemes=["euler", "midpoint", "rk4"])
     >>> pbsim.convergence("flight", precision="both")
+    >>> pbsim.convergence("flight", precision="double", drag="quadratic")
 
 Parameters use the units of pbsim's panels (degrees, kg, s; in the spring
 model gravity is a force in N). A scheme is a name of ``SCHEMES``, a
@@ -34,6 +38,8 @@ __version__: str = _pbsim.__version__
 
 __all__ = [
     "ButcherTableau",
+    "DRAG_LAWS",
+    "DivergedWarning",
     "ExactFlight",
     "ExactSpring",
     "FEW_STEPS",
@@ -68,6 +74,8 @@ SETTLE_THRESHOLD: float = _pbsim.SETTLE_THRESHOLD
 REST_SPEED: float = _pbsim.REST_SPEED
 #: A run that ends by itself within this many steps draws a FewStepsWarning.
 FEW_STEPS: int = _pbsim.FEW_STEPS
+#: The flight's drag laws, by the engine's words: pbsim's "linear" first.
+DRAG_LAWS: tuple[str, ...] = _pbsim.DRAG_LAWS
 
 
 class Scheme(NamedTuple):
@@ -87,6 +95,11 @@ SCHEMES: tuple[Scheme, ...] = tuple(Scheme(*s) for s in _pbsim.SCHEMES)
 
 class FewStepsWarning(UserWarning):
     """A run ended within its first few steps: its time step is as long as the motion."""
+
+
+class DivergedWarning(UserWarning):
+    """A run's state overflowed (is no longer a finite number): its summary reports no
+    errors (NaN) and its notes say from which step on."""
 
 
 # f(t, state) -> d(state)/dt; a user's step(f, t, state, h) -> new state.
@@ -113,12 +126,15 @@ class Parameter(NamedTuple):
     rule: str
     #: False for a value that is only drawn, not flown (the target).
     flown: bool
+    #: The unit under quadratic drag where it differs (the friction's "kg/m"), else "".
+    quadratic_unit: str
 
 
 def parameters(model: str) -> list[Parameter]:
     """The parameters of `model` ("flight" or "spring") in the engine's order, each with
-    its name, label, unit, default (pbsim's start-up value) and help. An unknown model
-    is a ValueError."""
+    its name, label, unit, default (pbsim's start-up value), help, rule and, where
+    quadratic drag measures it otherwise, quadratic_unit. An unknown model is a
+    ValueError."""
     return [Parameter(**p) for p in _pbsim.parameters(model)]
 
 
@@ -146,6 +162,8 @@ def _described(table: list[Parameter], indent: str = "    ") -> str:
     lines = []
     for p in table:
         unit = f", {p.unit}" if p.unit else ""
+        if p.quadratic_unit:
+            unit += f" ({p.quadratic_unit} under quadratic drag)"
         lines.append(textwrap.fill(
             f"{p.name}: {p.help} (pbsim's \"{p.label}\"{unit}; default {p.default:g})",
             width=88, initial_indent=indent, subsequent_indent=indent + "    "))
@@ -165,11 +183,19 @@ class _Result:
     _summary: tuple[str, ...] = ()
 
     def __init__(self, data: dict[str, Any], params: dict[str, Any]) -> None:
+        # The columns as the engine names them for this run (reference_x under quadratic drag).
+        self._columns = tuple(data["columns"])
         for name, column in data["columns"].items():
             setattr(self, name, column)
         for name, value in data["summary"].items():
             setattr(self, name, value)
         self.precision: str = data["precision"]
+        #: What the errors are measured against: "exact" (a closed form) or "reference".
+        self.judge: str = data["judge"]
+        #: How far that itself may be off, in m (0 for a closed form).
+        self.judge_error: float = data["judge_error"]
+        #: The engine's notes on this run, as pbsim-study prints them below its table.
+        self.notes: list[str] = list(data["notes"])
         self.params: dict[str, Any] = dict(params, scheme=self.scheme, precision=self.precision)
 
     def __len__(self) -> int:
@@ -199,7 +225,13 @@ class FlightResult(_Result):
     """One flight: every point as numpy arrays (the launch point first, the ground point
     last, as pbsim draws it), the summary as attributes and the parameters it ran with."""
 
-    __doc__ = (__doc__ or "") + _result_doc("flight")
+    __doc__ = ((__doc__ or "") + _result_doc("flight") + "\n"
+               + textwrap.fill(
+                   "Under quadratic drag, which has no closed form, the exact_* arrays are "
+                   "reference_* instead (judge is then 'reference'): the flight's reference "
+                   "integration, as pbsim-study's CSV names them; path_error, landing_miss and "
+                   "max_path_error are measured against it.",
+                   width=88, initial_indent="    ", subsequent_indent="    "))
     _columns = _names(_pbsim.columns("flight"))
     _summary = _names(_pbsim.summary_fields("flight"))
 
@@ -207,6 +239,19 @@ class FlightResult(_Result):
         super().__init__(data, params)
         #: The target in the model's coordinates (x, z): the panel's "Z" and "X".
         self.target: tuple[float, float] = tuple(data["target"])  # type: ignore[assignment]
+        #: The drag law it flew: "linear" or "quadratic".
+        self.drag: str = data["drag"]
+
+    def __getattr__(self, name: str) -> Any:
+        # Only for names not found: the exact_* arrays of a flight judged by a reference.
+        if name.startswith("exact_") and "judge" in self.__dict__:
+            judged = self.judge + name[len("exact"):]
+            if judged in self.__dict__:
+                raise AttributeError(
+                    f"{name}: {self.drag} drag has no closed form; this flight's errors are "
+                    f"measured against its {self.judge} ({judged})", name=name, obj=self)
+        raise AttributeError(f"{type(self).__name__!r} object has no attribute {name!r}",
+                             name=name, obj=self)
 
     @property
     def target_miss(self) -> float:
@@ -214,7 +259,8 @@ class FlightResult(_Result):
         return math.hypot(self.landing_x - self.target[0], self.landing_z - self.target[1])
 
     def __repr__(self) -> str:
-        return (f"FlightResult(scheme={self.scheme!r}, precision={self.precision!r}, "
+        drag = "" if self.drag == DRAG_LAWS[0] else f", drag={self.drag!r}"
+        return (f"FlightResult(scheme={self.scheme!r}, precision={self.precision!r}{drag}, "
                 f"steps={self.steps}, stop={self.stop!r}, landing_x={self.landing_x:.6g}, "
                 f"landing_z={self.landing_z:.6g}, flight_time={self.flight_time:.6g})")
 
@@ -236,8 +282,16 @@ class SpringResult(_Result):
 def _warn(data: list[dict[str, Any]], stacklevel: int) -> None:
     # The engine's warnings, worded as pbsim-study words them on its command line.
     for d in data:
-        for text in d["warnings"]:
-            warnings.warn(text, FewStepsWarning, stacklevel=stacklevel + 1)
+        for diverged, text in d["warnings"]:
+            warnings.warn(text, DivergedWarning if diverged else FewStepsWarning,
+                          stacklevel=stacklevel + 1)
+
+
+def _scheme_list(schemes: Any) -> list[Any]:
+    """schemes as a list: one scheme (a name, a tableau or a step) is a list of one."""
+    if isinstance(schemes, (str, ButcherTableau)) or callable(schemes):
+        return [schemes]
+    return list(schemes)
 
 
 class _Option(NamedTuple):
@@ -248,10 +302,12 @@ class _Option(NamedTuple):
     annotation: str
 
 
-def _with_parameters(model: str, *extra: _Option) -> Callable[[Callable[..., Any]], Any]:
+def _with_parameters(model: str, *extra: _Option,
+                     keyword_only: Sequence[_Option] = ()) -> Callable[[Callable[..., Any]], Any]:
     """Gives run(values, **extra) the model's parameters as arguments with their start-up
     values as defaults: the flown ones in the table's order, then `extra`, then those only
-    drawn (the target). run gets the parameters as one dict, in that order.
+    drawn (the target), then the `keyword_only` ones. run gets the parameters as one dict,
+    in that order.
 
     The function is written out and compiled once, as collections.namedtuple does, so that
     it binds its arguments as fast as any function and its signature is its own."""
@@ -259,16 +315,20 @@ def _with_parameters(model: str, *extra: _Option) -> Callable[[Callable[..., Any
     ordered = [p for p in table if p.flown] + [p for p in table if not p.flown]
     args = ([_Option(p.name, p.default, "float") for p in ordered if p.flown] + list(extra)
             + [_Option(p.name, p.default, "float") for p in ordered if not p.flown])
-    for a in args:
+    for a in args + list(keyword_only):
         if not a.name.isidentifier() or keyword.iskeyword(a.name):
             raise ValueError(f"{a.name!r} cannot name an argument")
     values = ", ".join(f"{p.name!r}: {p.name}" for p in ordered)
-    rest = ", ".join(f"{a.name}={a.name}" for a in extra)
+    rest = ", ".join(f"{a.name}={a.name}" for a in list(extra) + list(keyword_only))
 
     def wrap(run: Callable[..., Any]) -> Any:
-        namespace: dict[str, Any] = {f"_default_{a.name}": a.default for a in args}
+        namespace: dict[str, Any] = {f"_default_{a.name}": a.default
+                                     for a in args + list(keyword_only)}
         namespace["_run"] = run
         signature = ", ".join(f"{a.name}: {a.annotation!r} = _default_{a.name}" for a in args)
+        if keyword_only:
+            signature += ", *, " + ", ".join(f"{a.name}: {a.annotation!r} = _default_{a.name}"
+                                             for a in keyword_only)
         returns = run.__annotations__["return"]
         source = (f"def {run.__name__}({signature}) -> {returns!r}:\n"
                   f"    return _run({{{values}}}, {rest})\n")
@@ -285,24 +345,31 @@ def _with_parameters(model: str, *extra: _Option) -> Callable[[Callable[..., Any
 
 
 @_with_parameters("flight", _Option("scheme", "rk4", "SchemeLike"),
-                  _Option("precision", "single", "str"))
+                  _Option("precision", None, "Optional[str]"),
+                  keyword_only=[_Option("drag", _pbsim.DRAG, "str")])
 def flight(values: dict[str, float], scheme: SchemeLike,
-           precision: str) -> FlightResult:
+           precision: Optional[str], drag: str) -> FlightResult:
     """Fire one shot, as pbsim's ballistics panel does, and integrate it with `scheme`.
 
     precision "single" is pbsim's float arithmetic, "double" the engine's double-precision
-    twin (a callable scheme runs in double only). A run that ends within its first few
-    steps draws a FewStepsWarning. The parameters, in the units of pbsim's panel:
+    twin. By default (None) a built-in scheme or a tableau runs in single precision and a
+    step of your own, which runs in double only, in double. drag "linear" is pbsim's law
+    (friction in kg/s); "quadratic" decelerates by friction/mass x |v| x v (friction in
+    kg/m), which has no closed form: its exact_* arrays are then reference_*, a reference
+    integration, and judge says so. A run that ends within its first few steps draws a
+    FewStepsWarning, one whose state overflows a DivergedWarning. The parameters, in the
+    units of pbsim's panel:
     """
-    (data,) = _pbsim.run_flights(values, [scheme], precision)
-    result = FlightResult(data, values)
+    (data,) = _pbsim.run_flights(values, [scheme], precision, drag)
+    result = FlightResult(data, dict(values, drag=drag))
     _warn([data], 3)
     return result
 
 
 @_with_parameters("spring", _Option("scheme", "rk4", "SchemeLike"),
-                  _Option("precision", "single", "str"), _Option("until", None, "Optional[float]"))
-def spring(values: dict[str, float], scheme: SchemeLike, precision: str,
+                  _Option("precision", None, "Optional[str]"),
+                  _Option("until", None, "Optional[float]"))
+def spring(values: dict[str, float], scheme: SchemeLike, precision: Optional[str],
            until: Optional[float]) -> SpringResult:
     """Release the body on its spring, as pbsim's spring-mass panel does, and integrate
     until it comes to rest (or, with `until`, until the first step at or after that time).
@@ -320,13 +387,17 @@ def _physics_doc() -> str:
                      for m in _MODELS)
 
 
-def compare(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
-            precision: str = "single", until: Optional[float] = None,
-            **physics: float) -> Any:
+def compare(model: str,
+            schemes: Union[SchemeLike, Sequence[SchemeLike]] = ("euler", "midpoint", "rk4"),
+            precision: Optional[str] = None, until: Optional[float] = None,
+            drag: Optional[str] = None, **physics: float) -> Any:
     """Run `model` ("flight" or "spring") once per scheme and return the summaries as a
     pandas DataFrame, one row per scheme, in the columns of pbsim-study's summary.
 
-    physics takes the parameters of flight() or spring(); until only for the spring.
+    schemes: a list, or one scheme. precision: as for flight(); by default single, or
+    double for every scheme when one of them is a step of your own. physics takes the
+    parameters of flight() or spring(); until only for the spring, drag only for the
+    flight. The frame's attrs hold params, judge, judge_error and the engine's notes.
     """
     pd = _pandas()
     values = dict(_defaults(model), **physics)
@@ -334,40 +405,59 @@ def compare(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "r
     if model == "flight":
         if until is not None:
             raise TypeError("until applies to the spring only")
-        data = _pbsim.run_flights(values, list(schemes), precision)
-        results = [FlightResult(d, values) for d in data]
+        data = _pbsim.run_flights(values, _scheme_list(schemes), precision, drag)
+        params = dict(values, drag=data[0]["drag"])
+        results = [FlightResult(d, params) for d in data]
         columns = FlightResult._summary
     else:
-        data = _pbsim.run_springs(values, list(schemes), precision, until)
+        if drag is not None:
+            raise TypeError("drag applies to the flight only")
+        data = _pbsim.run_springs(values, _scheme_list(schemes), precision, until)
+        params = values
         results = [SpringResult(d, dict(values, until=until)) for d in data]
         columns = SpringResult._summary
     _warn(data, 2)
     frame = pd.DataFrame([r.summary() for r in results], columns=list(columns))
-    frame.attrs["params"] = dict(values, precision=precision)
+    frame.attrs["params"] = dict(params, precision=data[0]["precision"])
+    frame.attrs["judge"] = data[0]["judge"]
+    frame.attrs["judge_error"] = data[0]["judge_error"]
+    frame.attrs["notes"] = list(dict.fromkeys(n for d in data for n in d["notes"]))
     return frame
 
 
-def convergence(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
+def convergence(model: str,
+                schemes: Union[SchemeLike, Sequence[SchemeLike]] = ("euler", "midpoint", "rk4"),
                 precision: str = "single", dt: Optional[float] = None,
                 levels: int = _pbsim.CONVERGENCE_LEVELS, at: Optional[float] = None,
-                **physics: float) -> Any:
+                drag: Optional[str] = None, **physics: float) -> Any:
     """The error at time `at` as the time step halves from dt, `levels` times in all, and
     the order each scheme shows, as a pandas DataFrame with the columns of pbsim-study's
-    convergence summary.
+    convergence summary and each row's wall time (wall_ms, its own run's: noise below a
+    few tenths of a millisecond).
 
-    precision "single" gives the model's own rows, "double" the same schemes in double
-    precision, "both" both. `at` defaults to 3/4 of the exact flight, 4 s for the spring.
-    floor marks rows where rounding, not the scheme, dominates the error. physics takes
-    the parameters of flight() or spring(); dt defaults to the model's.
+    schemes: a list, or one scheme (a name or a tableau; a Python step cannot be studied
+    here, see the error it raises). precision "single" gives the model's own rows,
+    "double" the same schemes in double precision, "both" both. `at` defaults to 3/4 of
+    the exact (or reference) flight, 4 s for the spring. floor marks rows where rounding,
+    or the reference's own error, not the scheme, dominates the error. drag as for
+    flight(); under quadratic drag the errors are measured against the reference
+    (attrs["judge"], attrs["judge_error"], attrs["notes"]). physics takes the parameters
+    of flight() or spring(); dt defaults to the model's.
     """
     pd = _pandas()
     values = dict(_defaults(model), **physics)
     if dt is not None:
         values["dt"] = dt
-    data = _pbsim.convergence(model, values, list(schemes), precision, levels, at)
+    data = _pbsim.convergence(model, values, _scheme_list(schemes), precision, levels, at,
+                              drag)
     frame = pd.DataFrame(data["columns"])
     frame.attrs["at"] = data["at"]
-    frame.attrs["params"] = dict(values, precision=precision, levels=levels)
+    params = dict(values, drag=drag if drag is not None else _pbsim.DRAG) \
+        if model == "flight" else values
+    frame.attrs["params"] = dict(params, precision=precision, levels=levels)
+    frame.attrs["judge"] = data["judge"]
+    frame.attrs["judge_error"] = data["judge_error"]
+    frame.attrs["notes"] = list(data["notes"])
     return frame
 
 
@@ -402,6 +492,10 @@ def _times(t: Any) -> tuple[np.ndarray, tuple[int, ...]]:
 
 
 def _physics(model: str, physics: dict[str, float]) -> dict[str, float]:
+    if model == "flight" and "drag" in physics:
+        raise TypeError("the closed form is linear drag's; quadratic drag has none: a "
+                        "flight(drag='quadratic') holds its reference as reference_x, "
+                        "reference_y, reference_z")
     return dict(_defaults(model), **physics)
 
 
@@ -435,3 +529,8 @@ def spring_closed_form(**physics: float) -> dict[str, Any]:
     """The spring's closed form: its regime, resting height (gravity/ks - rest) and the
     time until which it holds."""
     return dict(_pbsim.spring_closed_form(_physics("spring", physics)))
+
+
+def __dir__() -> list[str]:
+    # What the package offers, not what it imports (np, math, typing's names).
+    return sorted(set(__all__) | {n for n in globals() if n.startswith("__")})

@@ -9,6 +9,8 @@ from ._pbsim import ButcherTableau as ButcherTableau
 __version__: str
 __all__ = [
     "ButcherTableau",
+    "DRAG_LAWS",
+    "DivergedWarning",
     "ExactFlight",
     "ExactSpring",
     "FEW_STEPS",
@@ -38,6 +40,7 @@ MAX_SPRING_SAMPLES: int
 SETTLE_THRESHOLD: float
 REST_SPEED: float
 FEW_STEPS: int
+DRAG_LAWS: tuple[str, ...]
 
 class Scheme(NamedTuple):
     name: str
@@ -50,6 +53,7 @@ class Scheme(NamedTuple):
 SCHEMES: tuple[Scheme, ...]
 
 class FewStepsWarning(UserWarning): ...
+class DivergedWarning(UserWarning): ...
 
 class Parameter(NamedTuple):
     name: str
@@ -60,6 +64,7 @@ class Parameter(NamedTuple):
     group: str
     rule: str
     flown: bool
+    quadratic_unit: str
 
 def parameters(model: str) -> list[Parameter]: ...
 
@@ -69,6 +74,9 @@ SchemeLike = Union[str, ButcherTableau, Callable[[Derivative, float, np.ndarray,
 
 class _Result:
     precision: str
+    judge: str
+    judge_error: float
+    notes: list[str]
     params: dict[str, Any]
     def __init__(self, data: dict[str, Any], params: dict[str, Any]) -> None: ...
     def __len__(self) -> int: ...
@@ -84,9 +92,13 @@ class FlightResult(_Result):
     vx: np.ndarray
     vy: np.ndarray
     vz: np.ndarray
+    # exact_* under linear drag; under quadratic drag (judge "reference") reference_* instead.
     exact_x: np.ndarray
     exact_y: np.ndarray
     exact_z: np.ndarray
+    reference_x: np.ndarray
+    reference_y: np.ndarray
+    reference_z: np.ndarray
     path_error: np.ndarray
     scheme: str
     steps: int
@@ -100,6 +112,7 @@ class FlightResult(_Result):
     max_path_error: float
     wall_ms: float
     target: tuple[float, float]
+    drag: str
     @property
     def target_miss(self) -> float: ...
 
@@ -133,9 +146,11 @@ def flight(
     friction: float = 50.0,
     dt: float = 0.1,
     scheme: SchemeLike = "rk4",
-    precision: str = "single",
+    precision: Optional[str] = None,
     target_x: float = 10.0,
     target_z: float = 0.0,
+    *,
+    drag: str = "linear",
 ) -> FlightResult: ...
 def spring(
     mass: float = 5.0,
@@ -145,23 +160,25 @@ def spring(
     gravity: float = -9.8,
     dt: float = 0.1,
     scheme: SchemeLike = "rk4",
-    precision: str = "single",
+    precision: Optional[str] = None,
     until: Optional[float] = None,
 ) -> SpringResult: ...
 def compare(
     model: str,
-    schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
-    precision: str = "single",
+    schemes: Union[SchemeLike, Sequence[SchemeLike]] = ("euler", "midpoint", "rk4"),
+    precision: Optional[str] = None,
     until: Optional[float] = None,
+    drag: Optional[str] = None,
     **physics: float,
 ) -> pd.DataFrame: ...
 def convergence(
     model: str,
-    schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
+    schemes: Union[SchemeLike, Sequence[SchemeLike]] = ("euler", "midpoint", "rk4"),
     precision: str = "single",
     dt: Optional[float] = None,
     levels: int = 8,
     at: Optional[float] = None,
+    drag: Optional[str] = None,
     **physics: float,
 ) -> pd.DataFrame: ...
 
@@ -181,3 +198,4 @@ def exact_flight(t: Any, **physics: float) -> ExactFlight: ...
 def exact_landing_time(**physics: float) -> Optional[float]: ...
 def exact_spring(t: Any, **physics: float) -> ExactSpring: ...
 def spring_closed_form(**physics: float) -> dict[str, Any]: ...
+def __dir__() -> list[str]: ...

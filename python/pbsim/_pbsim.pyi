@@ -10,6 +10,8 @@ SETTLE_THRESHOLD: float
 REST_SPEED: float
 FEW_STEPS: int
 CONVERGENCE_LEVELS: int
+DRAG_LAWS: tuple[str, ...]
+DRAG: str
 SCHEMES: list[tuple[str, str, int, int, tuple[float, float, float], str]]
 
 class ButcherTableau:
@@ -35,9 +37,17 @@ def parameters(model: object) -> list[dict[str, Any]]: ...
 def columns(model: str) -> list[dict[str, str]]: ...
 def summary_fields(model: str) -> list[dict[str, str]]: ...
 def convergence_fields() -> list[dict[str, str]]: ...
-def run_flights(values: dict[str, Any], schemes: Iterable[Any], precision: str) -> list[dict[str, Any]]: ...
+def run_flights(
+    values: dict[str, Any],
+    schemes: Iterable[Any],
+    precision: Optional[str] = ...,
+    drag: Optional[str] = ...,
+) -> list[dict[str, Any]]: ...
 def run_springs(
-    values: dict[str, Any], schemes: Iterable[Any], precision: str, until: Optional[float] = ...
+    values: dict[str, Any],
+    schemes: Iterable[Any],
+    precision: Optional[str] = ...,
+    until: Optional[float] = ...,
 ) -> list[dict[str, Any]]: ...
 def convergence(
     model: str,
@@ -46,6 +56,7 @@ def convergence(
     precision: str,
     levels: int,
     at: Optional[float],
+    drag: Optional[str] = ...,
 ) -> dict[str, Any]: ...
 def exact_flight(t: np.ndarray, values: dict[str, Any]) -> tuple[np.ndarray, ...]: ...
 def exact_landing_time(values: dict[str, Any]) -> Optional[float]: ...

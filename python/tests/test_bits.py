@@ -10,8 +10,10 @@ import pytest
 import pbsim
 from conftest import options, run_study, study_csv, study_summary
 
-# The shot that never moves warns that it is stuck.
-pytestmark = pytest.mark.filterwarnings("ignore::pbsim.FewStepsWarning")
+# The shot that never moves warns that it is stuck; the spring with negative damping that
+# it diverged.
+pytestmark = [pytest.mark.filterwarnings("ignore::pbsim.FewStepsWarning"),
+              pytest.mark.filterwarnings("ignore::pbsim.DivergedWarning")]
 
 ALL = [s.name for s in pbsim.SCHEMES]
 
@@ -24,17 +26,29 @@ SHOTS = [
     {"power": 0, "gravity": 0},  # never moves: stuck after one step
 ]
 
+# Quadratic drag (friction in kg/m), whose columns are named by the reference they are
+# measured against, as pbsim-study's CSV names them.
+QUADRATIC_SHOTS = [
+    {},
+    {"friction": 0.5},
+    {"mass": 3, "friction": 0.01, "power": 200, "elevation": 30, "azimuth": 25},
+    {"elevation": 90, "friction": 5, "dt": 0.01},  # straight up and down
+]
+
 SPRINGS = [
     {},  # pbsim's start-up spring
     {"kd": 0, "dt": 0.05},
     {"mass": 0.5, "ks": 40, "kd": 9, "rest": 2, "gravity": -30},
     {"mass": 2, "ks": 8, "kd": 8, "dt": 0.02},
     {"mass": 1, "ks": 5, "kd": 0.3, "gravity": 12, "dt": 0.03},  # rises above the anchor
+    {"kd": -1},  # negative damping: overflows, and reports no errors
 ]
 
 
 def read32(rows, name):
-    return np.array([np.float32(float(r[name])) for r in rows], dtype=np.float32)
+    # An empty cell is a value that is not a number (a diverged run's).
+    return np.array([np.float32(float(r[name]) if r[name] else np.nan) for r in rows],
+                    dtype=np.float32)
 
 
 def read64(rows, name):
@@ -93,6 +107,21 @@ def test_flight_points_are_pbsim_study_bits(shot):
                  ("landing_x", "landing_z"))
 
 
+@pytest.mark.parametrize("shot", QUADRATIC_SHOTS, ids=[str(s) for s in QUADRATIC_SHOTS])
+def test_quadratic_flight_points_are_pbsim_study_bits(shot):
+    args = ["flight", *options(shot), "--drag", "quadratic", "--schemes", ",".join(ALL)]
+    rows = study_csv(*args)
+    assert sorted(rows) == sorted(ALL)
+    for scheme in ALL:
+        r = pbsim.flight(**shot, scheme=scheme, drag="quadratic")
+        assert (r.judge, r.drag) == ("reference", "quadratic")
+        same_points(r, rows[scheme], ("x", "y", "z", "vx", "vy", "vz"),
+                    ("reference_x", "reference_y", "reference_z", "path_error"))
+    table = pbsim.compare("flight", schemes=ALL, drag="quadratic", **shot)
+    same_summary(table, study_summary(*args), ("landing_x", "landing_z"))
+    assert table.attrs["judge"] == "reference"
+
+
 @pytest.mark.parametrize("values", SPRINGS, ids=[str(s) for s in SPRINGS])
 def test_spring_heights_are_pbsim_study_bits(values):
     args = ["spring", *options(values), "--schemes", ",".join(ALL)]
@@ -114,14 +143,19 @@ def test_the_stops_are_pbsim_study_stops():
     assert len(undamped) == pbsim.MAX_SPRING_SAMPLES
 
 
-@pytest.mark.parametrize("model,values", [("flight", {}), ("flight", {"dt": 0.05, "friction": 5}),
-                                          ("spring", {}), ("spring", {"kd": 0})])
-def test_convergence_is_pbsim_study_s(model, values):
-    study = run_study("convergence", model, *options(values), "--levels", "4", "--double",
-                      "--schemes", ",".join(ALL), "--summary", "-")
+@pytest.mark.parametrize("model,values,drag", [
+    ("flight", {}, None), ("flight", {"dt": 0.05, "friction": 5}, None),
+    ("flight", {"friction": 0.5}, "quadratic"), ("flight", {"dt": 0.05}, "quadratic"),
+    ("spring", {}, None), ("spring", {"kd": 0}, None)])
+def test_convergence_is_pbsim_study_s(model, values, drag):
+    law = ["--drag", drag] if drag else []
+    study = run_study("convergence", model, *options(values), *law, "--levels", "4",
+                      "--double", "--schemes", ",".join(ALL), "--summary", "-")
     rows = list(csv.DictReader(io.StringIO(study)))
-    table = pbsim.convergence(model, schemes=ALL, precision="both", levels=4, **values)
-    assert list(table.columns) == list(rows[0])
+    table = pbsim.convergence(model, schemes=ALL, precision="both", levels=4, drag=drag,
+                              **values)
+    # pbsim-study's columns, then each row's wall time (which differs from run to run).
+    assert list(table.columns) == list(rows[0]) + ["wall_ms"]
     assert len(table) == len(rows)
     for row, expected in zip(table.itertuples(index=False), rows):
         assert (row.scheme, row.precision) == (expected["scheme"], expected["precision"])

@@ -37,7 +37,7 @@ BAD = [
     (lambda: pbsim.convergence("spring", ks=0), ValueError, "no closed-form solution"),
     (lambda: pbsim.convergence("flight", precision="half"), ValueError, "precision must be 'single', 'double' or 'both'"),
     (lambda: pbsim.convergence("flight", schemes=[lambda f, t, x, h: x]), ValueError, "built-in schemes and tableaus only"),
-    (lambda: pbsim.flight(scheme=lambda f, t, x, h: x), ValueError, "runs in double precision only"),
+    (lambda: pbsim.flight(scheme=lambda f, t, x, h: x, precision="single"), ValueError, "runs in double precision only"),
     (lambda: pbsim.ButcherTableau([[0, 1], [1, 0]], [0.5, 0.5], [0, 1]), ValueError, "a is not explicit: a[0][1] must be 0"),
     (lambda: pbsim.ButcherTableau([[0]], [1, 0], [0, 1]), ValueError, "a must have as many rows as b has entries"),
     (lambda: pbsim.ButcherTableau([[0]], [math.nan], [0]), ValueError, "not finite"),

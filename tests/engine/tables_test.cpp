@@ -227,4 +227,82 @@ TEST(ColumnTable, ColumnsHoldWhatTheirNamesSay) {
       << line;
 }
 
+// A run whose state overflows measures nothing from there on: its summary
+// reports no errors (NaN in every front end) and a note says why, at the
+// first point that is not a finite number. Negative damping drives the
+// spring, negative linear friction the flight, beyond float's range.
+TEST(DivergedRuns, ReportNoErrorsAndANoteWhereTheyDiverged) {
+  SpringPanelValues sv;
+  sv.kd = -1;
+  SpringStudy spring = runStudy(SpringCase(springParamsFromPanel(sv)), {RunScheme(&kSchemes[2])});
+  BallisticsPanelValues fv;
+  fv.airFriction = -20000;
+  FlightStudy flight =
+      runStudy(FlightCase(ballisticsParamsFromPanel(fv)), {RunScheme(&kSchemes[0])});
+  const SpringRun& s = spring.runs[0];
+  const FlightRun& f = flight.runs[0];
+  auto firstNonFinite = [](std::size_t n, auto finiteAt) {
+    for (std::size_t k = 0; k < n; ++k)
+      if (!finiteAt(k)) return static_cast<long long>(k);
+    return -1LL;
+  };
+  const long long springAt = firstNonFinite(
+      s.size(), [&](std::size_t k) { return std::isfinite(s.y[k]) && std::isfinite(s.v[k]); });
+  const long long flightAt = firstNonFinite(f.size(), [&](std::size_t k) {
+    return std::isfinite(f.single.x[k]) && std::isfinite(f.single.y[k]) &&
+           std::isfinite(f.single.z[k]) && std::isfinite(f.single.vx[k]) &&
+           std::isfinite(f.single.vy[k]) && std::isfinite(f.single.vz[k]);
+  });
+  ASSERT_GT(springAt, 0);
+  ASSERT_GT(flightAt, 0);
+  EXPECT_EQ(s.divergedAt, springAt);
+  EXPECT_EQ(f.divergedAt, flightAt);
+  auto field = [](const auto& table, std::string_view name) {
+    for (const auto& row : table)
+      if (row.name == name) return row.number;
+    throw std::logic_error("no field " + std::string(name));
+  };
+  EXPECT_TRUE(std::isnan(field(kSpringSummary, "max_height_error")(s)));
+  EXPECT_TRUE(std::isnan(field(kSpringSummary, "energy_drift")(s)));
+  EXPECT_TRUE(std::isnan(field(kFlightSummary, "max_path_error")(f)));
+  auto diverged = [](const std::vector<Note>& notes) {
+    std::vector<Note> out;
+    for (const Note& n : notes)
+      if (n.kind == Note::Kind::Diverged) out.push_back(n);
+    return out;
+  };
+  const auto springNotes = diverged(notes(spring, "dt"));
+  ASSERT_EQ(springNotes.size(), 1u);
+  EXPECT_EQ(springNotes[0].warning,
+            "rk4 diverged at step " + std::to_string(springAt) +
+                " (t = " + readableNumber(springAt * 0.1, "%.6g") +
+                " s): its state overflowed, and its summary reports no errors");
+  EXPECT_EQ(diverged(notes(flight, "dt")).size(), 1u);
+  // A run that stays finite has its numbers and no such note.
+  SpringStudy calm =
+      runStudy(SpringCase(springParamsFromPanel(SpringPanelValues{})), {RunScheme(&kSchemes[2])});
+  EXPECT_FALSE(calm.runs[0].diverged());
+  EXPECT_TRUE(std::isfinite(field(kSpringSummary, "max_height_error")(calm.runs[0])));
+  EXPECT_TRUE(diverged(notes(calm, "dt")).empty());
+}
+
+// Each convergence row carries the wall time of its own run.
+TEST(ConvergenceTimes, EachRowHasItsOwnWallTime) {
+  ConvergenceSettings settings;
+  settings.levels = 3;
+  settings.withDouble = true;
+  const FlightCase c(ballisticsParamsFromPanel(BallisticsPanelValues{}));
+  ASSERT_FALSE(prepareConvergence(c, settings));
+  const ConvergenceStudy study = studyConvergence(c, {RunScheme(&kSchemes[2])}, settings);
+  ASSERT_EQ(study.rows.size(), 6u);
+  double single = 0.0, wide = 0.0;  // the steady clock ticks in nanoseconds
+  for (const ConvergenceRow& r : study.rows) {
+    EXPECT_TRUE(std::isfinite(r.wallMs) && r.wallMs >= 0.0) << r.scheme;
+    EXPECT_EQ(kConvergenceTimes[0].number(r), r.wallMs);
+    (r.precision == Precision::Single ? single : wide) += r.wallMs;
+  }
+  EXPECT_GT(single, 0.0);
+  EXPECT_GT(wide, 0.0);
+}
+
 }  // namespace
