@@ -29,8 +29,9 @@ sources=(
   core/vector3f.cpp
   ballistics/ballisticsparams.cpp ballistics/ballisticsexact.cpp ballistics/ballisticssim.cpp
   springmass/springmassparams.cpp springmass/springmassexact.cpp springmass/springmasssim.cpp
-  engine/runs.cpp engine/convergence.cpp engine/validation.cpp
-  study/report.cpp study/studies.cpp
+  engine/runs.cpp engine/convergence.cpp engine/validation.cpp engine/studies.cpp engine/tables.cpp
+  engine/reference.cpp
+  study/report.cpp
 )
 # The flags that matter for the bits are the native build's: no fused
 # multiply-add. The engine catches Boost's exceptions inside its closed
