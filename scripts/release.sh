@@ -136,7 +136,8 @@ scripts/web.sh
 echo "== the Debian package (scripts/package.sh) =="
 scripts/package.sh
 
-staging=dist.tmp
+# Beside the other builds (ignored by git) until every check has passed.
+staging=build/dist.tmp
 rm -rf "$staging"
 mkdir -p "$staging"
 trap 'rm -rf "$staging"' EXIT
