@@ -38,7 +38,7 @@ artifact_versions() {
   local dir=$1 f
   if [[ -f $dir/pbsim.html ]]; then
     echo "the page's generator element (pbsim.html)|$(grep -o '<meta name="generator" content="pbsim [^"]*">' "$dir/pbsim.html" |
-      sed 's/.*content="pbsim \([^"]*\)".*/\1/' | head -n 1)"
+      sed -n '1s/.*content="pbsim \([^"]*\)".*/\1/p')"
   fi
   for f in "$dir"/pbsim-*.whl; do
     echo "the wheel's name ($(basename "$f"))|$(basename "$f" | cut -d- -f2)"
@@ -62,11 +62,11 @@ EOF
     local name top
     name=$(basename "$f" .tar.gz)
     echo "the source archive's name ($(basename "$f"))|${name#pbsim-}"
-    top=$(tar -tzf "$f" 2>/dev/null | head -n 1)
-    top=${top%%/*}
+    # (sed reads to the end: a reader that stopped early would fail tar with SIGPIPE)
+    top=$(tar -tzf "$f" 2>/dev/null | sed -n '1s|/.*||p' || true)
     echo "the source archive's folder ($(basename "$f"))|${top#pbsim-}"
     echo "the source archive's CMakeLists.txt ($(basename "$f"))|$(tar -xOzf "$f" "$top/CMakeLists.txt" 2>/dev/null |
-      sed -n 's/^ *project( *pbsim  *VERSION  *\([0-9.]*\).*/\1/p' | head -n 1)"
+      sed -n 's/^ *project( *pbsim  *VERSION  *\([0-9.]*\).*/\1/p' | sed -n 1p)"
   done
 }
 
@@ -102,8 +102,9 @@ check_bundle() {
     (cd "$dir" && sha256sum --check --strict --quiet SHA256SUMS >&2) ||
       problem "an artifact's SHA-256 sum differs from SHA256SUMS"
   fi
-  local line what said
+  local line what said lines=0
   while IFS= read -r line; do
+    lines=$((lines + 1))
     what=${line%|*}
     said=${line##*|}
     if [[ -z $said ]]; then
@@ -112,6 +113,8 @@ check_bundle() {
       problem "version mismatch: $what says $said; the project's version is $version"
     fi
   done < <(artifact_versions "$dir")
+  # One line for the page, two for the wheel and for the package, three for the source.
+  [[ $lines -ge 8 ]] || problem "the versions of the artifacts could not all be read ($lines of 8)"
   [[ $problems -eq 0 ]] || die "the bundle in $dir is not a release of pbsim $version ($problems problem(s) above)"
 }
 

@@ -257,7 +257,15 @@ def test_release_refuses_a_working_tree_with_changes(tmp_path, change):
     tree = tmp_path / "clone"
     git("clone", "--quiet", "--shared", SOURCE, tree, cwd=tmp_path)
     CHANGES[change](tree)
-    done = run([tree / "scripts" / "release.sh"], timeout=120)
+    # Past a failed refusal the release would configure and build: a cmake that refuses
+    # ends it there instead.
+    bin_dir = tmp_path / "bin"
+    bin_dir.mkdir()
+    (bin_dir / "cmake").write_text("#!/bin/sh\necho 'cmake: the release went on' >&2\nexit 97\n")
+    (bin_dir / "cmake").chmod(0o755)
+    env = {k: v for k, v in os.environ.items() if k not in ("PYTHONPATH", "PYTHONHOME")}
+    env["PATH"] = f"{bin_dir}:{env['PATH']}"
+    done = run([tree / "scripts" / "release.sh"], timeout=120, env=env)
     assert done.returncode != 0
     assert "release: the working tree has changes that no commit holds" in done.stderr
     assert not (tree / "dist").exists() and not (tree / "build").exists()
