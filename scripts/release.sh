@@ -26,7 +26,7 @@ $changes"
 
 # The project's version as CMake reads it from project(... VERSION ...).
 project_version() {
-  cmake --preset dev >/dev/null
+  cmake --preset dev >/dev/null || die "cmake --preset dev failed"
   local version
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/dev/CMakeCache.txt)
   [[ -n $version ]] || die "CMake gives the project no version (build/dev/CMakeCache.txt)"
