@@ -1,5 +1,9 @@
 #include "console.h"
 
+#ifdef _WIN32
+#include <conio.h>
+#include <windows.h>
+#else
 #include <X11/Xlib.h>
 #include <stdio_ext.h>
 #include <termios.h>
@@ -7,9 +11,11 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <istream>
 #include <limits>
 
@@ -23,6 +29,7 @@ ModeReply readModeReply(std::istream& in, int& mode) {
   return ModeReply::Number;
 }
 
+#ifndef _WIN32
 const char* displayName(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::strcmp(argv[i], "-display") == 0) return argv[i + 1];
@@ -42,8 +49,30 @@ void DisplayProbe::close() {
   if (display_ != nullptr) XCloseDisplay(static_cast<Display*>(display_));
   display_ = nullptr;
 }
+#endif
 
 namespace {
+
+#ifdef _WIN32
+// Standard input is a console window's input (not a file, pipe or device).
+bool inputIsConsole() {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
+
+void waitForConsoleKey() {
+  // The answer's line is in stdin's buffer (the console delivers whole
+  // lines) and _getch reads past it, from the console itself; keys typed
+  // while the windows were open wait in the console's queue. Neither is the
+  // key we wait for.
+  FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
+  // Without a word the console would look hung.
+  // (Standard error is buffered when it is not the console window itself.)
+  std::fputs("pbsim: every window is closed; press any key to end.\n", stderr);
+  std::fflush(stderr);
+  _getch();
+}
+#else
 
 // The terminal settings in force before the key wait, for the signal handler.
 termios savedTerminal;
@@ -83,14 +112,22 @@ void waitForTerminalKey() {
   }
   for (int i = 0; i < 4; ++i) std::signal(signals[i], previous[i]);
 }
+#endif
 
 }  // namespace
 
 void waitForKey(std::istream& in) {
+#ifdef _WIN32
+  if (inputIsConsole()) {
+    waitForConsoleKey();
+    return;
+  }
+#else
   if (isatty(STDIN_FILENO)) {
     waitForTerminalKey();
     return;
   }
+#endif
   if (in.eof()) return;
   in.clear();
   in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');

@@ -14,6 +14,7 @@ enum class ModeReply {
 // Reads the answer to the mode question as one int through the stream.
 ModeReply readModeReply(std::istream& in, int& mode);
 
+#ifndef _WIN32
 // The X display the program would use: the value given with "-display NAME"
 // on the command line (the option glutInit honours), else $DISPLAY; nullptr
 // when neither is given.
@@ -36,13 +37,15 @@ class DisplayProbe {
  private:
   void* display_;  // the Xlib Display, or nullptr
 };
+#endif
 
 // Waits for one key press after the windows have closed, then returns.
-// On a terminal: whatever is left of the answer's line and any input typed
+// On a terminal (on Windows: a console): whatever is left of the answer's line and any input typed
 // while the windows were open is discarded, a line on standard error says
 // that a key ends the program, then one key is read unbuffered and without
 // echo; the terminal's settings are restored afterwards (also
-// when the wait is interrupted by a signal). Otherwise: the rest of the
+// when the wait is interrupted by a signal; on Windows with _getch, which
+// changes no setting). Otherwise: the rest of the
 // answer's line is skipped and one byte is read; at end of input it returns
 // at once.
 void waitForKey(std::istream& in);

@@ -3,6 +3,11 @@
 
 #include <GL/freeglut.h>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -12,8 +17,22 @@
 #include "springmassapp.h"
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The console shows "\n" as a line break; written unchanged, the lines are
+  // byte for byte those of the other platforms, also in a file or a pipe.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
   printf("Physically based simulation Velmora.\n");
 
+#ifdef _WIN32
+  // Windows draws on the desktop of the console's session: there is no
+  // display to look for. freeglut would take an X display's name in DISPLAY
+  // (set where an X server is installed beside Windows) for a Windows display
+  // device and warn that it cannot open it.
+  _putenv("DISPLAY=");
+  glutInit(&argc, argv);
+#else
   // glutInit and the toolkit both end the process when there is no display;
   // say why instead.
   DisplayProbe display(argc, argv);
@@ -38,6 +57,7 @@ int main(int argc, char** argv) {
   setenv("DISPLAY", displayName(argc, argv), 1);
   glutInit(&argc, argv);
   display.close();
+#endif
   glEnable(GL_DEPTH_TEST);
 
   std::cout << "Which part do you wish to run? Enter 0 for Ballistics, 1 for SpringMass : "

@@ -2,7 +2,8 @@
 
 #include <cstdint>
 
-// Wall-clock duration of one recomputation, on the monotonic clock.
+// Wall-clock duration of one recomputation, on the monotonic clock (on
+// Windows the performance counter).
 class Stopwatch {
  public:
   void start();

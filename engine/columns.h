@@ -23,6 +23,26 @@ enum class Kind {
   Double,   // always a double: closed forms, errors, times measured in double
 };
 
+// A kind's name, as front ends describe the columns: text, count, flag,
+// model, float32, double.
+inline const char* kindName(Kind kind) {
+  switch (kind) {
+    case Kind::Text:
+      return "text";
+    case Kind::Count:
+      return "count";
+    case Kind::Flag:
+      return "flag";
+    case Kind::Model:
+      return "model";
+    case Kind::Float32:
+      return "float32";
+    case Kind::Double:
+      return "double";
+  }
+  return "";
+}
+
 // A value of a run, or of one point k of it. Text fields read `text`, the
 // others `number` (a NaN number is a value that does not exist: a landing
 // that never came, an error that was not measured).

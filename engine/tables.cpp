@@ -167,6 +167,13 @@ std::string heading(std::string_view name, std::string_view unit) {
   return n + " [" + std::string(unit) + "]";
 }
 
+double exactLandingValue(const ExactLanding& e, std::string_view name) {
+  return name == kExactLandingFields[0]   ? e.x
+         : name == kExactLandingFields[1] ? e.z
+         : name == kExactLandingFields[2] ? e.time
+                                          : NAN;
+}
+
 void writeCsv(std::ostream& out, const FlightStudy& study, const Progress& progress) {
   writePoints(out, study.runs, kFlightColumns, progress, study.flight.judge());
 }
@@ -183,14 +190,9 @@ void writeSummary(std::ostream& out, const FlightStudy& study) {
   writeFields(out, study.runs, kFlightSummary);
   if (const auto& e = study.exactLanding) {
     std::vector<std::string> cells;
-    for (const Field<FlightRun>& f : kFlightSummary) {
-      const std::string_view n = f.name;
-      cells.push_back(n == "scheme"        ? std::string(study.flight.judge())
-                      : n == "landing_x"   ? shortest(e->x)
-                      : n == "landing_z"   ? shortest(e->z)
-                      : n == "flight_time" ? shortest(e->time)
-                                           : "");
-    }
+    for (const Field<FlightRun>& f : kFlightSummary)
+      cells.push_back(f.name == "scheme" ? std::string(study.flight.judge())
+                                         : shortest(exactLandingValue(*e, f.name)));
     csvLine(out, cells);
   }
 }

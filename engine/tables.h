@@ -22,6 +22,11 @@ void writeCsv(std::ostream& out, const ConvergenceStudy& study, const Progress& 
 // exact_x becomes reference_x.
 std::string judgedName(std::string_view name, std::string_view judge);
 
+// The exact landing's value of the summary field called `name` (one of
+// kExactLandingFields), NaN for any other field: the exact row beside a
+// flight study's runs.
+double exactLandingValue(const ExactLanding& e, std::string_view name);
+
 // One row per scheme (and the exact flight's row); a convergence study's
 // summary is its CSV.
 void writeSummary(std::ostream& out, const FlightStudy& study);

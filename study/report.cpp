@@ -95,15 +95,11 @@ void printTable(std::ostream& out, const FlightStudy& study) {
   Table t = summaryTable(study.runs, kFlightSummary, true);
   if (const auto& e = study.exactLanding) {
     std::vector<std::string> row;
-    for (const Field<FlightRun>& f : kFlightSummary) {
-      const std::string_view n = f.name;
-      if (f.kind == Kind::Flag) continue;
-      row.push_back(n == "scheme"        ? std::string(study.flight.judge())
-                    : n == "landing_x"   ? readableNumber(e->x, f.readable)
-                    : n == "landing_z"   ? readableNumber(e->z, f.readable)
-                    : n == "flight_time" ? readableNumber(e->time, f.readable)
-                                         : "");
-    }
+    for (const Field<FlightRun>& f : kFlightSummary)
+      if (f.kind != Kind::Flag)
+        row.push_back(f.name == "scheme"
+                          ? std::string(study.flight.judge())
+                          : readableNumber(exactLandingValue(*e, f.name), f.readable));
     row.emplace_back();  // note
     t.add(row);
   }

@@ -1,5 +1,9 @@
 #include "viewerwindow.h"
 
+#ifdef _WIN32
+#include <FL/x.H>
+#endif
+
 void ViewerWindow::cb_vRotRoller_i(Fl_Roller* o, void*) {
   hostedView->setVRotAngle(static_cast<float>(o->value()));
   hostedView->redraw();
@@ -156,4 +160,16 @@ ViewerWindow::ViewerWindow(CubeView* view) {
   topWindow->resizable(topWindow);
 }
 
-void ViewerWindow::show(int argc, char** argv) { topWindow->show(argc, argv); }
+void ViewerWindow::show(int argc, char** argv) {
+#ifdef _WIN32
+  // Windows gives the keyboard to a window that the toolkit brings to the
+  // front: every recomputation would take it from the panel, after the first
+  // key of a number typed there. Raised as the X build raises it, the viewer
+  // leaves the focus where it is.
+  if (topWindow->shown() && !IsIconic(fl_xid(topWindow))) {
+    SetWindowPos(fl_xid(topWindow), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return;
+  }
+#endif
+  topWindow->show(argc, argv);
+}

@@ -1,45 +1,115 @@
-// The engine as the browser page sees it (embind). Every function takes a
-// plain JavaScript object with the Python module's argument names (azimuth,
-// elevation, mass, powder, power, gravity, friction, dt, scheme, precision;
-// mass, ks, kd, rest, gravity, dt, scheme, precision, until) and answers
-// with objects named as the engine's columns and summaries: Float32Array for
-// the model's float values, Float64Array for times and double values.
-// Values are checked by the engine's validation; the units are converted by
-// the setup headers, never here.
+// The engine as the browser page sees it (embind). Every run takes a plain
+// JavaScript object named as the engine's parameter table names the values
+// (the Python module's keywords), with `scheme`, `precision` and, for the
+// spring, `until`; it answers with an object named as the engine's column
+// and summary descriptors: Float32Array for float32 columns, Float64Array
+// for doubles, the summary's numbers and words, and `readable`, each summary
+// field as pbsim-study's tables show it. The tables themselves are exported
+// too (parameters, columns, summary), so that the page builds its fields and
+// tables from them. Everything here translates between JavaScript and the
+// engine: checks, formats and wording are the engine's. A flight takes
+// `drag` too (the engine's words for its laws); where the law has no closed
+// form, its columns, exact row and notes are named by what the errors are
+// measured against (the case's judge: exact_x becomes reference_x).
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "ballisticssetup.h"
-#include "convergence.h"
-#include "report.h"
-#include "runs.h"
-#include "springmasssetup.h"
+#include "columns.h"
+#include "parameters.h"
 #include "studies.h"
+#include "tables.h"
 #include "validation.h"
 
 using emscripten::val;
 
 namespace {
 
-// A copy of `values` as a new JavaScript typed array (Float32Array for
-// float, Float64Array for double, Int32Array for int).
+// ---- the two models, as far as a binding tells them apart ----
+
+struct Flight {
+  using Values = BallisticsPanelValues;
+  using Case = FlightCase;
+  using Run = FlightRun;
+  using Study = FlightStudy;
+  static constexpr const char* kName = "flight";
+  static constexpr const auto& kColumns = kFlightColumns;
+  static constexpr const auto& kSummary = kFlightSummary;
+  static constexpr bool kTakesUntil = false;
+  static constexpr bool kTakesDrag = true;
+  static Case makeCase(const Values& v) { return FlightCase(ballisticsParamsFromPanel(v)); }
+  static std::string judge(const Case& c) { return c.judge(); }
+  // What the errors are measured against and how far that itself may be off.
+  static void judged(val& o, const Case& c) {
+    o.set("judge", std::string(c.judge()));
+    o.set("judge_error", c.judgeError());
+  }
+  static std::optional<Problem> problem(const Values& v, std::optional<double>) {
+    return flightProblem(v);
+  }
+  static Run run(const Case& c, const SchemeInfo* s, Precision p, std::optional<double>) {
+    return runFlight(c, s, p);
+  }
+  static Study study(const Case& c, const std::vector<RunScheme>& s, std::optional<double>,
+                     const Progress& progress) {
+    return runStudy(c, s, progress);
+  }
+  // What the page draws beside the run: the target, in the model's axes.
+  static void extras(val& o, const Case& c) {
+    val target = val::array();
+    target.call<void>("push", c.params.target.x, c.params.target.y, c.params.target.z);
+    o.set("target", target);
+  }
+};
+
+struct Spring {
+  using Values = SpringPanelValues;
+  using Case = SpringCase;
+  using Run = SpringRun;
+  using Study = SpringStudy;
+  static constexpr const char* kName = "spring";
+  static constexpr const auto& kColumns = kSpringColumns;
+  static constexpr const auto& kSummary = kSpringSummary;
+  static constexpr bool kTakesUntil = true;
+  static constexpr bool kTakesDrag = false;
+  static Case makeCase(const Values& v) { return SpringCase(springParamsFromPanel(v)); }
+  static std::string judge(const Case&) { return "exact"; }
+  static void judged(val&, const Case&) {}
+  static std::optional<Problem> problem(const Values& v, std::optional<double> until) {
+    return springProblem(v, until);
+  }
+  static Run run(const Case& c, const SchemeInfo* s, Precision p, std::optional<double> until) {
+    return runSpring(c, s, p, until);
+  }
+  static Study study(const Case& c, const std::vector<RunScheme>& s, std::optional<double> until,
+                     const Progress& progress) {
+    return runStudy(c, s, until, progress);
+  }
+  static void extras(val& o, const Case& c) { o.set("start_height", startHeight(c.params)); }
+};
+
+// ---- JavaScript values ----
+
 template <class T>
-val typedArray(const std::vector<T>& values) {
-  const char* type = std::is_same_v<T, float>    ? "Float32Array"
-                     : std::is_same_v<T, double> ? "Float64Array"
-                                                 : "Int32Array";
-  val array = val::global(type).new_(values.size());
-  if (!values.empty())
-    array.call<void>("set", val(emscripten::typed_memory_view(values.size(), values.data())));
+val typedArray(const T* data, std::size_t n) {
+  val array = val::global(std::is_same_v<T, float>    ? "Float32Array"
+                          : std::is_same_v<T, double> ? "Float64Array"
+                                                      : "Int32Array")
+                  .new_(n);
+  if (n) array.call<void>("set", val(emscripten::typed_memory_view(n, data)));
   return array;
+}
+
+template <class T>
+val typedArray(const std::vector<T>& v) {
+  return typedArray(v.data(), v.size());
 }
 
 val problemObject(const Problem& p) {
@@ -50,227 +120,219 @@ val problemObject(const Problem& p) {
   return o;
 }
 
-// Answers {problem: {...}} for values that cannot run.
+// {problem: {parameter, message, text}} for values that cannot run.
 val refusal(const Problem& p) {
   val o = val::object();
   o.set("problem", problemObject(p));
   return o;
 }
 
-// What a page or script handed over: the named numbers and strings, checked
-// against the names the model takes.
-class Arguments {
- public:
-  explicit Arguments(const val& object) : object_(object) {}
+bool isObject(const val& v) { return !v.isNull() && v.typeOf().as<std::string>() == "object"; }
 
-  // The number under `name`, or `fallback` when it is missing; anything else
-  // than a number is a problem.
-  double number(const char* name, double fallback) {
-    if (!has(name)) return fallback;
-    const val v = object_[name];
-    if (!v.isNumber()) {
-      fail(name, "must be a number");
-      return fallback;
-    }
-    return v.as<double>();
-  }
+std::vector<std::string> keysOf(const val& object) {
+  std::vector<std::string> keys;
+  if (!isObject(object)) return keys;
+  const val list = val::global("Object").call<val>("keys", object);
+  const int n = list["length"].as<int>();
+  for (int i = 0; i < n; ++i) keys.push_back(list[i].as<std::string>());
+  return keys;
+}
 
-  std::string text(const char* name, const std::string& fallback) {
-    if (!has(name)) return fallback;
-    const val v = object_[name];
-    if (!v.isString()) {
-      fail(name, "must be a string");
-      return fallback;
-    }
-    return v.as<std::string>();
-  }
+bool given(const val& object, const std::string& name) {
+  return isObject(object) && object.hasOwnProperty(name.c_str()) && !object[name].isUndefined() &&
+         !object[name].isNull();
+}
 
-  bool has(const char* name) const {
-    return isObject() && object_.hasOwnProperty(name) && !object_[name].isUndefined() &&
-           !object_[name].isNull();
-  }
 
-  // A name that the model does not take.
-  void refuseOthers(const std::vector<std::string>& known) {
-    if (!isObject()) return;
-    const val keys = val::global("Object").call<val>("keys", object_);
-    const int n = keys["length"].as<int>();
-    for (int i = 0; i < n; ++i) {
-      const std::string key = keys[i].as<std::string>();
-      bool found = false;
-      for (const std::string& k : known) found = found || k == key;
-      if (!found) fail(key, "is not an argument here (" + join(known) + ")");
-    }
-  }
+// ---- arguments ----
+
+// The arguments of one run or study of model M: the parameter table's
+// values, the scheme, the precision and (the spring) the time to run until.
+template <class M>
+struct Arguments {
+  typename M::Values values;
+  std::optional<double> until;
+  std::string scheme = std::string(kSchemes[RK4].name);
+  std::string precision = precisionName(Precision::Single);
+  std::optional<std::string> drag;         // the flight's drag law by name, when given
+  std::optional<Problem> problem;          // the first problem, in the order found
+  std::vector<Problem> parameterProblems;  // every parameter's, for a form
 
   void fail(const std::string& name, const std::string& message) {
     if (!problem) problem = Problem{name, message};
+    parameterProblems.push_back({name, message});
   }
-
-  std::optional<Problem> problem;
-
- private:
-  bool isObject() const {
-    return !object_.isNull() && object_.typeOf().as<std::string>() == "object";
-  }
-  static std::string join(const std::vector<std::string>& names) {
-    std::string s;
-    for (const std::string& n : names) s += (s.empty() ? "" : ", ") + n;
-    return s;
-  }
-  val object_;
 };
 
-const SchemeInfo* schemeArgument(Arguments& a) {
-  const std::string name = a.text("scheme", "rk4");
-  const SchemeInfo* s = schemeNamed(name);
-  if (!s) a.fail("scheme", "must be one of " + schemeNames() + ", not '" + name + "'");
-  return s;
+template <class M>
+std::string argumentNames() {
+  std::string names = parameterNames<typename M::Values>() + ", scheme, precision";
+  if (M::kTakesDrag) names += ", drag";
+  if (M::kTakesUntil) names += ", until";
+  return names;
 }
 
-Precision precisionArgument(Arguments& a) {
-  const std::string name = a.text("precision", "single");
-  const std::optional<Precision> p = precisionNamed(name);
-  if (!p) a.fail("precision", "must be single or double, not '" + name + "'");
-  return p.value_or(Precision::Single);
+template <class M>
+Arguments<M> argumentsOf(const val& object) {
+  Arguments<M> a;
+  auto number = [&](const std::string& key, double& to) {
+    const val v = object[key];
+    if (v.isNumber()) {
+      to = v.as<double>();
+      return true;
+    }
+    a.fail(key, "must be a number");
+    return false;
+  };
+  auto text = [&](const std::string& key, std::string& to) {
+    const val v = object[key];
+    if (v.isString())
+      to = v.as<std::string>();
+    else
+      a.fail(key, "must be a string");
+  };
+  for (const std::string& key : keysOf(object)) {
+    if (!given(object, key)) continue;
+    if (findParameter<typename M::Values>(key)) {
+      double x = 0.0;
+      if (number(key, x)) setParameter(a.values, key, x);
+    } else if (key == "scheme") {
+      text(key, a.scheme);
+    } else if (key == "precision") {
+      text(key, a.precision);
+    } else if (key == "until" && M::kTakesUntil) {
+      a.until.emplace();
+      number(key, *a.until);
+    } else if (key == "drag" && M::kTakesDrag) {
+      std::string name;
+      text(key, name);
+      if (object[key].isString()) a.drag = name;
+    } else {
+      a.fail(key, "is not an argument here (" + argumentNames<M>() + ")");
+    }
+  }
+  if constexpr (M::kTakesDrag) {
+    if (a.drag) {
+      std::optional<Problem> p;
+      const DragLaw law = dragLawArgument(*a.drag, p);
+      if (p)
+        a.fail(p->parameter, p->message);
+      else
+        a.values.drag = law;
+    }
+  }
+  // The values' own problems: the first for a run, every one for a form.
+  std::vector<std::string> refused;
+  for (const Problem& p : a.parameterProblems) refused.push_back(p.parameter);
+  for (const Problem& p : parameterProblems(a.values))
+    if (std::find(refused.begin(), refused.end(), p.parameter) == refused.end())
+      a.parameterProblems.push_back(p);
+  if (!a.problem) a.problem = M::problem(a.values, a.until);
+  return a;
 }
 
-// The schemes of a study, in kSchemes order: names in `list` (an array).
-std::vector<const SchemeInfo*> schemeList(const val& list, Arguments& a) {
+// The schemes of a study named in `list` (an array), in the scheme table's order.
+std::vector<RunScheme> schemeList(const val& list, std::optional<Problem>& problem) {
   std::vector<std::string> names;
   if (list.isArray()) {
     const int n = list["length"].as<int>();
     for (int i = 0; i < n; ++i)
       names.push_back(list[i].isString() ? list[i].as<std::string>() : std::string("?"));
-  } else {
-    a.fail("schemes", "must be a list of scheme names");
+  } else if (!problem) {
+    problem = Problem{"schemes", "must be a list of scheme names"};
   }
-  std::vector<const SchemeInfo*> chosen;
-  for (const std::string& n : names)
-    if (!schemeNamed(n)) a.fail("schemes", "must name schemes among " + schemeNames());
+  for (const std::string& n : names) schemeArgument(n, problem, "schemes");
+  std::vector<RunScheme> chosen;
   for (const SchemeInfo& s : kSchemes)
-    for (const std::string& n : names)
-      if (n == s.name) {
-        chosen.push_back(&s);
-        break;
-      }
+    if (std::find(names.begin(), names.end(), s.name) != names.end()) chosen.emplace_back(&s);
   return chosen;
 }
 
-const std::vector<std::string> kFlightNames = {"azimuth",  "elevation", "mass",     "powder",
-                                               "power",    "gravity",   "friction", "target_x",
-                                               "target_z", "dt",        "scheme",   "precision"};
-const std::vector<std::string> kSpringNames = {"mass", "ks",     "kd",        "rest", "gravity",
-                                               "dt",   "scheme", "precision", "until"};
+// ---- results ----
 
-BallisticsPanelValues flightValues(Arguments& a) {
-  const BallisticsPanelValues d;
-  BallisticsPanelValues v;
-  v.azimuth = a.number("azimuth", d.azimuth);
-  v.elevation = a.number("elevation", d.elevation);
-  v.projectileMass = a.number("mass", d.projectileMass);
-  v.powderAmount = a.number("powder", d.powderAmount);
-  v.powderPower = a.number("power", d.powderPower);
-  v.gravity = a.number("gravity", d.gravity);
-  v.airFriction = a.number("friction", d.airFriction);
-  v.targetX = a.number("target_x", d.targetX);
-  v.targetZ = a.number("target_z", d.targetZ);
-  v.timeStep = a.number("dt", d.timeStep);
-  if (!a.problem)
-    if (auto p = flightProblem(v)) a.problem = p;
-  // The target is drawn, never flown: it only has to be a number the panel takes.
-  if (!a.problem)
-    if (auto p = valueProblem("target_x", v.targetX)) a.problem = p;
-  if (!a.problem)
-    if (auto p = valueProblem("target_z", v.targetZ)) a.problem = p;
-  return v;
-}
-
-SpringPanelValues springValues(Arguments& a, std::optional<double>& until) {
-  const SpringPanelValues d;
-  SpringPanelValues v;
-  v.mass = a.number("mass", d.mass);
-  v.ks = a.number("ks", d.ks);
-  v.kd = a.number("kd", d.kd);
-  v.rest = a.number("rest", d.rest);
-  v.gravity = a.number("gravity", d.gravity);
-  v.timeStep = a.number("dt", d.timeStep);
-  if (a.has("until")) until = a.number("until", 0.0);
-  if (!a.problem)
-    if (auto p = springProblem(v, until)) a.problem = p;
-  return v;
-}
-
-template <class T>
-void setPoints(val& o, const FlightPoints<T>& p) {
-  o.set("x", typedArray(p.x));
-  o.set("y", typedArray(p.y));
-  o.set("z", typedArray(p.z));
-  o.set("vx", typedArray(p.vx));
-  o.set("vy", typedArray(p.vy));
-  o.set("vz", typedArray(p.vz));
-}
-
-std::vector<int> steps(std::size_t n) {
-  std::vector<int> s(n);
-  for (std::size_t k = 0; k < n; ++k) s[k] = static_cast<int>(k);
-  return s;
-}
-
-val flightRunObject(const FlightRun& r) {
-  val o = val::object();
-  o.set("scheme", r.scheme);
-  o.set("precision", std::string(precisionName(r.precision)));
-  o.set("step", typedArray(steps(r.size())));
-  o.set("t", typedArray(r.t));
-  if (r.precision == Precision::Single)
-    setPoints(o, r.single);
-  else
-    setPoints(o, r.wide);
-  o.set("exact_x", typedArray(r.exactX));
-  o.set("exact_y", typedArray(r.exactY));
-  o.set("exact_z", typedArray(r.exactZ));
-  o.set("path_error", typedArray(r.pathError));
-  o.set("steps", static_cast<double>(r.steps));
-  o.set("evaluations", static_cast<double>(r.evaluations));
-  o.set("stop", std::string(stopName(r.stop)));
-  o.set("landing_x", r.landingX);
-  o.set("landing_z", r.landingZ);
-  o.set("flight_time", r.flightTime);
-  o.set("landing_miss", r.landingMiss);
-  o.set("max_path_error", r.maxPathError);
-  o.set("wall_ms", r.wallMs);
-  o.set("few_steps", r.fewSteps());
-  return o;
-}
-
-val springRunObject(const SpringRun& r) {
-  val o = val::object();
-  o.set("scheme", r.scheme);
-  o.set("precision", std::string(precisionName(r.precision)));
-  o.set("step", typedArray(steps(r.size())));
-  o.set("t", typedArray(r.t));
-  if (r.precision == Precision::Single) {
-    o.set("y", typedArray(r.y));
-    o.set("v", typedArray(r.v));
-  } else {
-    o.set("y", typedArray(r.yWide));
-    o.set("v", typedArray(r.vWide));
+template <class Run, class Field>
+val summaryValue(const Field& f, const Run& r) {
+  switch (f.kind) {
+    case Kind::Text:
+      return val(f.text(r));
+    case Kind::Flag:
+      return val(f.number(r) != 0.0);
+    default:
+      return val(f.number(r));
   }
-  o.set("exact_y", typedArray(r.exactY));
-  o.set("height_error", typedArray(r.heightError));
-  o.set("energy", typedArray(r.energy));
-  o.set("steps", static_cast<double>(r.steps));
-  o.set("evaluations", static_cast<double>(r.evaluations));
-  o.set("stop", std::string(stopName(r.stop)));
-  o.set("final_height", r.finalHeight);
-  o.set("resting_height", r.restingHeight);
-  o.set("max_height_error", r.maxHeightError);
-  o.set("energy_drift", r.energyDrift);
-  o.set("wall_ms", r.wallMs);
-  o.set("few_steps", r.fewSteps());
+}
+
+// A run as the page sees it: every column, every summary field, and the
+// summary as pbsim-study's tables show it.
+template <class M>
+val runObject(const typename M::Run& r, const typename M::Case& judgedBy) {
+  val o = val::object();
+  o.set("precision", std::string(precisionName(r.precision)));
+  const std::string judge = M::judge(judgedBy);
+  for (const auto& c : M::kColumns) {
+    const std::string name = judgedName(c.name, judge);
+    if (c.data) {
+      const ColumnData d = c.data(r);
+      o.set(name, d.floats ? typedArray(d.floats, r.size()) : typedArray(d.doubles, r.size()));
+    } else {
+      // Computed, not kept (the step number).
+      std::vector<int> values(r.size());
+      for (std::size_t k = 0; k < values.size(); ++k) values[k] = static_cast<int>(c.value(r, k));
+      o.set(name, typedArray(values));
+    }
+  }
+  val readable = val::object();
+  for (const auto& f : M::kSummary) {
+    o.set(std::string(f.name), summaryValue(f, r));
+    readable.set(std::string(f.name), readableCell(f, r));
+  }
+  o.set("readable", readable);
   return o;
 }
+
+// What a front end calls the time step in its advice: the panel's label.
+template <class Values>
+std::string timeStepLabel() {
+  for (const auto& p : parametersOf<Values>())
+    if (p.member == &Values::timeStep) return std::string(p.label);
+  return "";
+}
+
+val notesObject(const std::vector<Note>& notes) {
+  val list = val::array();
+  for (const Note& n : notes) {
+    val o = val::object();
+    o.set("scheme", n.scheme);
+    o.set("text", n.text);
+    o.set("warning", n.warning);
+    list.call<void>("push", o);
+  }
+  return list;
+}
+
+// The exact (or reference) row beside a flight study's runs, as the readable
+// table shows it, its scheme cell naming the judge.
+val exactRow(const FlightStudy& study) {
+  if (!study.exactLanding) return val::null();
+  val row = val::object();
+  row.set("scheme", std::string(study.flight.judge()));
+  for (const Field<FlightRun>& f : kFlightSummary) {
+    const double v = exactLandingValue(*study.exactLanding, f.name);
+    if (!std::isnan(v)) row.set(std::string(f.name), readableNumber(v, f.readable));
+  }
+  return row;
+}
+val exactRow(const SpringStudy&) { return val::null(); }
+
+// What a convergence study's errors are measured against, worded as a
+// study's notes word it: the reference's note (nothing for a closed form).
+std::vector<Note> judgeNotes(const FlightCase& c) {
+  std::vector<Note> out;
+  for (const Note& n : notes(runStudy(c, {}), timeStepLabel<BallisticsPanelValues>()))
+    if (n.kind == Note::Kind::Reference) out.push_back(n);
+  return out;
+}
+std::vector<Note> judgeNotes(const SpringCase&) { return {}; }
 
 // ---- what the page and its scripts call ----
 
@@ -292,110 +354,166 @@ val schemes() {
   return list;
 }
 
-// The panels' start-up values, under the names the page and the Python
-// module use.
-val flightStartUp() {
-  const BallisticsPanelValues v;
-  val o = val::object();
-  o.set("azimuth", v.azimuth);
-  o.set("elevation", v.elevation);
-  o.set("mass", v.projectileMass);
-  o.set("powder", v.powderAmount);
-  o.set("power", v.powderPower);
-  o.set("gravity", v.gravity);
-  o.set("friction", v.airFriction);
-  o.set("target_x", v.targetX);
-  o.set("target_z", v.targetZ);
-  o.set("dt", v.timeStep);
-  return o;
-}
-
-val springStartUp() {
-  const SpringPanelValues v;
-  val o = val::object();
-  o.set("mass", v.mass);
-  o.set("ks", v.ks);
-  o.set("kd", v.kd);
-  o.set("rest", v.rest);
-  o.set("gravity", v.gravity);
-  o.set("dt", v.timeStep);
-  return o;
-}
-
-// Every problem of the values, one per parameter, for the page to show
-// beside each field: {name: message}.
-val flightProblems(const val& values) {
-  val out = val::object();
-  for (const std::string& name : kFlightNames) {
-    if (name == "scheme" || name == "precision") continue;
-    val one = val::object();
-    one.set(name, values[name]);
-    Arguments a(one);
-    flightValues(a);
-    if (a.problem) out.set(name, a.problem->message);
+// The parameter table of "flight" or "spring": name, label, group, unit,
+// help, rule, startUp, flown; null for another model.
+val parameters(const std::string& model) {
+  const auto table = describeParameters(model);
+  if (!table) return val::null();
+  val list = val::array();
+  for (const ParameterDescription& p : *table) {
+    val o = val::object();
+    o.set("name", std::string(p.name));
+    o.set("label", std::string(p.label));
+    o.set("group", std::string(p.group));
+    o.set("unit", std::string(p.unit));
+    o.set("help", std::string(p.help));
+    o.set("rule", std::string(ruleText(p.rule)));
+    o.set("startUp", p.startUp);
+    o.set("flown", p.flown);
+    o.set("quadraticUnit", std::string(p.quadraticUnit));
+    list.call<void>("push", o);
   }
-  return out;
+  return list;
 }
 
-val springProblems(const val& values) {
-  val out = val::object();
-  for (const std::string& name : kSpringNames) {
-    if (name == "scheme" || name == "precision") continue;
-    if (name == "until" && !Arguments(values).has("until")) continue;
-    val one = val::object();
-    one.set(name, values[name]);
-    Arguments a(one);
-    std::optional<double> until;
-    springValues(a, until);
-    if (a.problem) out.set(name, a.problem->message);
+template <class Table>
+val describe(const Table& table) {
+  val list = val::array();
+  for (const auto& c : table) {
+    val o = val::object();
+    o.set("name", std::string(c.name));
+    o.set("unit", std::string(c.unit));
+    o.set("kind", std::string(kindName(c.kind)));
+    o.set("heading", heading(c.name, c.unit));
+    list.call<void>("push", o);
   }
-  return out;
+  return list;
 }
 
-val flight(const val& args) {
-  Arguments a(args);
-  a.refuseOthers(kFlightNames);
-  const BallisticsPanelValues v = flightValues(a);
-  const SchemeInfo* scheme = schemeArgument(a);
-  const Precision precision = precisionArgument(a);
-  if (a.problem) return refusal(*a.problem);
-  const BallisticsParams p = ballisticsParamsFromPanel(v);
-  const FlightCase c(p);
-  val o = flightRunObject(runFlight(c, scheme, precision));
-  val target = val::array();
-  target.call<void>("push", p.target.x, p.target.y, p.target.z);
-  o.set("target", target);
+// The per-point columns of "flight" or "spring", and the per-run summary
+// fields of "flight" or "spring" or the rows of a "convergence" study (name,
+// unit, kind, heading); null for another name.
+val columns(const std::string& model) {
+  return model == Flight::kName   ? describe(Flight::kColumns)
+         : model == Spring::kName ? describe(Spring::kColumns)
+                                  : val::null();
+}
+val summary(const std::string& model) {
+  return model == Flight::kName   ? describe(Flight::kSummary)
+         : model == Spring::kName ? describe(Spring::kSummary)
+         : model == "convergence" ? describe(kConvergenceFields)
+                                  : val::null();
+}
+
+// The flight's drag laws by the engine's names, and the one pbsim flies
+// (the panel values' own): {laws: [...], startUp}.
+val dragLaws() {
+  val laws = val::array();
+  for (const DragLaw law : {DragLaw::Linear, DragLaw::Quadratic})
+    laws.call<void>("push", std::string(dragLawName(law)));
+  val o = val::object();
+  o.set("laws", laws);
+  o.set("startUp", std::string(dragLawName(BallisticsPanelValues{}.drag)));
   return o;
 }
 
-val spring(const val& args) {
-  Arguments a(args);
-  a.refuseOthers(kSpringNames);
-  std::optional<double> until;
-  const SpringPanelValues v = springValues(a, until);
-  const SchemeInfo* scheme = schemeArgument(a);
-  const Precision precision = precisionArgument(a);
-  if (a.problem) return refusal(*a.problem);
-  const SpringCase c(springParamsFromPanel(v));
-  val o = springRunObject(runSpring(c, scheme, precision, until));
-  o.set("start_height", startHeight(c.params));
+// A convergence study's own settings as the engine starts them: levels,
+// withDouble.
+val convergenceSettings() {
+  const ConvergenceSettings d;
+  val o = val::object();
+  o.set("levels", d.levels);
+  o.set("withDouble", d.withDouble);
   return o;
 }
 
-// The exact flight at `samples` + 1 evenly spaced times from launch to its
-// landing (or to `until` when it never lands), and its landing.
+// Calls f with the model called `model`, or answers that there is none.
+template <class F>
+val withModel(const std::string& model, F&& f) {
+  if (model == Flight::kName) return f(Flight{});
+  if (model == Spring::kName) return f(Spring{});
+  return refusal({"model", "must be flight or spring, not '" + model + "'"});
+}
+
+// Every problem of a form's values, at most one per field: {name: message}.
+val problems(const std::string& model, const val& values) {
+  return withModel(model, [&](auto m) {
+    using M = decltype(m);
+    const Arguments<M> a = argumentsOf<M>(values);
+    val out = val::object();
+    for (const Problem& p : a.parameterProblems) out.set(p.parameter, p.message);
+    if (a.problem && !out.hasOwnProperty(a.problem->parameter.c_str()))
+      out.set(a.problem->parameter, a.problem->message);
+    return out;
+  });
+}
+
+// One run (window.pbsimEngine.flight / .spring).
+val run(const std::string& model, const val& args) {
+  return withModel(model, [&](auto m) {
+    using M = decltype(m);
+    Arguments<M> a = argumentsOf<M>(args);
+    const SchemeInfo* scheme = schemeArgument(a.scheme, a.problem);
+    const Precision precision = precisionArgument(a.precision, a.problem);
+    if (a.problem) return refusal(*a.problem);
+    const typename M::Case c = M::makeCase(a.values);
+    val o = runObject<M>(M::run(c, scheme, precision, a.until), c);
+    M::extras(o, c);
+    M::judged(o, c);
+    return o;
+  });
+}
+
+// The page's runs: each scheme named in `schemeNames` on the values, with
+// the notes worded by the engine and the exact row; {problems} when a value
+// is not usable.
+val study(const std::string& model, const val& args, const val& schemeNames, const val& progress) {
+  return withModel(model, [&](auto m) {
+    using M = decltype(m);
+    Arguments<M> a = argumentsOf<M>(args);
+    if (a.problem) {
+      val out = val::object();
+      out.set("problems", problems(model, args));
+      return out;
+    }
+    std::optional<Problem> problem;
+    const std::vector<RunScheme> chosen = schemeList(schemeNames, problem);
+    if (problem) return refusal(*problem);
+    const Progress tell = [&progress](const std::string& s) {
+      if (progress.typeOf().as<std::string>() == "function") progress(s);
+    };
+    const typename M::Case c = M::makeCase(a.values);
+    const typename M::Study s = M::study(c, chosen, a.until, tell);
+    val runs = val::array();
+    for (const auto& r : s.runs) {
+      val o = runObject<M>(r, c);
+      M::extras(o, c);
+      runs.call<void>("push", o);
+    }
+    val out = val::object();
+    out.set("runs", runs);
+    M::judged(out, c);
+    out.set("notes", notesObject(notes(s, timeStepLabel<typename M::Values>())));
+    out.set("exact", exactRow(s));
+    return out;
+  });
+}
+
+// The flight its runs are measured against (the closed form, or the
+// reference where the drag law has none) at `samples` + 1 evenly spaced
+// times from launch to its landing (or to `until` when it never lands), and
+// its landing.
 val exactFlight(const val& args, int samples, double until) {
-  Arguments a(args);
-  const BallisticsPanelValues v = flightValues(a);
+  Arguments<Flight> a = argumentsOf<Flight>(args);
   if (a.problem) return refusal(*a.problem);
-  const FlightCase c(ballisticsParamsFromPanel(v));
-  const std::optional<double> landing = c.exact.landingTime();
+  const FlightCase c = Flight::makeCase(a.values);
+  const std::optional<double> landing = c.landingTime();
   const double end = landing ? *landing : until;
   samples = std::max(samples, 1);
   std::vector<double> t(samples + 1), x(samples + 1), y(samples + 1), z(samples + 1);
   for (int i = 0; i <= samples; ++i) {
     t[i] = end * i / samples;
-    const Vec3d e = c.exact.position(t[i]);
+    const Vec3d e = c.position(t[i]);
     x[i] = e.x;
     y[i] = e.y;
     z[i] = e.z;
@@ -406,17 +524,16 @@ val exactFlight(const val& args, int samples, double until) {
   o.set("y", typedArray(y));
   o.set("z", typedArray(z));
   o.set("landing_time", landing ? val(*landing) : val::null());
+  Flight::judged(o, c);
   return o;
 }
 
 // The exact motion of the spring from 0 to `until` while the closed form
 // holds: heights and energies.
 val exactSpring(const val& args, int samples, double until) {
-  Arguments a(args);
-  std::optional<double> ignored;
-  const SpringPanelValues v = springValues(a, ignored);
+  Arguments<Spring> a = argumentsOf<Spring>(args);
   if (a.problem) return refusal(*a.problem);
-  const SpringCase c(springParamsFromPanel(v));
+  const SpringCase c = Spring::makeCase(a.values);
   const ExactSpring& e = c.exact;
   std::vector<double> t, y, energy;
   samples = std::max(samples, 1);
@@ -439,109 +556,87 @@ val exactSpring(const val& args, int samples, double until) {
   return o;
 }
 
-// A convergence study as pbsim-study makes it: model "flight" or "spring",
-// the values, the schemes' names, the levels, with or without the double
-// rows; progress(text) is told each level.
-val convergence(const std::string& model, const val& args, const val& schemeNamesList, int levels,
+// A convergence study as pbsim-study makes it: the values, the schemes'
+// names, the levels, with or without the double rows; progress(text) is
+// told each level. Its rows by the convergence fields (and as pbsim-study
+// shows them), the reference slopes of its figure, and its CSV.
+val convergence(const std::string& model, const val& args, const val& schemeNames, int levels,
                 bool withDouble, const val& progress) {
-  Arguments a(args);
-  ConvergenceSettings settings;
-  settings.levels = levels;
-  settings.withDouble = withDouble;
-  const std::vector<const SchemeInfo*> chosen = schemeList(schemeNamesList, a);
-  std::optional<double> until;
-  const BallisticsPanelValues fv = model == "flight" ? flightValues(a) : BallisticsPanelValues();
-  const SpringPanelValues sv = model == "flight" ? SpringPanelValues() : springValues(a, until);
-  if (a.problem) return refusal(*a.problem);
-  const std::vector<RunScheme> runSchemes(chosen.begin(), chosen.end());
-  const Progress tell = [&progress](const std::string& s) {
-    if (progress.typeOf().as<std::string>() == "function") progress(s);
-  };
-  ConvergenceStudy study;
-  if (model == "flight") {
-    const FlightCase c(ballisticsParamsFromPanel(fv));
+  return withModel(model, [&](auto m) {
+    using M = decltype(m);
+    Arguments<M> a = argumentsOf<M>(args);
+    const std::vector<RunScheme> chosen = schemeList(schemeNames, a.problem);
+    if (a.problem) return refusal(*a.problem);
+    ConvergenceSettings settings;
+    settings.levels = levels;
+    settings.withDouble = withDouble;
+    const typename M::Case c = M::makeCase(a.values);
     if (auto p = prepareConvergence(c, settings)) return refusal(*p);
-    study = studyConvergence(c, runSchemes, settings, tell);
-  } else {
-    const SpringCase c(springParamsFromPanel(sv));
-    if (auto p = prepareConvergence(c, settings)) return refusal(*p);
-    study = studyConvergence(c, runSchemes, settings, tell);
-  }
-  val rows = val::array();
-  for (const ConvergenceRow& r : study.rows) {
+    const Progress tell = [&progress](const std::string& s) {
+      if (progress.typeOf().as<std::string>() == "function") progress(s);
+    };
+    const ConvergenceStudy study = studyConvergence(c, chosen, settings, tell);
+    val rows = val::array();
+    for (const ConvergenceRow& r : study.rows) {
+      val o = val::object();
+      val readable = val::object();
+      for (const auto& f : kConvergenceFields) {
+        o.set(std::string(f.name), summaryValue(f, r));
+        readable.set(std::string(f.name), readableCell(f, r));
+      }
+      o.set("readable", readable);
+      rows.call<void>("push", o);
+    }
+    val slopes = val::array();
+    for (const ReferenceSlope& s : referenceSlopes(study)) {
+      val o = val::object();
+      o.set("order", s.order);
+      o.set("h0", s.h0);
+      o.set("e0", s.e0);
+      o.set("hEnd", s.hEnd);
+      o.set("eEnd", s.eEnd);
+      slopes.call<void>("push", o);
+    }
     val o = val::object();
-    o.set("scheme", r.scheme);
-    o.set("precision", std::string(precisionName(r.precision)));
-    o.set("h", r.h);
-    o.set("steps", static_cast<double>(r.steps));
-    o.set("evaluations", static_cast<double>(r.evaluations));
-    o.set("error", r.error);
-    o.set("order", r.order);
-    o.set("floor", r.atFloor);
-    rows.call<void>("push", o);
-  }
-  val o = val::object();
-  o.set("at", study.at);
-  o.set("rows", rows);
-  std::ostringstream csv;
-  writeCsv(csv, study);
-  o.set("csv", csv.str());
-  return o;
+    o.set("at", study.at);
+    o.set("rows", rows);
+    o.set("slopes", slopes);
+    std::ostringstream csv;
+    writeCsv(csv, study);
+    o.set("csv", csv.str());
+    M::judged(o, c);
+    o.set("notes", notesObject(judgeNotes(c)));
+    return o;
+  });
 }
 
 // The CSV pbsim-study writes for these values and schemes.
-val flightCsv(const val& args, const val& schemeNamesList) {
-  Arguments a(args);
-  const std::vector<const SchemeInfo*> chosen = schemeList(schemeNamesList, a);
-  const BallisticsPanelValues v = flightValues(a);
-  if (a.problem) return refusal(*a.problem);
-  std::ostringstream out;
-  writeCsv(out, runStudy(FlightCase(ballisticsParamsFromPanel(v)),
-                         std::vector<RunScheme>(chosen.begin(), chosen.end())));
-  return val(out.str());
+val csv(const std::string& model, const val& args, const val& schemeNames) {
+  return withModel(model, [&](auto m) {
+    using M = decltype(m);
+    Arguments<M> a = argumentsOf<M>(args);
+    const std::vector<RunScheme> chosen = schemeList(schemeNames, a.problem);
+    if (a.problem) return refusal(*a.problem);
+    std::ostringstream out;
+    writeCsv(out, M::study(M::makeCase(a.values), chosen, a.until, {}));
+    return val(out.str());
+  });
 }
-
-val springCsv(const val& args, const val& schemeNamesList) {
-  Arguments a(args);
-  const std::vector<const SchemeInfo*> chosen = schemeList(schemeNamesList, a);
-  std::optional<double> until;
-  const SpringPanelValues v = springValues(a, until);
-  if (a.problem) return refusal(*a.problem);
-  std::ostringstream out;
-  writeCsv(out, runStudy(SpringCase(springParamsFromPanel(v)),
-                         std::vector<RunScheme>(chosen.begin(), chosen.end()), until));
-  return val(out.str());
-}
-
-// A number as pbsim-study prints it: "%.6g", "%.3e", "%.3f" or "%.2f";
-// NaN prints as nothing.
-std::string formatNumber(double v, const std::string& format) {
-  if (std::isnan(v)) return "";
-  if (format != "%.6g" && format != "%.3e" && format != "%.3f" && format != "%.2f" &&
-      format != "%.9g")
-    return "";
-  char buf[64];
-  std::snprintf(buf, sizeof buf, format.c_str(), v);
-  return buf;
-}
-
-int fewStepsLimit() { return kFewSteps; }
 
 }  // namespace
 
 EMSCRIPTEN_BINDINGS(pbsim_engine) {
   emscripten::function("schemes", &schemes);
-  emscripten::function("flightStartUp", &flightStartUp);
-  emscripten::function("springStartUp", &springStartUp);
-  emscripten::function("flightProblems", &flightProblems);
-  emscripten::function("springProblems", &springProblems);
-  emscripten::function("flight", &flight);
-  emscripten::function("spring", &spring);
+  emscripten::function("parameters", &parameters);
+  emscripten::function("columns", &columns);
+  emscripten::function("summary", &summary);
+  emscripten::function("convergenceSettings", &convergenceSettings);
+  emscripten::function("dragLaws", &dragLaws);
+  emscripten::function("problems", &problems);
+  emscripten::function("run", &run);
+  emscripten::function("study", &study);
   emscripten::function("exactFlight", &exactFlight);
   emscripten::function("exactSpring", &exactSpring);
   emscripten::function("convergence", &convergence);
-  emscripten::function("flightCsv", &flightCsv);
-  emscripten::function("springCsv", &springCsv);
-  emscripten::function("formatNumber", &formatNumber);
-  emscripten::function("fewStepsLimit", &fewStepsLimit);
+  emscripten::function("csv", &csv);
 }

@@ -18,9 +18,12 @@ model gravity is a force in N). A scheme is a name of ``SCHEMES``, a
 
 from __future__ import annotations
 
+import inspect
+import keyword
 import math
+import textwrap
 import warnings
-from typing import Any, Callable, Iterable, NamedTuple, Optional, Sequence, Union
+from typing import Any, Callable, NamedTuple, Optional, Sequence, Union
 
 import numpy as np
 
@@ -38,6 +41,7 @@ __all__ = [
     "FlightResult",
     "MAX_FLIGHT_STEPS",
     "MAX_SPRING_SAMPLES",
+    "Parameter",
     "REST_SPEED",
     "SCHEMES",
     "SETTLE_THRESHOLD",
@@ -49,6 +53,7 @@ __all__ = [
     "exact_landing_time",
     "exact_spring",
     "flight",
+    "parameters",
     "spring",
     "spring_closed_form",
 ]
@@ -76,7 +81,7 @@ class Scheme(NamedTuple):
     marker: str
 
 
-#: The built-in schemes, in pbsim's order (euler, midpoint, rk4, symplectic-euler, verlet).
+#: The built-in schemes, in the order of the engine's scheme table (pbsim's three first).
 SCHEMES: tuple[Scheme, ...] = tuple(Scheme(*s) for s in _pbsim.SCHEMES)
 
 
@@ -88,16 +93,63 @@ class FewStepsWarning(UserWarning):
 Derivative = Callable[[float, np.ndarray], np.ndarray]
 SchemeLike = Union[str, ButcherTableau, Callable[[Derivative, float, np.ndarray, float], Any]]
 
-_FLIGHT = _pbsim.flight_defaults()
-_SPRING = _pbsim.spring_defaults()
-_CONVERGENCE = _pbsim.convergence_defaults()
-_FLIGHT_COLUMNS = ("step", "t", "x", "y", "z", "vx", "vy", "vz",
-                   "exact_x", "exact_y", "exact_z", "path_error")
-_FLIGHT_SUMMARY = ("scheme", "steps", "evaluations", "stop", "few_steps", "landing_x",
-                   "landing_z", "flight_time", "landing_miss", "max_path_error", "wall_ms")
-_SPRING_COLUMNS = ("step", "t", "y", "v", "exact_y", "height_error", "energy")
-_SPRING_SUMMARY = ("scheme", "steps", "evaluations", "stop", "few_steps", "final_height",
-                   "resting_height", "max_height_error", "energy_drift", "wall_ms")
+
+class Parameter(NamedTuple):
+    """One parameter of a model, as the engine's parameter table describes it."""
+
+    #: The keyword argument's name.
+    name: str
+    #: The label of pbsim's panel field.
+    label: str
+    #: The unit of the value ("" for a pure number).
+    unit: str
+    #: The panel's start-up value, the keyword argument's default.
+    default: float
+    #: One line on what it is.
+    help: str
+    #: The group of pbsim's panel it sits in.
+    group: str
+    #: What a value must be ("a finite number", "a number greater than 0").
+    rule: str
+    #: False for a value that is only drawn, not flown (the target).
+    flown: bool
+
+
+def parameters(model: str) -> list[Parameter]:
+    """The parameters of `model` ("flight" or "spring") in the engine's order, each with
+    its name, label, unit, default (pbsim's start-up value) and help. An unknown model
+    is a ValueError."""
+    return [Parameter(**p) for p in _pbsim.parameters(model)]
+
+
+_MODELS = ("flight", "spring")
+_DEFAULTS = {m: {p.name: p.default for p in parameters(m)} for m in _MODELS}
+
+
+def _defaults(model: str) -> dict[str, float]:
+    if model not in _DEFAULTS:
+        parameters(model)  # the engine's ValueError, naming the models
+    return _DEFAULTS[model]
+
+
+
+def _names(rows: list[dict[str, str]]) -> tuple[str, ...]:
+    return tuple(r["name"] for r in rows)
+
+
+def _listed(rows: list[dict[str, str]]) -> str:
+    return ", ".join(f"{r['name']} [{r['unit']}]" if r["unit"] else r["name"] for r in rows)
+
+
+def _described(table: list[Parameter], indent: str = "    ") -> str:
+    """Lines describing each parameter, for a docstring."""
+    lines = []
+    for p in table:
+        unit = f", {p.unit}" if p.unit else ""
+        lines.append(textwrap.fill(
+            f"{p.name}: {p.help} (pbsim's \"{p.label}\"{unit}; default {p.default:g})",
+            width=88, initial_indent=indent, subsequent_indent=indent + "    "))
+    return "\n".join(lines)
 
 
 def _pandas() -> Any:
@@ -135,35 +187,21 @@ class _Result:
         return frame
 
 
+def _result_doc(model: str) -> str:
+    def fill(text: str) -> str:
+        return textwrap.fill(text, width=88, initial_indent="    ", subsequent_indent="    ")
+
+    return (f"\n\n{fill('Arrays: ' + _listed(_pbsim.columns(model)))}.\n"
+            f"{fill('Summary attributes: ' + _listed(_pbsim.summary_fields(model)))}.")
+
+
 class FlightResult(_Result):
     """One flight: every point as numpy arrays (the launch point first, the ground point
     last, as pbsim draws it), the summary as attributes and the parameters it ran with."""
 
-    _columns = _FLIGHT_COLUMNS
-    _summary = _FLIGHT_SUMMARY
-    step: np.ndarray
-    t: np.ndarray
-    x: np.ndarray
-    y: np.ndarray
-    z: np.ndarray
-    vx: np.ndarray
-    vy: np.ndarray
-    vz: np.ndarray
-    exact_x: np.ndarray
-    exact_y: np.ndarray
-    exact_z: np.ndarray
-    path_error: np.ndarray
-    scheme: str
-    steps: int
-    evaluations: int
-    stop: str
-    few_steps: bool
-    landing_x: float
-    landing_z: float
-    flight_time: float
-    landing_miss: float
-    max_path_error: float
-    wall_ms: float
+    __doc__ = (__doc__ or "") + _result_doc("flight")
+    _columns = _names(_pbsim.columns("flight"))
+    _summary = _names(_pbsim.summary_fields("flight"))
 
     def __init__(self, data: dict[str, Any], params: dict[str, Any]) -> None:
         super().__init__(data, params)
@@ -185,25 +223,9 @@ class SpringResult(_Result):
     """One spring run: every sample as numpy arrays, the summary as attributes and the
     parameters it ran with."""
 
-    _columns = _SPRING_COLUMNS
-    _summary = _SPRING_SUMMARY
-    step: np.ndarray
-    t: np.ndarray
-    y: np.ndarray
-    v: np.ndarray
-    exact_y: np.ndarray
-    height_error: np.ndarray
-    energy: np.ndarray
-    scheme: str
-    steps: int
-    evaluations: int
-    stop: str
-    few_steps: bool
-    final_height: float
-    resting_height: float
-    max_height_error: float
-    energy_drift: float
-    wall_ms: float
+    __doc__ = (__doc__ or "") + _result_doc("spring")
+    _columns = _names(_pbsim.columns("spring"))
+    _summary = _names(_pbsim.summary_fields("spring"))
 
     def __repr__(self) -> str:
         return (f"SpringResult(scheme={self.scheme!r}, precision={self.precision!r}, "
@@ -211,57 +233,91 @@ class SpringResult(_Result):
                 f"final_height={self.final_height:.6g})")
 
 
-def _warn_few(result: _Result) -> None:
-    # As pbsim-study warns on its command line.
-    steps = f"{result.steps} step{'' if result.steps == 1 else 's'}"
-    if result.stop == "stuck":
-        why = ": the projectile no longer moves"
-    else:
-        why = (f"of dt {result.params['dt']:g} s: its numbers say nothing about the scheme; "
-               "take a smaller dt")
-    warnings.warn(f"{result.scheme} ended after {steps} {why}", FewStepsWarning, stacklevel=3)
+def _warn(data: list[dict[str, Any]], stacklevel: int) -> None:
+    # The engine's warnings, worded as pbsim-study words them on its command line.
+    for d in data:
+        for text in d["warnings"]:
+            warnings.warn(text, FewStepsWarning, stacklevel=stacklevel + 1)
 
 
-def flight(azimuth: float = _FLIGHT["azimuth"], elevation: float = _FLIGHT["elevation"],
-           mass: float = _FLIGHT["mass"], powder: float = _FLIGHT["powder"],
-           power: float = _FLIGHT["power"], gravity: float = _FLIGHT["gravity"],
-           friction: float = _FLIGHT["friction"], dt: float = _FLIGHT["dt"],
-           scheme: SchemeLike = "rk4", precision: str = "single",
-           target_x: float = _FLIGHT["target_x"],
-           target_z: float = _FLIGHT["target_z"]) -> FlightResult:
+class _Option(NamedTuple):
+    """A keyword argument beside the model's parameters."""
+
+    name: str
+    default: Any
+    annotation: str
+
+
+def _with_parameters(model: str, *extra: _Option) -> Callable[[Callable[..., Any]], Any]:
+    """Gives run(values, **extra) the model's parameters as arguments with their start-up
+    values as defaults: the flown ones in the table's order, then `extra`, then those only
+    drawn (the target). run gets the parameters as one dict, in that order.
+
+    The function is written out and compiled once, as collections.namedtuple does, so that
+    it binds its arguments as fast as any function and its signature is its own."""
+    table = parameters(model)
+    ordered = [p for p in table if p.flown] + [p for p in table if not p.flown]
+    args = ([_Option(p.name, p.default, "float") for p in ordered if p.flown] + list(extra)
+            + [_Option(p.name, p.default, "float") for p in ordered if not p.flown])
+    for a in args:
+        if not a.name.isidentifier() or keyword.iskeyword(a.name):
+            raise ValueError(f"{a.name!r} cannot name an argument")
+    values = ", ".join(f"{p.name!r}: {p.name}" for p in ordered)
+    rest = ", ".join(f"{a.name}={a.name}" for a in extra)
+
+    def wrap(run: Callable[..., Any]) -> Any:
+        namespace: dict[str, Any] = {f"_default_{a.name}": a.default for a in args}
+        namespace["_run"] = run
+        signature = ", ".join(f"{a.name}: {a.annotation!r} = _default_{a.name}" for a in args)
+        returns = run.__annotations__["return"]
+        source = (f"def {run.__name__}({signature}) -> {returns!r}:\n"
+                  f"    return _run({{{values}}}, {rest})\n")
+        # Compiled on its own (not under this module's __future__ import): the annotations
+        # are the strings written here, as in every function of this module.
+        exec(compile(source, f"<pbsim.{run.__name__}>", "exec", dont_inherit=True), namespace)
+        call = namespace[run.__name__]
+        call.__qualname__ = run.__qualname__
+        call.__module__ = run.__module__
+        call.__doc__ = f"{inspect.cleandoc(run.__doc__ or '')}\n\n{_described(ordered)}\n"
+        return call
+
+    return wrap
+
+
+@_with_parameters("flight", _Option("scheme", "rk4", "SchemeLike"),
+                  _Option("precision", "single", "str"))
+def flight(values: dict[str, float], scheme: SchemeLike,
+           precision: str) -> FlightResult:
     """Fire one shot, as pbsim's ballistics panel does, and integrate it with `scheme`.
 
-    azimuth and elevation in degrees (the panel's sense), mass in kg, powder x power the
-    muzzle impulse, gravity an acceleration in m/s^2, friction in kg/s, dt in s; target_x and
-    target_z are the panel's target fields. precision "single" is pbsim's float arithmetic,
-    "double" the engine's double-precision twin (a callable scheme runs in double only).
+    precision "single" is pbsim's float arithmetic, "double" the engine's double-precision
+    twin (a callable scheme runs in double only). A run that ends within its first few
+    steps draws a FewStepsWarning. The parameters, in the units of pbsim's panel:
     """
-    values = dict(azimuth=azimuth, elevation=elevation, mass=mass, powder=powder, power=power,
-                  gravity=gravity, friction=friction, dt=dt, target_x=target_x,
-                  target_z=target_z)
     (data,) = _pbsim.run_flights(values, [scheme], precision)
     result = FlightResult(data, values)
-    if result.few_steps:
-        _warn_few(result)
+    _warn([data], 3)
     return result
 
 
-def spring(mass: float = _SPRING["mass"], ks: float = _SPRING["ks"], kd: float = _SPRING["kd"],
-           rest: float = _SPRING["rest"], gravity: float = _SPRING["gravity"],
-           dt: float = _SPRING["dt"], scheme: SchemeLike = "rk4", precision: str = "single",
-           until: Optional[float] = None) -> SpringResult:
+@_with_parameters("spring", _Option("scheme", "rk4", "SchemeLike"),
+                  _Option("precision", "single", "str"), _Option("until", None, "Optional[float]"))
+def spring(values: dict[str, float], scheme: SchemeLike, precision: str,
+           until: Optional[float]) -> SpringResult:
     """Release the body on its spring, as pbsim's spring-mass panel does, and integrate
     until it comes to rest (or, with `until`, until the first step at or after that time).
 
-    mass in kg, ks in N/m, kd in kg/s, rest (the spring's rest length) in m, gravity a
-    constant force in N (not an acceleration), dt in s.
+    scheme and precision as for flight(). The parameters, in the units of pbsim's panel:
     """
-    values = dict(mass=mass, ks=ks, kd=kd, rest=rest, gravity=gravity, dt=dt)
     (data,) = _pbsim.run_springs(values, [scheme], precision, until)
     result = SpringResult(data, dict(values, until=until))
-    if result.few_steps:
-        _warn_few(result)
+    _warn([data], 3)
     return result
+
+
+def _physics_doc() -> str:
+    return "\n".join(f"\n    The parameters of {m}():\n{_described(parameters(m), '      ')}"
+                     for m in _MODELS)
 
 
 def compare(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
@@ -273,23 +329,19 @@ def compare(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "r
     physics takes the parameters of flight() or spring(); until only for the spring.
     """
     pd = _pandas()
+    values = dict(_defaults(model), **physics)
+    results: list[_Result]
     if model == "flight":
         if until is not None:
             raise TypeError("until applies to the spring only")
-        values = dict(_FLIGHT, **physics)
         data = _pbsim.run_flights(values, list(schemes), precision)
-        results: list[_Result] = [FlightResult(d, values) for d in data]
-        columns = _FLIGHT_SUMMARY
-    elif model == "spring":
-        values = dict(_SPRING, **physics)
+        results = [FlightResult(d, values) for d in data]
+        columns = FlightResult._summary
+    else:
         data = _pbsim.run_springs(values, list(schemes), precision, until)
         results = [SpringResult(d, dict(values, until=until)) for d in data]
-        columns = _SPRING_SUMMARY
-    else:
-        raise ValueError(f"model must be 'flight' or 'spring', not {model!r}")
-    for r in results:
-        if r.few_steps:
-            _warn_few(r)
+        columns = SpringResult._summary
+    _warn(data, 2)
     frame = pd.DataFrame([r.summary() for r in results], columns=list(columns))
     frame.attrs["params"] = dict(values, precision=precision)
     return frame
@@ -297,19 +349,19 @@ def compare(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "r
 
 def convergence(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint", "rk4"),
                 precision: str = "single", dt: Optional[float] = None,
-                levels: int = _CONVERGENCE["levels"],
-                at: Optional[float] = None, **physics: float) -> Any:
+                levels: int = _pbsim.CONVERGENCE_LEVELS, at: Optional[float] = None,
+                **physics: float) -> Any:
     """The error at time `at` as the time step halves from dt, `levels` times in all, and
-    the order each scheme shows, as a pandas DataFrame with the columns
-    scheme, precision, h, steps, evaluations, error, order, floor.
+    the order each scheme shows, as a pandas DataFrame with the columns of pbsim-study's
+    convergence summary.
 
     precision "single" gives the model's own rows, "double" the same schemes in double
     precision, "both" both. `at` defaults to 3/4 of the exact flight, 4 s for the spring.
-    floor marks rows where rounding, not the scheme, dominates the error.
+    floor marks rows where rounding, not the scheme, dominates the error. physics takes
+    the parameters of flight() or spring(); dt defaults to the model's.
     """
     pd = _pandas()
-    defaults = _FLIGHT if model == "flight" else _SPRING
-    values = dict(defaults, **physics)
+    values = dict(_defaults(model), **physics)
     if dt is not None:
         values["dt"] = dt
     data = _pbsim.convergence(model, values, list(schemes), precision, levels, at)
@@ -317,6 +369,12 @@ def convergence(model: str, schemes: Sequence[SchemeLike] = ("euler", "midpoint"
     frame.attrs["at"] = data["at"]
     frame.attrs["params"] = dict(values, precision=precision, levels=levels)
     return frame
+
+
+compare.__doc__ = (compare.__doc__ or "") + _physics_doc()
+convergence.__doc__ = ((convergence.__doc__ or "")
+                       + f"\n    Columns: {_listed(_pbsim.convergence_fields())}.\n"
+                       + _physics_doc())
 
 
 class ExactFlight(NamedTuple):
@@ -343,37 +401,37 @@ def _times(t: Any) -> tuple[np.ndarray, tuple[int, ...]]:
     return np.ascontiguousarray(a.ravel()), a.shape
 
 
-def _physics(defaults: dict[str, float], physics: dict[str, float]) -> dict[str, float]:
-    return dict(defaults, **physics)
+def _physics(model: str, physics: dict[str, float]) -> dict[str, float]:
+    return dict(_defaults(model), **physics)
 
 
 def exact_flight(t: Any, **physics: float) -> ExactFlight:
     """The closed-form flight (linear drag) at times t (any shape), vectorised, in float64.
 
-    physics: azimuth, elevation, mass, powder, power, gravity, friction as for flight().
+    physics: the parameters of flight() (its time step and target play no part).
     """
     times, shape = _times(t)
-    columns = _pbsim.exact_flight(times, _physics(_FLIGHT, physics))
+    columns = _pbsim.exact_flight(times, _physics("flight", physics))
     return ExactFlight(*(c.reshape(shape) for c in columns))
 
 
 def exact_landing_time(**physics: float) -> Optional[float]:
     """The closed-form flight's landing time in s, or None when it never comes down."""
-    return _pbsim.exact_landing_time(_physics(_FLIGHT, physics))
+    return _pbsim.exact_landing_time(_physics("flight", physics))
 
 
 def exact_spring(t: Any, **physics: float) -> ExactSpring:
     """The closed-form spring (a damped oscillator about its resting height) at times t
     (any shape), vectorised, in float64; NaN where the closed form does not hold.
 
-    physics: mass, ks, kd, rest, gravity as for spring().
+    physics: the parameters of spring() (its time step plays no part).
     """
     times, shape = _times(t)
-    columns = _pbsim.exact_spring(times, _physics(_SPRING, physics))
+    columns = _pbsim.exact_spring(times, _physics("spring", physics))
     return ExactSpring(*(c.reshape(shape) for c in columns))
 
 
 def spring_closed_form(**physics: float) -> dict[str, Any]:
     """The spring's closed form: its regime, resting height (gravity/ks - rest) and the
     time until which it holds."""
-    return dict(_pbsim.spring_closed_form(_physics(_SPRING, physics)))
+    return dict(_pbsim.spring_closed_form(_physics("spring", physics)))

@@ -16,6 +16,7 @@ __all__ = [
     "FlightResult",
     "MAX_FLIGHT_STEPS",
     "MAX_SPRING_SAMPLES",
+    "Parameter",
     "REST_SPEED",
     "SCHEMES",
     "SETTLE_THRESHOLD",
@@ -27,6 +28,7 @@ __all__ = [
     "exact_landing_time",
     "exact_spring",
     "flight",
+    "parameters",
     "spring",
     "spring_closed_form",
 ]
@@ -48,6 +50,18 @@ class Scheme(NamedTuple):
 SCHEMES: tuple[Scheme, ...]
 
 class FewStepsWarning(UserWarning): ...
+
+class Parameter(NamedTuple):
+    name: str
+    label: str
+    unit: str
+    default: float
+    help: str
+    group: str
+    rule: str
+    flown: bool
+
+def parameters(model: str) -> list[Parameter]: ...
 
 # f(t, state) -> d(state)/dt; a user's step(f, t, state, h) -> new state.
 Derivative = Callable[[float, np.ndarray], np.ndarray]
@@ -108,6 +122,7 @@ class SpringResult(_Result):
     energy_drift: float
     wall_ms: float
 
+# The defaults are the engine's start-up values (tests/test_tables.py checks them).
 def flight(
     azimuth: float = 10.0,
     elevation: float = 45.0,

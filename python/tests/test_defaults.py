@@ -23,10 +23,14 @@ def defaults(function):
             if p.default is not inspect.Parameter.empty}
 
 
+def table_defaults(model):
+    return lambda: {p.name: p.default for p in pbsim.parameters(model)}
+
+
 @pytest.mark.parametrize("function,engine", [
-    (pbsim.flight, _pbsim.flight_defaults),
-    (pbsim.spring, _pbsim.spring_defaults),
-    (pbsim.convergence, _pbsim.convergence_defaults),
+    (pbsim.flight, table_defaults("flight")),
+    (pbsim.spring, table_defaults("spring")),
+    (pbsim.convergence, lambda: {"levels": _pbsim.CONVERGENCE_LEVELS}),
 ], ids=["flight", "spring", "convergence"])
 def test_keyword_defaults_are_the_engines(function, engine):
     given = defaults(function)

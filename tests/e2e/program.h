@@ -205,8 +205,10 @@ inline std::string xdotool(const std::string& arguments) {
 }
 
 // The id of the program's shown window with this exact title, or "" when it
-// does not exist within `seconds`.
-inline std::string shownWindow(Program& program, const std::string& title, double seconds = 30) {
+// does not exist within `seconds`. (Any program class with pid() and until()
+// will do: the Windows tests' WineProgram too.)
+template <class P>
+std::string shownWindow(P& program, const std::string& title, double seconds = 30) {
   std::string id;
   program.until(seconds, [&] {
     id = xdotool("search --all --onlyvisible --pid " + std::to_string(program.pid()) +
@@ -233,7 +235,8 @@ inline void typeInto(const std::string& id, int x, int y, const std::string& tex
 
 // Closes the program's window with this title as a user does, with Escape
 // over it; true once it is no longer shown.
-inline bool closeWithEscape(Program& program, const std::string& title, double seconds = 20) {
+template <class P>
+bool closeWithEscape(P& program, const std::string& title, double seconds = 20) {
   std::string id = shownWindow(program, title);
   if (id.empty()) return false;
   return program.until(seconds, [&] {

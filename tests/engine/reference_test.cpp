@@ -118,9 +118,10 @@ TEST(ReferenceFlight, OrdersShowAgainstTheReferenceInDoublePrecision) {
     for (const ConvergenceRow& r : study.rows)
       if (r.info == &s && r.precision == Precision::Single && !single) single = &r;
     for (const ConvergenceRow& r : study.rows)
-      if (single && r.info == &s && r.precision == Precision::Double && r.h == single->h)
+      if (single && r.info == &s && r.precision == Precision::Double && r.h == single->h) {
         EXPECT_NEAR(single->error, r.error, std::fmax(0.1 * r.error, 1e-5))
             << "single precision at h " << r.h;
+      }
     for (const ConvergenceRow& r : study.rows)
       if (r.info == &s && r.precision == Precision::Double && !std::isnan(r.order) && !r.atFloor) {
         EXPECT_NEAR(r.order, s.order, 0.1) << "h " << r.h;

@@ -1,98 +1,56 @@
 #!/usr/bin/env bash
-# Runs scripts/web.sh as a user runs it, from a copy of the repository's
-# sources in a scratch tree where em++, npm, node and the dependency
-# installer are stand-ins that record their calls. The page must be rebuilt
-# after a change to any file the compiler reads for it (as the compiler
-# itself lists them, g++ -MM), and not when nothing changed.
+# The page's engine is rebuilt after a change to any file the compiler read
+# for it, and not when nothing changed: for each such file (as the compiler
+# itself listed them, in the .d files of the page's CMake build that
+# scripts/web.sh made), the file is made newer than the build and `make -n`
+# must want to compile; its time is then put back as it was.
 #   web_sh_test.sh SOURCE_DIR
 set -uo pipefail
 source_dir=$(realpath "$1")
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/tree/scripts"
-export STANDIN=$work
-
-# em++: records each compilation and writes engine.js and engine.wasm where
-# -o says; --version prints a version line.
-cat >"$work/bin/em++" <<'STANDIN'
-#!/usr/bin/env bash
-if [[ $1 == --version ]]; then echo "emcc (stand-in) 3.1.6"; exit 0; fi
-echo "em++ $*" >>"$STANDIN/calls"
-while [[ $# -gt 0 ]]; do
-  if [[ $1 == -o ]]; then out=$2; fi
-  shift
-done
-echo js >"$out" && echo wasm >"${out%.js}.wasm"
-STANDIN
-cat >"$work/bin/npm" <<'STANDIN'
-#!/usr/bin/env bash
-echo "npm $*" >>"$STANDIN/calls"
-mkdir -p node_modules
-STANDIN
-cat >"$work/bin/node" <<'STANDIN'
-#!/usr/bin/env bash
-echo "node $*" >>"$STANDIN/calls"
-STANDIN
-chmod +x "$work/bin/"*
-printf '#!/bin/sh\nexit 0\n' >"$work/tree/scripts/install-deps.sh"
-chmod +x "$work/tree/scripts/install-deps.sh"
-cp "$source_dir/scripts/web.sh" "$work/tree/scripts/"
-for folder in core ballistics springmass engine study web; do
-  mkdir -p "$work/tree/$folder"
-  find "$source_dir/$folder" -maxdepth 1 -type f -exec cp {} "$work/tree/$folder/" \;
-done
-
-tree=$work/tree
-compilations() { grep -c '^em++' "$work/calls" 2>/dev/null || true; }
-webSh() {
-  (cd "$tree" && PATH="$work/bin:$PATH" scripts/web.sh) >"$work/out" 2>&1 || {
-    echo "FAIL: scripts/web.sh failed:" >&2
-    cat "$work/out" >&2
-    exit 1
-  }
-}
-
-failures=0
-webSh
-if [[ $(compilations) -ne 1 ]]; then
-  echo "FAIL: the first build compiled $(compilations) times, not once" >&2
-  failures=$((failures + 1))
-fi
-webSh
-if [[ $(compilations) -ne 1 ]]; then
-  echo "FAIL: a build with nothing changed compiled the engine again" >&2
-  failures=$((failures + 1))
-fi
-
-# The sources web.sh compiles, as it lists them, and every file of the
-# tree that the compiler reads for them, with web.sh's include folders.
-mapfile -t sources < <(sed -n '/^sources=(/,/^)/p' "$tree/scripts/web.sh" | sed '1d;$d' | tr ' ' '\n' | sed '/^$/d')
-if [[ ${#sources[@]} -lt 2 ]]; then
-  echo "FAIL: found no sources in scripts/web.sh" >&2
+build=$source_dir/build/web/engine
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  echo "FAIL: no page build in $build: scripts/web.sh makes it (scripts/test.sh runs it first)" >&2
   exit 1
 fi
-mapfile -t read < <(cd "$tree" && g++ -MM -MG -std=c++17 -Icore -Iballistics -Ispringmass -Iengine \
-  -Istudy "${sources[@]}" | tr ' \\' '\n\n' | grep -v ':$' | sed '/^$/d' | sort -u |
-  while read -r f; do [[ -f $f ]] && echo "$f"; done)
+
+compiles() { make -C "$build" -n pbsim_web_engine 2>/dev/null | grep -c 'Building CXX object'; }
+
+failures=0
+# A build that is up to date compiles nothing (also brings CMake's
+# dependency lists up to date).
+make -C "$build" pbsim_web_engine >/dev/null 2>&1
+if [[ $(compiles) -ne 0 ]]; then
+  echo "FAIL: with nothing changed the page's engine would compile again" >&2
+  failures=$((failures + 1))
+fi
+
+mapfile -t read < <(find "$build" -name '*.o.d' -exec cat {} + | tr ' \\' '\n\n' |
+  grep -v ':$' | sed '/^$/d' | grep "^$source_dir/" | grep -v "^$source_dir/build/" | sort -u)
 headers=0
+saved=$(mktemp)
+current=""
+trap '[[ -n $current ]] && touch -r "$saved" "$current"; rm -f "$saved"' EXIT
 for file in "${read[@]}"; do
   [[ $file == *.h ]] && headers=$((headers + 1))
-  before=$(compilations)
-  echo "// changed" >>"$tree/$file"
-  webSh
-  if [[ $(compilations) -ne $((before + 1)) ]]; then
-    echo "FAIL: a change to $file does not rebuild the page's engine" >&2
+  touch -r "$file" "$saved"
+  current=$file
+  touch "$file"
+  n=$(compiles)
+  touch -r "$saved" "$file"
+  current=""
+  if [[ $n -lt 1 ]]; then
+    echo "FAIL: a change to ${file#"$source_dir"/} does not rebuild the page's engine" >&2
     failures=$((failures + 1))
   fi
 done
-if [[ $headers -lt 5 ]]; then
-  echo "FAIL: the compiler listed only $headers headers of the tree" >&2
-  failures=$((failures + 1))
-fi
-
+for folder in core ballistics springmass engine; do
+  if ! printf '%s\n' "${read[@]}" | grep -q "^$source_dir/$folder/.*\.h$"; then
+    echo "FAIL: the compiler read no header of $folder/ for the page" >&2
+    failures=$((failures + 1))
+  fi
+done
 if [[ $failures -ne 0 ]]; then
   echo "$failures case(s) failed" >&2
   exit 1
 fi
-echo "scripts/web.sh: rebuilt after a change to each of the ${#read[@]} files the compiler reads"
+echo "the page's engine is rebuilt after a change to each of the ${#read[@]} files ($headers headers) the compiler read"

@@ -28,6 +28,7 @@
 
 #include "ballisticssetup.h"
 #include "ballisticssim.h"
+#include "parameters.h"
 #include "schemes.h"
 #include "springmasssetup.h"
 #include "springmasssim.h"
@@ -720,6 +721,37 @@ TEST_F(StudyCli, ConvergenceOptionsAreRefusedByTheirRules) {
     EXPECT_NE(r.err.find("--until"), std::string::npos) << "--until=" << value << "\n" << r.err;
     EXPECT_TRUE(files().empty()) << "--until=" << value;
   }
+}
+
+// Every parameter of the engine's tables is refused by its rule on every
+// command that takes it: the values no rule lets through, and for a
+// positive value the ones at or below 0 (1e-50 is 0 in single precision).
+// A command that forgot a parameter's check runs instead.
+TEST_F(StudyCli, EveryParameterIsRefusedByItsRuleOnEveryCommand) {
+  auto refused = [this](const auto& table, const std::vector<std::vector<std::string>>& commands) {
+    for (const auto& p : table) {
+      if (!p.flown) continue;
+      std::vector<std::string> bad = {"nan", "inf", "-inf", "1e39", "-1e39"};
+      if (p.rule == Rule::Positive) bad.insert(bad.end(), {"0", "-0", "-1", "1e-50"});
+      for (const auto& command : commands)
+        for (const std::string& value : bad) {
+          std::vector<std::string> args = command;
+          args.push_back("--" + std::string(p.name) + "=" + value);
+          args.insert(args.end(), {"--csv", "c.csv"});
+          std::string shown;
+          for (const std::string& a : args) shown += a + " ";
+          const Result r = run(args);
+          EXPECT_EQ(r.status, 1) << shown;
+          EXPECT_NE(r.err.find("--" + std::string(p.name) + " must"), std::string::npos)
+              << shown << "\n"
+              << r.err;
+          EXPECT_TRUE(files().empty()) << shown;
+        }
+    }
+  };
+  refused(kFlightParameters,
+          {{"flight"}, {"flight", "--drag", "quadratic"}, {"convergence", "flight"}});
+  refused(kSpringParameters, {{"spring"}, {"convergence", "spring"}});
 }
 
 // What every figure writes in each colour but black, read back from its

@@ -1,47 +1,79 @@
-// The native engine's answer for one flight or spring run, every double at
-// full precision, as JSON: what the browser tests set the WebAssembly
+// The native engine's answer for one flight or spring run, as JSON: every
+// column and every summary field of the engine's descriptors, doubles at
+// full precision (NaN as null): what the browser tests set the WebAssembly
 // engine's answer against.
-//   pbsim-web-reference flight SCHEME [name=value ...]   (azimuth, elevation, mass, powder,
-//                                                         power, gravity, friction, dt)
-//   pbsim-web-reference spring SCHEME [name=value ...]   (mass, ks, kd, rest, gravity, dt)
+//   pbsim-web-reference flight|spring SCHEME [name=value ...]   (names of the
+//                                        model's parameter table: mass, dt, ...)
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
-#include "ballisticssetup.h"
-#include "runs.h"
-#include "springmasssetup.h"
+#include "columns.h"
+#include "parameters.h"
 
 namespace {
 
-void number(const char* name, double v, bool comma = true) {
+void number(double v) {
   if (std::isfinite(v))
-    std::printf("\"%s\":%.17g", name, v);
+    std::printf("%.17g", v);
   else
-    std::printf("\"%s\":null", name);
-  if (comma) std::printf(",");
+    std::printf("null");
 }
 
-template <class T>
-void column(const char* name, const std::vector<T>& values) {
-  std::printf("\"%s\":[", name);
-  for (std::size_t k = 0; k < values.size(); ++k) {
-    const double v = values[k];
-    if (std::isfinite(v))
-      std::printf(k ? ",%.17g" : "%.17g", v);
-    else
-      std::printf(k ? ",null" : "null");
+void text(const std::string& s) {
+  std::printf("\"");
+  for (char c : s) {
+    if (c == '"' || c == '\\') std::printf("\\");
+    std::printf("%c", c);
   }
-  std::printf("],");
+  std::printf("\"");
+}
+
+// The run's columns as arrays and its summary fields as numbers or words.
+template <class Run, std::size_t NC, std::size_t NS>
+void print(const Run& r, const std::array<Column<Run>, NC>& columns,
+           const std::array<Field<Run>, NS>& summary) {
+  std::printf("{");
+  bool first = true;
+  for (const Column<Run>& c : columns) {
+    std::printf(first ? "\"%s\":[" : ",\"%s\":[", std::string(c.name).c_str());
+    first = false;
+    for (std::size_t k = 0; k < r.size(); ++k) {
+      if (k) std::printf(",");
+      number(c.value(r, k));
+    }
+    std::printf("]");
+  }
+  for (const Field<Run>& f : summary) {
+    std::printf(",\"%s\":", std::string(f.name).c_str());
+    if (f.kind == Kind::Text)
+      text(f.text(r));
+    else if (f.kind == Kind::Flag)
+      std::printf(f.number(r) != 0.0 ? "true" : "false");
+    else
+      number(f.number(r));
+  }
+  std::printf("}\n");
 }
 
 int usage() {
   std::fprintf(stderr, "usage: pbsim-web-reference flight|spring SCHEME [name=value ...]\n");
   return 2;
+}
+
+// The model's panel values with name=value arguments set by the parameter table.
+template <class Values>
+bool valuesOf(int argc, char** argv, Values& v) {
+  for (int i = 3; i < argc; ++i) {
+    const char* eq = std::strchr(argv[i], '=');
+    if (!eq) return false;
+    const std::string name(argv[i], static_cast<std::size_t>(eq - argv[i]));
+    if (!setParameter(v, name, std::strtod(eq + 1, nullptr))) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -50,68 +82,18 @@ int main(int argc, char** argv) {
   if (argc < 3) return usage();
   const std::string model = argv[1];
   const SchemeInfo* scheme = schemeNamed(argv[2]);
-  if (!scheme || (model != "flight" && model != "spring")) return usage();
-  BallisticsPanelValues f;
-  SpringPanelValues s;
-  for (int i = 3; i < argc; ++i) {
-    const char* eq = std::strchr(argv[i], '=');
-    if (!eq) return usage();
-    const std::string name(argv[i], static_cast<std::size_t>(eq - argv[i]));
-    const double v = std::strtod(eq + 1, nullptr);
-    double* slot = nullptr;
-    if (model == "flight") {
-      if (name == "azimuth") slot = &f.azimuth;
-      if (name == "elevation") slot = &f.elevation;
-      if (name == "mass") slot = &f.projectileMass;
-      if (name == "powder") slot = &f.powderAmount;
-      if (name == "power") slot = &f.powderPower;
-      if (name == "gravity") slot = &f.gravity;
-      if (name == "friction") slot = &f.airFriction;
-      if (name == "dt") slot = &f.timeStep;
-    } else {
-      if (name == "mass") slot = &s.mass;
-      if (name == "ks") slot = &s.ks;
-      if (name == "kd") slot = &s.kd;
-      if (name == "rest") slot = &s.rest;
-      if (name == "gravity") slot = &s.gravity;
-      if (name == "dt") slot = &s.timeStep;
-    }
-    if (!slot) return usage();
-    *slot = v;
-  }
-  std::printf("{");
+  if (!scheme) return usage();
   if (model == "flight") {
-    const FlightRun r = runFlight(FlightCase(ballisticsParamsFromPanel(f)), scheme);
-    column("t", r.t);
-    column("x", r.single.x);
-    column("y", r.single.y);
-    column("z", r.single.z);
-    column("exact_x", r.exactX);
-    column("exact_y", r.exactY);
-    column("exact_z", r.exactZ);
-    column("path_error", r.pathError);
-    std::printf("\"steps\":%lld,\"evaluations\":%lld,\"stop\":\"%s\",", r.steps, r.evaluations,
-                stopName(r.stop));
-    number("landing_x", r.landingX);
-    number("landing_z", r.landingZ);
-    number("flight_time", r.flightTime);
-    number("landing_miss", r.landingMiss);
-    number("max_path_error", r.maxPathError, false);
+    BallisticsPanelValues v;
+    if (!valuesOf(argc, argv, v)) return usage();
+    print(runFlight(FlightCase(ballisticsParamsFromPanel(v)), scheme), kFlightColumns,
+          kFlightSummary);
+  } else if (model == "spring") {
+    SpringPanelValues v;
+    if (!valuesOf(argc, argv, v)) return usage();
+    print(runSpring(SpringCase(springParamsFromPanel(v)), scheme), kSpringColumns, kSpringSummary);
   } else {
-    const SpringRun r = runSpring(SpringCase(springParamsFromPanel(s)), scheme);
-    column("t", r.t);
-    column("y", r.y);
-    column("v", r.v);
-    column("exact_y", r.exactY);
-    column("height_error", r.heightError);
-    column("energy", r.energy);
-    std::printf("\"steps\":%lld,\"evaluations\":%lld,\"stop\":\"%s\",", r.steps, r.evaluations,
-                stopName(r.stop));
-    number("final_height", r.finalHeight);
-    number("resting_height", r.restingHeight);
-    number("max_height_error", r.maxHeightError);
-    number("energy_drift", r.energyDrift, false);
+    return usage();
   }
-  std::printf("}\n");
   return 0;
 }

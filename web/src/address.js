@@ -1,9 +1,9 @@
-// The panels' field names and what the address (the part after #) says
-// about them: shared by the page's first script, which asks for the first
-// flights before the page's own script has loaded, and by the page.
+// What the address (the part after #) says about the page's settings: the
+// fields' values under the simulation's prefix and the parameter's name
+// (b.elevation=60), the schemes ticked, the simulation shown. Pure helpers,
+// shared by the page's first script, which asks for the first flights
+// before the engine's tables are there, and by the page.
 
-export const flightFields = ['azimuth', 'elevation', 'mass', 'powder', 'gravity', 'friction', 'power', 'target_x', 'target_z', 'dt'];
-export const springFields = ['mass', 'ks', 'kd', 'rest', 'gravity', 'dt'];
 // pbsim starts its ballistics panel with its three schemes ticked and its
 // spring panel with RK4.
 export const startFlightSchemes = ['euler', 'midpoint', 'rk4'];
@@ -17,13 +17,44 @@ export function fieldValue(text) {
   return trimmed === '' || Number.isNaN(v) ? trimmed : v;
 }
 
+// The values the address gives under `prefix` ({name: text}), and the
+// address's other settings of that simulation ({schemes, scheme, speed})
+// where it has them. Which names are parameters is the engine's to say.
+export function settingsInAddress(hash, prefix) {
+  const p = new URLSearchParams(hash.replace(/^#/, ''));
+  const values = {};
+  const own = {};
+  for (const [key, value] of p) {
+    if (!key.startsWith(`${prefix}.`)) continue;
+    const name = key.slice(prefix.length + 1);
+    if (['schemes', 'scheme', 'speed'].includes(name)) own[name] = value;
+    else values[name] = value;
+  }
+  return { values, own, sim: shownInAddress(hash) };
+}
+
+// The simulation the address shows.
+export function shownInAddress(hash) {
+  return new URLSearchParams(hash.replace(/^#/, '')).get('sim') === 'spring' ? 'spring' : 'ballistics';
+}
+
 // The flights the address asks for: the values it names (the engine's
 // start-up values stand for the others, and the fields get the same) and
 // the ticked schemes.
 export function flightsInAddress(hash) {
-  const p = new URLSearchParams(hash.replace(/^#/, ''));
-  const values = {};
-  for (const name of flightFields) if (p.has(`b.${name}`)) values[name] = fieldValue(p.get(`b.${name}`));
-  const schemes = p.has('b.schemes') ? p.get('b.schemes').split(',').filter((s) => s) : startFlightSchemes;
-  return { values, schemes };
+  const { values, own } = settingsInAddress(hash, 'b');
+  const read = Object.fromEntries(Object.entries(values).map(([k, v]) => [k, fieldValue(v)]));
+  const schemes = own.schemes !== undefined ? own.schemes.split(',').filter((s) => s) : startFlightSchemes;
+  return { values: read, schemes };
+}
+
+// The address for the settings: {sim, simulations: [{prefix, values: {name: text}, own: {...}}]}.
+export function addressOf({ sim, simulations }) {
+  const p = new URLSearchParams();
+  p.set('sim', sim);
+  for (const s of simulations) {
+    for (const [name, text] of Object.entries(s.values)) p.set(`${s.prefix}.${name}`, text);
+    for (const [name, text] of Object.entries(s.own)) p.set(`${s.prefix}.${name}`, text);
+  }
+  return `#${p.toString()}`;
 }

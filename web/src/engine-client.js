@@ -36,7 +36,7 @@ export class EngineClient {
   start() {
     const { worker, early, first } = newWorker();
     this.worker = worker;
-    if (first) this.first = { ...first, promise: this.expect(0, 'flightSet') };
+    if (first) this.first = { ...first, promise: this.expect(0, 'study') };
     this.worker.onmessage = (event) => this.answer(event.data);
     this.worker.onerror = (event) => {
       event.preventDefault();
@@ -158,12 +158,19 @@ export class LatestOnly {
 }
 
 // window.pbsimEngine: the engine for scripts, on its own worker so that the
-// page's own computations never cancel a script's.
+// page's own computations never cancel a script's. flight(args) and
+// spring(args) run the engine (refusals are thrown with the parameter
+// named; a flight takes `drag`, one of dragLaws().laws); schemes() and
+// parameters(model), columns(model), summary(model), dragLaws() are the
+// engine's tables.
 export function installScriptEngine() {
   let client = null;
-  const call = (model, args) => {
+  const ask = (op, data) => {
     if (!client) client = new EngineClient();
-    return client.request('run', { model, args: args || {} }).then((result) => {
+    return client.request(op, data);
+  };
+  const call = (model, args) =>
+    ask('run', { model, args: args || {} }).then((result) => {
       if (result && result.problem) {
         const error = new Error(result.problem.text);
         error.parameter = result.problem.parameter;
@@ -171,14 +178,14 @@ export function installScriptEngine() {
       }
       return result;
     });
-  };
   const api = {
     flight: (args) => call('flight', args),
     spring: (args) => call('spring', args),
-    schemes: () => {
-      if (!client) client = new EngineClient();
-      return client.request('init').then((r) => r.schemes);
-    },
+    schemes: () => ask('init').then((r) => r.schemes),
+    parameters: (model) => ask('parameters', { model }),
+    columns: (model) => ask('columns', { model }),
+    summary: (model) => ask('summary', { model }),
+    dragLaws: () => ask('dragLaws'),
   };
   Object.defineProperty(window, 'pbsimEngine', { value: Object.freeze(api), enumerable: true });
 }

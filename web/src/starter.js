@@ -21,7 +21,7 @@ worker.onmessage = (event) => {
   early.push(event.data);
 };
 const first = flightsInAddress(location.hash);
-worker.postMessage({ id: 0, op: 'flightSet', values: first.values, schemes: first.schemes });
+worker.postMessage({ id: 0, op: 'study', model: 'flight', values: first.values, schemes: first.schemes });
 
 function finish() {
   start.wasm = text('pbsim-wasm');

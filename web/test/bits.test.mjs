@@ -1,11 +1,13 @@
 // window.pbsimEngine against the native programs: the float32 positions and
 // heights equal pbsim-study's CSV bit for bit (%.9g reads back exactly), the
 // steps and stops are pbsim's, and the closed forms and errors lie within
-// a few ulp of the native engine's (see kUlps). The page's CSV download is pbsim-study's
-// CSV, byte for byte.
+// a few ulp of the native engine's (see kUlps). Quadratic drag's flights too,
+// against pbsim-study --drag quadratic, their reference within its own error.
+// The page's CSV download is pbsim-study's CSV, byte for byte. Refusals name
+// the parameter each rule of the engine's table is broken for.
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { mkdtempSync, readFileSync, readdirSync } from 'node:fs';
+import { mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { launch, open, study, reference, type, waitForPicture } from './support.mjs';
@@ -130,6 +132,49 @@ test('flights: float32 positions bit for bit, steps and stops, doubles within a 
   console.log(`flights: ${points} points bit for bit; doubles at most ${worst.plain} ulp of their own, ${worst.scaled.toFixed(2)} ulp of their scale (${worst.where}) from the native engine`);
 });
 
+// Quadratic drag: the same shots' kind, each within quadratic drag's limits.
+const quadraticShots = [
+  {},
+  { azimuth: -30, elevation: 70, mass: 10, power: 300, dt: 0.01, friction: 0.05 },
+  { elevation: 89.5, friction: 5, dt: 0.02 },
+  { gravity: -3, friction: 0.5, mass: 30, powder: 2.5, dt: 0.001 },
+];
+
+test('quadratic drag: float32 states bit for bit with pbsim-study, the reference within its own error', async () => {
+  let points = 0;
+  let worstReference = 0;
+  let estimate = 0;
+  for (const shot of quadraticShots) {
+    const printed = csvRows(study(['flight', ...cli(shot), '--drag', 'quadratic', '--schemes', allSchemes.join(','), '--csv', '-']));
+    for (const scheme of allSchemes) {
+      const what = `quadratic ${scheme} ${JSON.stringify(shot)}`;
+      const run = await engine('flight', { ...shot, drag: 'quadratic', scheme });
+      assert.equal(run.judge, 'reference', what);
+      assert.equal(run.exact_x, undefined, `${what}: no exact columns`);
+      const rows = printed.filter((r) => r.scheme === scheme);
+      assert.equal(run.steps, rows.length - 1, `${what}: steps`);
+      for (const c of ['x', 'y', 'z', 'vx', 'vy', 'vz']) {
+        assert.equal(run[c].type, 'Float32Array', `${what}: ${c} is the model float`);
+        assert.deepEqual(run[c].values, rows.map((r) => Math.fround(Number(r[c]))), `${what}: ${c} bit for bit`);
+      }
+      points += rows.length;
+      // The two references integrate in different long doubles (x87's 80 bits,
+      // WebAssembly's 128): each lies within its own estimate of the truth.
+      const tolerance = 2 * run.judge_error + 4 * ulpOf(largest(...['reference_x', 'reference_y', 'reference_z'].map((c) => run[c].values)));
+      estimate = Math.max(estimate, run.judge_error);
+      for (const c of ['reference_x', 'reference_y', 'reference_z', 'path_error']) {
+        assert.equal(run[c].values.length, rows.length, `${what}: ${c}`);
+        run[c].values.forEach((v, k) => {
+          const d = Math.abs(v - Number(rows[k][c]));
+          worstReference = Math.max(worstReference, d);
+          assert.ok(d <= tolerance, `${what}: ${c}[${k}] ${v} (WebAssembly) and ${rows[k][c]} (pbsim-study) lie ${d} m apart, beyond ${tolerance}`);
+        });
+      }
+    }
+  }
+  console.log(`quadratic flights: ${points} points bit for bit; references at most ${worstReference.toExponential(2)} m apart (their own estimate at most ${estimate.toExponential(2)} m)`);
+});
+
 test('springs: float32 heights bit for bit, steps and stops, doubles within a few ulp', async () => {
   let points = 0;
   Object.assign(worst, { plain: 0, scaled: 0, where: '' });
@@ -161,10 +206,45 @@ test('springs: float32 heights bit for bit, steps and stops, doubles within a fe
 
 test('the engine refuses bad arguments with the parameter named', async () => {
   const refusal = (model, args) => page.evaluate((m, a) => window.pbsimEngine[m](a).then(() => null, (e) => [e.parameter, e.message]), model, args);
+  assert.deepEqual(await refusal('flight', { drag: 'cubic' }), ['drag', "drag must be linear or quadratic, not 'cubic'"]);
+  assert.equal((await refusal('spring', { drag: 'linear' }))[0], 'drag');
   assert.deepEqual(await refusal('flight', { dt: 0 }), ['dt', 'dt must be greater than 0']);
   assert.deepEqual(await refusal('spring', { mass: 'five' }), ['mass', 'mass must be a number']);
   assert.deepEqual(await refusal('flight', { scheme: 'leapfrog' }), ['scheme', "scheme must be one of euler, midpoint, rk4, symplectic-euler, verlet, not 'leapfrog'"]);
   assert.equal((await refusal('flight', { speed: 3 }))[0], 'speed');
+});
+
+// Each parameter of the engine's table, given a value its rule forbids, is
+// refused by window.pbsimEngine's flight and spring, naming it; its
+// start-up value runs. Values are made in the page: NaN and Infinity do not
+// pass through JSON.
+test("window.pbsimEngine refuses every parameter by its rule", async () => {
+  const bad = { 'a finite number': ['"ten"', 'Infinity', 'NaN', '1e39'], 'a number greater than 0': ['"ten"', 'Infinity', '1e39', '0', '-1', '1e-50'] };
+  let cases = 0;
+  for (const model of ['flight', 'spring']) {
+    const parameters = await page.evaluate((m) => window.pbsimEngine.parameters(m), model);
+    for (const p of parameters) {
+      assert.ok(bad[p.rule], `${model} ${p.name}: the rule ${p.rule}`);
+      for (const value of [String(p.startUp), ...bad[p.rule]]) {
+        const refused = await page.evaluate(
+          (m, name, text) => window.pbsimEngine[m]({ [name]: new Function(`return ${text}`)() }).then(() => null, (e) => [e.parameter, e.message]),
+          model,
+          p.name,
+          value,
+        );
+        const what = `${model} ${p.name} = ${value}`;
+        if (value === String(p.startUp)) {
+          assert.equal(refused, null, `${what}: the start-up value refused`);
+          continue;
+        }
+        assert.ok(refused, `${what}: taken`);
+        assert.equal(refused[0], p.name, what);
+        assert.ok(refused[1].startsWith(`${p.name} must `), `${what}: ${refused[1]}`);
+        cases++;
+      }
+    }
+  }
+  console.log(`window.pbsimEngine: ${cases} refusals`);
 });
 
 test("the page's CSV download is pbsim-study's CSV", async () => {
@@ -188,5 +268,25 @@ test("the page's CSV download is pbsim-study's CSV", async () => {
     for (const [column, value] of Object.entries(b[i]))
       if (doubles.includes(column) && value !== '') assert.ok(ulps(Number(a[i][column]), Number(value)) <= 4, `row ${i} ${column}: ${a[i][column]} ${value}`);
       else assert.equal(a[i][column], value, `row ${i} ${column}`);
+
+  // Under quadratic drag: reference_x where linear drag has exact_x, the
+  // model's floats as pbsim-study writes them, the reference within its error.
+  const picture = await page.evaluate(() => window.pbsimPage.pictures);
+  await page.select('#b-drag', 'quadratic');
+  await waitForPicture(page, picture);
+  rmSync(file);
+  await page.click('#download-csv');
+  for (let i = 0; i < 200 && !readdirSync(folder).includes('pbsim-flight.csv'); i++) await new Promise((r) => setTimeout(r, 50));
+  const quadratic = readFileSync(file, 'utf8');
+  const printedQuadratic = study(['flight', '--dt', '0.02', '--drag', 'quadratic', '--csv', '-']);
+  assert.equal(quadratic.split('\n')[0], printedQuadratic.split('\n')[0]);
+  assert.match(quadratic.split('\n')[0], /reference_x,reference_y,reference_z/);
+  const [c, d] = [csvRows(quadratic), csvRows(printedQuadratic)];
+  assert.equal(c.length, d.length);
+  const judged = ['reference_x', 'reference_y', 'reference_z', 'path_error'];
+  for (let i = 0; i < c.length; i++)
+    for (const [column, value] of Object.entries(d[i]))
+      if (judged.includes(column)) assert.ok(Math.abs(Number(c[i][column]) - Number(value)) <= 1e-12, `quadratic row ${i} ${column}: ${c[i][column]} ${value}`);
+      else assert.equal(c[i][column], value, `quadratic row ${i} ${column}`);
   assert.deepEqual(errors, []);
 });

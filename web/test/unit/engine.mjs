@@ -1,4 +1,4 @@
-// The page's engine (build/web/engine.js, which scripts/web.sh builds) in
+// The page's engine (build/web/engine/engine.js, which scripts/web.sh builds) in
 // Node.js, and the scheme table as core/schemes.h writes it.
 import { createRequire } from 'node:module';
 import { readFileSync } from 'node:fs';
@@ -6,7 +6,7 @@ import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '../../..');
-const enginePath = process.env.PBSIM_WEB_ENGINE || join(root, 'build/web/engine.js');
+const enginePath = process.env.PBSIM_WEB_ENGINE || join(root, 'build/web/engine/engine.js');
 
 export async function loadEngine() {
   const create = createRequire(import.meta.url)(enginePath);
@@ -17,8 +17,10 @@ export async function loadEngine() {
 // The rows of kSchemes: {name, title, order, evaluations, colour, marker}.
 export function schemeTable() {
   const text = readFileSync(join(root, 'core/schemes.h'), 'utf8');
-  const table = text.slice(text.indexOf('kSchemes[] = {'), text.indexOf('};', text.indexOf('kSchemes[] = {')));
-  const row = /\{\s*\w+,\s*"([^"]+)",\s*"([^"]+)",\s*(\d+),\s*(\d+),\s*\{([^}]*)\},\s*"([^"]+)"\s*\}/g;
+  // Each row's description is its `info{...}`, in the order the rows are defined (their
+  // values are their places in the table).
+  const table = text;
+  const row = /info\{\s*\w+,\s*"([^"]+)",\s*"([^"]+)",\s*(\d+),\s*(\d+),\s*\{([^}]*)\},\s*"([^"]+)"\s*\}/g;
   return [...table.matchAll(row)].map((m) => ({
     name: m[1],
     title: m[2],

@@ -22,7 +22,7 @@ test('a field holds a number only when all of its text is one', () => {
 
 test('the engine refuses the text of a field that is no number', () => {
   for (const name of ['mass', 'dt', 'gravity']) {
-    const problems = engine.flightProblems({ [name]: fieldValue('1000kg') });
+    const problems = engine.problems('flight', { [name]: fieldValue('1000kg') });
     assert.ok(problems && problems[name], `${name}: ${JSON.stringify(problems)}`);
   }
 });
@@ -80,8 +80,9 @@ function closedForm(p0, v0, g, c, t) {
 test("the page's exact flight follows the closed form from launch to landing", () => {
   const cases = [{}, { friction: 5 }, { elevation: 80, azimuth: -30, dt: 0.01 }, { mass: 50, friction: 500 }];
   for (const values of cases) {
-    const v = { ...engine.flightStartUp(), ...values };
-    const run = engine.flight({ ...v, scheme: 'rk4', precision: 'double' });
+    const startUp = Object.fromEntries(engine.parameters('flight').map((p) => [p.name, p.startUp]));
+    const v = { ...startUp, ...values };
+    const run = engine.run('flight', { ...v, scheme: 'rk4', precision: 'double' });
     const p0 = [run.x[0], run.y[0], run.z[0]];
     const v0 = [run.vx[0], run.vy[0], run.vz[0]];
     const samples = 400;
@@ -103,5 +104,48 @@ test("the page's exact flight follows the closed form from launch to landing", (
     }
     // It ends on the ground, y = 0.
     assert.ok(Math.abs(exact.y[samples]) <= 1e-9 * size, `${what}: ends at height ${exact.y[samples]}`);
+  }
+});
+
+// A shot straight up under quadratic drag, a = g - k·|v|·v with k =
+// friction / mass, has a closed form (terminal speed vt = sqrt(|g|/k)):
+// going up v = vt·tan(φ0 - |g|t/vt), φ0 = atan(v0/vt), and
+// y = y0 + vt²/|g|·ln(cos(φ0 - |g|t/vt) / cos φ0) to the apex at ta = φ0·vt/|g|;
+// coming down y = H - vt²/|g|·ln(cosh(|g|(t - ta)/vt)).
+function verticalQuadratic(y0, v0, g, k, t) {
+  const G = Math.abs(g);
+  const vt = Math.sqrt(G / k);
+  const phi0 = Math.atan(v0 / vt);
+  const apex = (phi0 * vt) / G;
+  if (t <= apex) return y0 + ((vt * vt) / G) * Math.log(Math.cos(phi0 - (G * t) / vt) / Math.cos(phi0));
+  const top = y0 + ((vt * vt) / (2 * G)) * Math.log1p((v0 * v0) / (vt * vt));
+  return top - ((vt * vt) / G) * Math.log(Math.cosh((G * (t - apex)) / vt));
+}
+
+test("under quadratic drag the page's curve is the reference, which follows the vertical shot's closed form", () => {
+  const startUp = Object.fromEntries(engine.parameters('flight').map((p) => [p.name, p.startUp]));
+  const cases = [{ friction: 50 }, { friction: 2, mass: 10, power: 300 }, { friction: 0.01, gravity: -3 }];
+  for (const values of cases) {
+    const v = { ...startUp, ...values, elevation: 90, drag: 'quadratic' };
+    const what = JSON.stringify(values);
+    const run = engine.run('flight', { ...v, scheme: 'rk4', precision: 'double' });
+    const samples = 200;
+    const curve = engine.exactFlight(v, samples, 100);
+    assert.equal(curve.judge, 'reference', what);
+    assert.ok(curve.judge_error > 0 && curve.judge_error < 1e-9, `${what}: the reference's own error ${curve.judge_error}`);
+    const landing = curve.landing_time;
+    assert.ok(landing > 0 && Math.abs(curve.t[samples] - landing) <= 1e-12 * landing, `${what}: ends at ${curve.t[samples]}, lands at ${landing}`);
+    const y0 = run.y[0];
+    const v0 = Math.hypot(run.vx[0], run.vy[0], run.vz[0]);
+    const k = Math.fround(v.friction) / Math.fround(v.mass);
+    const height = Math.max(...curve.y);
+    for (let i = 0; i <= samples; i++) {
+      assert.ok(Math.abs(curve.t[i] - (landing * i) / samples) <= 1e-12 * landing, `${what}: t[${i}]`);
+      const want = verticalQuadratic(y0, v0, Math.fround(v.gravity), k, curve.t[i]);
+      // float32 aim: cos(90°) leaves the shot leaning by ~4e-8 rad, which
+      // changes the speed's square by ~1e-15 of itself.
+      assert.ok(Math.abs(curve.y[i] - want) <= 1e-9 * height, `${what}: y(${curve.t[i]}) = ${curve.y[i]}, closed form ${want}`);
+    }
+    assert.ok(Math.abs(curve.y[samples]) <= 1e-9 * height, `${what}: ends at height ${curve.y[samples]}`);
   }
 });

@@ -1,0 +1,46 @@
+// The parameter tables and the convergence study's defaults, for the
+// keyword arguments, defaults and docstrings of the pure-Python layer.
+
+#include <pybind11/stl.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "arguments.h"
+#include "bindings.h"
+#include "convergence.h"
+#include "parameters.h"
+
+namespace {
+
+py::list parameters(py::handle model) {
+  modelArgument(model);
+  const std::optional<std::vector<ParameterDescription>> table =
+      describeParameters(py::cast<std::string>(model));
+  py::list out;
+  for (const ParameterDescription& p : table.value()) {
+    py::dict d;
+    d["name"] = std::string(p.name);
+    d["label"] = std::string(p.label);
+    d["group"] = std::string(p.group);
+    d["unit"] = std::string(p.unit);
+    d["default"] = p.startUp;
+    d["help"] = std::string(p.help);
+    d["rule"] = std::string(ruleText(p.rule));
+    d["flown"] = p.flown;
+    out.append(d);
+  }
+  return out;
+}
+
+}  // namespace
+
+void register_parameters(py::module_& m) {
+  m.def("parameters", &parameters, py::arg("model"),
+        "The parameters of 'flight' or 'spring' in the table's order: dicts with name, label, "
+        "group, unit, default (the panel's start-up value), help, rule and flown (False for "
+        "values only drawn, such as the target).");
+  const ConvergenceSettings settings;
+  m.attr("CONVERGENCE_LEVELS") = settings.levels;
+}

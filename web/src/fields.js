@@ -1,0 +1,134 @@
+// A simulation's fields, made from the engine's parameter table: one
+// fieldset per group, in the table's order, each field with the panel's
+// label and unit, the help as its tooltip, and a place for the engine's
+// message. The flight's drag law is a choice among the engine's words for
+// its laws, made the same way and set beside the field whose unit it sets.
+// The page's own fieldsets (schemes, playback) follow them.
+import { $, shared, status, inputRefused } from './page.js';
+import { fieldValue } from './address.js';
+
+// The drag law's field: the engine names the law `drag` and its laws.
+const kDragField = 'drag';
+const kDragHelp = 'how the air drags the projectile: linear (pbsim\'s model, the force is -friction x velocity) or quadratic (the force is -friction x |velocity| x velocity)';
+
+// The fields of `model`: its parameters in the table's order and, for the
+// flight, its drag law before the first parameter whose unit the law sets.
+export function fieldsOf(model) {
+  const tables = shared.tables.models[model];
+  const fields = [...tables.parameters];
+  if (tables.dragLaws) {
+    const at = fields.findIndex((p) => p.quadraticUnit);
+    const beside = fields[at < 0 ? fields.length - 1 : at];
+    const { laws, startUp } = tables.dragLaws;
+    fields.splice(at < 0 ? fields.length : at, 0, { name: kDragField, label: 'Air Drag', group: beside.group, unit: '', help: kDragHelp, startUp, options: laws });
+  }
+  return fields;
+}
+
+// The unit of parameter `p` under the values' drag law.
+export function unitOf(p, values) {
+  return values[kDragField] === 'quadratic' && p.quadraticUnit ? p.quadraticUnit : p.unit;
+}
+
+// Each field's unit for the values it holds (the friction's by the law).
+export function showUnits(prefix, fields, values) {
+  for (const p of fields) {
+    const unit = inputOf(prefix, p).closest('.field').querySelector('.unit');
+    if (unit) unit.textContent = unitOf(p, values);
+  }
+}
+
+function control(p) {
+  if (!p.options) {
+    const input = document.createElement('input');
+    input.inputMode = 'decimal';
+    input.autocomplete = 'off';
+    return input;
+  }
+  const select = document.createElement('select');
+  for (const option of p.options) select.append(new Option(option, option));
+  return select;
+}
+
+function field(prefix, p) {
+  const id = `${prefix}-${p.name}`;
+  const div = document.createElement('div');
+  div.className = 'field';
+  div.dataset.name = p.name;
+  const label = document.createElement('label');
+  label.htmlFor = id;
+  label.append(p.label);
+  if (p.unit) {
+    const unit = document.createElement('span');
+    unit.className = 'unit';
+    unit.textContent = p.unit;
+    label.append(' ', unit);
+  }
+  const input = control(p);
+  input.id = id;
+  input.title = p.help;
+  input.setAttribute('aria-describedby', `${id}-msg`);
+  const msg = document.createElement('span');
+  msg.className = 'msg';
+  msg.id = `${id}-msg`;
+  div.append(label, input, msg);
+  return div;
+}
+
+// The fieldsets of `parameters` at the start of `form`.
+export function buildFields(form, prefix, parameters) {
+  const groups = [];
+  for (const p of parameters) {
+    let group = groups.find((g) => g.name === p.group);
+    if (!group) {
+      const fieldset = document.createElement('fieldset');
+      const legend = document.createElement('legend');
+      legend.textContent = p.group;
+      fieldset.append(legend);
+      groups.push((group = { name: p.group, fieldset }));
+    }
+    group.fieldset.append(field(prefix, p));
+  }
+  form.prepend(...groups.map((g) => g.fieldset));
+}
+
+export function inputOf(prefix, p) {
+  return $(`${prefix}-${p.name}`);
+}
+
+// What the fields hold, for the engine: numbers, or the text where it is
+// no number (the engine then says so).
+export function readValues(prefix, parameters) {
+  const values = {};
+  for (const p of parameters) values[p.name] = fieldValue(inputOf(prefix, p).value);
+  return values;
+}
+
+export function fillStartUp(prefix, parameters) {
+  for (const p of parameters) inputOf(prefix, p).value = String(p.startUp);
+}
+
+// The engine's message beside each field it refuses ({name: message}), led
+// by the field's label; nothing beside the others.
+export function showProblems(prefix, parameters, problems) {
+  for (const p of parameters) {
+    const input = inputOf(prefix, p);
+    const message = problems ? problems[p.name] : undefined;
+    input.closest('.field').classList.toggle('bad', !!message);
+    input.setAttribute('aria-invalid', message ? 'true' : 'false');
+    $(`${prefix}-${p.name}-msg`).textContent = message ? `${p.label} ${message}` : '';
+  }
+}
+
+// Whether the engine ran the fields' values (`answer` from a study request):
+// if not, its messages beside the fields, and the last usable picture stays.
+export function ranValues(prefix, parameters, answer) {
+  showProblems(prefix, parameters, answer.problems);
+  if (answer.problems || answer.problem) {
+    status('A value is not usable: see the message beside it. The picture shows the last usable values.');
+    inputRefused();
+    return false;
+  }
+  status('');
+  return true;
+}

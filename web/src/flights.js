@@ -1,0 +1,105 @@
+// The ballistics simulation: its fields' values flown with every ticked
+// scheme, the numbers in the engine's summary table, the engine's notes,
+// the error plot and the 3-D view.
+import { $, shared, progressShower, pictureDrawn, engineFailed } from './page.js';
+import { LatestOnly } from './engine-client.js';
+import { readValues, ranValues, fieldsOf, showUnits } from './fields.js';
+import { tableColumns, fillHead, tableRow, showLines } from './tables.js';
+import { Plot, align, thin } from './plots.js';
+
+const flights = new LatestOnly(shared.client);
+let errorPlot = null;
+let columns = null;
+let view = null;
+export let lastFlight = null; // {result, values, schemes}
+
+// Set up once the engine's tables are there; `after(result)` runs after each picture.
+let after = () => {};
+export function setUpFlights(onShown) {
+  after = onShown;
+  columns = tableColumns(shared.tables.models.flight.summary, true);
+  fillHead($('b-table'), columns);
+  errorPlot = new Plot($('b-error-plot'), { title: 'Error against time', xLabel: 't [s]', yLabel: 'error [m]', logY: true });
+}
+
+export function flightPlots() {
+  return [errorPlot];
+}
+
+// The flight's fields: its parameters and its drag law.
+export function parametersOfFlight() {
+  return fieldsOf('flight');
+}
+
+export function checkedFlightSchemes() {
+  return [...document.querySelectorAll('#b-schemes input')].filter((b) => b.checked).map((b) => b.value);
+}
+
+export function recomputeFlights() {
+  const values = readValues('b', parametersOfFlight());
+  const schemes = checkedFlightSchemes();
+  submitFlights(() => shared.client.request('study', { model: 'flight', values, schemes }, progressShower('Computing')), values, schemes);
+}
+
+// Shows the answer of `make()` (a request made already or to make now).
+export function submitFlights(make, values, schemes) {
+  flights.submit(
+    make,
+    (result) => showFlights(result, values, schemes),
+    engineFailed,
+  );
+}
+
+// What the page's words about the flights' errors name: the engine's judge
+// ("exact" for a closed form, "reference" where the drag law has none), in
+// the text and labels of the elements marked data-judge.
+const kJudgeWord = /\b(exact|reference)\b/g;
+export function nameJudge(judge) {
+  for (const e of document.querySelectorAll('#ballistics [data-judge]')) {
+    for (const node of e.childNodes) if (node.nodeType === Node.TEXT_NODE) node.textContent = node.textContent.replace(kJudgeWord, judge);
+    for (const a of ['aria-label', 'title']) if (e.hasAttribute(a)) e.setAttribute(a, e.getAttribute(a).replace(kJudgeWord, judge));
+  }
+}
+
+function showFlights(result, values, schemes) {
+  showUnits('b', parametersOfFlight(), values);
+  if (!ranValues('b', parametersOfFlight(), result)) return after(null);
+  lastFlight = { result, values, schemes };
+  const runs = result.runs;
+  nameJudge(result.judge);
+  drawFlights();
+  const body = $('b-table').tBodies[0];
+  body.replaceChildren(...runs.map((r) => tableRow(columns, r.readable, shared.schemeByName)));
+  // The exact (or reference) landing, its scheme cell naming it.
+  if (result.exact) body.append(tableRow(columns, result.exact, shared.schemeByName));
+  const lines = result.notes.map((n) => n.text);
+  if (!runs.length) lines.push('No scheme is ticked: tick one to fly the shot.');
+  showLines($('b-warnings'), lines);
+
+  const curves = runs.map((r) => thin(r.t, r.path_error, 1500, true));
+  const { xs, ys } = align(curves.length ? curves : [{ x: [0], y: [null] }]);
+  errorPlot.show(
+    xs,
+    runs.map((r, i) => {
+      const s = shared.schemeByName[r.scheme];
+      return { label: s.title, colour: s.colour, marker: s.marker, values: ys[i] };
+    }),
+  );
+  pictureDrawn();
+  after(result);
+}
+
+// The 3-D view the flights are drawn in (null without WebGL).
+export function setFlightView(v) {
+  view = v;
+  drawFlights();
+}
+
+// The last flights in the 3-D view.
+export function drawFlights() {
+  if (!view || !lastFlight) return;
+  const { result } = lastFlight;
+  const runs = result.runs.map((r) => ({ x: r.x, y: r.y, z: r.z, colour: shared.schemeByName[r.scheme].colour }));
+  // Without runs the target stays where it was.
+  view.show(runs, result.curve, result.runs.length ? result.runs[0].target : view.target.position.toArray());
+}

@@ -1,0 +1,149 @@
+// The spring-mass simulation: one run of the chosen scheme, its numbers in
+// the engine's summary table, the engine's notes, the height, energy and
+// error plots, and the playback of the motion in the 3-D view.
+import { $, shared, progressShower, pictureDrawn, engineFailed } from './page.js';
+import { LatestOnly } from './engine-client.js';
+import { readValues, ranValues } from './fields.js';
+import { tableColumns, fillHead, tableRow, showLines } from './tables.js';
+import { Plot, align, thin } from './plots.js';
+import { startSpringScheme } from './address.js';
+
+const springs = new LatestOnly(shared.client);
+let plots = null;
+let columns = null;
+let view = null;
+export let lastSpring = null; // {result, values, scheme}
+
+let after = () => {};
+export function setUpSprings(onShown) {
+  after = onShown;
+  columns = tableColumns(shared.tables.models.spring.summary, true);
+  fillHead($('s-table'), columns);
+  plots = {
+    height: new Plot($('s-height-plot'), { title: 'Height', xLabel: 't [s]', yLabel: 'y [m]' }),
+    energy: new Plot($('s-energy-plot'), { title: 'Energy', xLabel: 't [s]', yLabel: 'E [J]' }),
+    error: new Plot($('s-error-plot'), { title: 'Height error', xLabel: 't [s]', yLabel: '|y - exact| [m]', logY: true }),
+  };
+}
+
+export function springPlots() {
+  return Object.values(plots);
+}
+
+export function parametersOfSpring() {
+  return shared.tables.models.spring.parameters;
+}
+
+export function checkedSpringScheme() {
+  const box = document.querySelector('#s-schemes input:checked');
+  return box ? box.value : startSpringScheme;
+}
+
+export function recomputeSpring() {
+  const values = readValues('s', parametersOfSpring());
+  const scheme = checkedSpringScheme();
+  springs.submit(
+    () => shared.client.request('study', { model: 'spring', values, schemes: [scheme] }, progressShower('Computing')),
+    (result) => showSpring(result, values, scheme),
+    engineFailed,
+  );
+}
+
+function showSpring(result, values, scheme) {
+  if (!ranValues('s', parametersOfSpring(), result)) return after(null);
+  const run = result.runs[0];
+  const s = shared.schemeByName[run.scheme];
+  lastSpring = { result, values, scheme };
+  $('s-table').tBodies[0].replaceChildren(tableRow(columns, run.readable, shared.schemeByName));
+  showLines(
+    $('s-warnings'),
+    result.notes.map((n) => n.text),
+  );
+
+  const ex = result.curve;
+  const runLine = { label: s.title, colour: s.colour, marker: s.marker };
+  const exactLine = { label: 'exact', css: '#333', dash: [6, 4], marker: null };
+  let a = align([thin(run.t, run.y), thin(ex.t, ex.y)]);
+  plots.height.show(a.xs, [
+    { ...runLine, values: a.ys[0] },
+    { ...exactLine, values: a.ys[1] },
+  ]);
+  a = align([thin(run.t, run.energy), thin(ex.t, ex.energy)]);
+  plots.energy.show(a.xs, [
+    { ...runLine, values: a.ys[0] },
+    { ...exactLine, values: a.ys[1] },
+  ]);
+  a = align([thin(run.t, run.height_error, 1500, true)]);
+  plots.error.show(a.xs, [{ ...runLine, values: a.ys[0] }]);
+
+  const slider = $('s-time');
+  const end = run.t[run.t.length - 1] || 0;
+  slider.max = String(end);
+  slider.step = String(run.t.length > 1 ? run.t[1] : 'any');
+  pause();
+  setPlayTime(0);
+  pictureDrawn();
+  after(result);
+}
+
+// ---------- playback ----------
+
+let playing = false;
+let playTime = 0;
+
+export function setSpringView(v) {
+  view = v;
+  setPlayTime(playTime);
+}
+
+// The body at time t, between the samples around it (as pbsim's view
+// interpolates), and the exact height there.
+export function setPlayTime(t) {
+  if (!lastSpring) return;
+  const run = lastSpring.result.runs[0];
+  const n = run.t.length;
+  const end = run.t[n - 1] || 0;
+  playTime = Math.min(Math.max(t, 0), end);
+  const h = run.t.length > 1 ? run.t[1] : 1;
+  const pos = Math.min(playTime / h, n - 1);
+  const b = Math.min(Math.floor(pos), Math.max(n - 2, 0));
+  const f = n > 1 ? pos - b : 0;
+  const lerp = (arr) => (n > 1 ? arr[b] + (arr[b + 1] - arr[b]) * f : arr[0]);
+  const y = lerp(run.y);
+  const exact = lerp(run.exact_y);
+  $('s-time').value = String(playTime);
+  $('s-time-out').textContent = `${playTime.toFixed(3)} s`;
+  if (view) view.show(y, exact);
+}
+
+export function speed() {
+  const v = Number($('s-speed').value);
+  const ok = Number.isFinite(v) && v > 0;
+  $('s-speed-msg').textContent = ok ? '' : 'Speed must be a number greater than 0';
+  return ok ? v : null;
+}
+
+export function play() {
+  if (!lastSpring || playing) return;
+  const v = speed();
+  if (v === null) return;
+  const run = lastSpring.result.runs[0];
+  const end = run.t[run.t.length - 1] || 0;
+  if (playTime >= end) setPlayTime(0);
+  playing = true;
+  let last = performance.now();
+  const frame = (now) => {
+    if (!playing) return;
+    const s = speed();
+    if (s === null) return pause();
+    setPlayTime(playTime + ((now - last) / 1000) * s);
+    last = now;
+    if (playTime >= end) return pause();
+    requestAnimationFrame(frame);
+  };
+  requestAnimationFrame(frame);
+}
+
+export function pause() {
+  playing = false;
+}

@@ -1,0 +1,79 @@
+// The page's tables, made from the engine's field descriptors: a column per
+// field with the engine's heading, each cell as pbsim-study shows it (the
+// engine's readable cells); the scheme's column shows the scheme's marker
+// and title. A summary gathers its flags into a last column, "note", as
+// pbsim-study's tables do. And the notes below a table, worded by the engine.
+import { cssColour, markerGlyph } from './plots.js';
+
+// The field that names a row's scheme, joining it to the scheme table.
+const kSchemeField = 'scheme';
+
+// The columns of a table of `fields`: {fields: [...]} per column, a flag
+// column holding every flag when `flagsAsNote`.
+export function tableColumns(fields, flagsAsNote) {
+  const columns = [];
+  const flags = [];
+  for (const f of fields) {
+    if (flagsAsNote && f.kind === 'flag') flags.push(f);
+    else columns.push({ heading: f.heading, fields: [f] });
+  }
+  if (flagsAsNote) columns.push({ heading: 'note', fields: flags });
+  return columns;
+}
+
+export function fillHead(table, columns) {
+  const tr = document.createElement('tr');
+  for (const c of columns) {
+    const th = document.createElement('th');
+    th.scope = 'col';
+    th.textContent = c.heading;
+    th.dataset.fields = c.fields.map((f) => f.name).join(' ');
+    tr.append(th);
+  }
+  table.tHead.replaceChildren(tr);
+}
+
+function schemeCell(scheme) {
+  const td = document.createElement('td');
+  td.className = 'scheme';
+  const glyph = document.createElement('span');
+  glyph.className = 'glyph';
+  glyph.textContent = markerGlyph[scheme.marker] || '';
+  glyph.style.color = cssColour(scheme.colour);
+  glyph.setAttribute('aria-hidden', 'true');
+  td.append(glyph, scheme.title);
+  td.dataset.scheme = scheme.name;
+  return td;
+}
+
+// One row: `readable` ({field: text}) under `columns`; the scheme's cell
+// from `schemeByName`, or `name` for a row of no scheme (the exact solution).
+export function tableRow(columns, readable, schemeByName) {
+  const tr = document.createElement('tr');
+  for (const c of columns) {
+    const scheme = c.fields.length === 1 && c.fields[0].name === kSchemeField ? readable[kSchemeField] : null;
+    if (scheme !== null && schemeByName[scheme]) {
+      tr.append(schemeCell(schemeByName[scheme]));
+      continue;
+    }
+    const td = document.createElement('td');
+    td.textContent = c.fields
+      .map((f) => readable[f.name] || '')
+      .filter((text) => text !== '')
+      .join(', ');
+    if (scheme !== null) td.dataset.scheme = scheme;
+    tr.append(td);
+  }
+  return tr;
+}
+
+// The lines below a table.
+export function showLines(container, lines) {
+  container.replaceChildren(
+    ...lines.map((text) => {
+      const p = document.createElement('p');
+      p.textContent = text;
+      return p;
+    }),
+  );
+}
