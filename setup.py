@@ -148,10 +148,10 @@ class CMakeBuild(build_ext):
         if status != 0:
             raise PlatformError(configure_failure(output))
 
-        build = [cmake, "--build", build_dir, "--target", "_pbsim", "--config", config]
+        command = [cmake, "--build", build_dir, "--target", "_pbsim", "--config", config]
         if "CMAKE_BUILD_PARALLEL_LEVEL" not in os.environ:
-            build += ["--parallel", str(self.parallel or os.cpu_count() or 1)]
-        status, _ = run(build)
+            command += ["--parallel", str(self.parallel or os.cpu_count() or 1)]
+        status, _ = run(command)
         if status != 0:
             raise CompileError("pbsim: compiling the extension failed (the compiler's output "
                                "is above)")
