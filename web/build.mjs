@@ -3,7 +3,9 @@
 // engine's JavaScript glue from Emscripten, followed by the worker's own
 // script), the page's script, and a first small script that starts the
 // worker from a Blob URL and, at the end of the page, runs the page's
-// script, so that the page needs no server.
+// script, so that the page needs no server. The page names the version of
+// the project it was built from (CMakeLists.txt's project VERSION) in a
+// generator meta element.
 //   node build.mjs ENGINE_JS OUTPUT_HTML      (ENGINE_WASM beside ENGINE_JS)
 import { build } from 'esbuild';
 import { readFileSync, writeFileSync, renameSync } from 'node:fs';
@@ -31,6 +33,15 @@ async function bundle(entry, define = {}) {
   return result.outputFiles[0].text;
 }
 
+const version = readFileSync(join(here, '..', 'CMakeLists.txt'), 'utf8').match(
+  /^\s*project\(\s*pbsim\s+VERSION\s+([0-9]+(?:\.[0-9]+)*)\b/im,
+);
+if (!version) {
+  console.error('build.mjs: CMakeLists.txt has no project(pbsim VERSION ...)');
+  process.exit(1);
+}
+const generator = `<meta name="generator" content="pbsim ${version[1]}">`;
+
 const engine = readFileSync(engineJs, 'utf8');
 const wasm = readFileSync(engineJs.replace(/\.js$/, '.wasm')).toString('base64');
 const workerScript = await bundle('worker.js');
@@ -49,6 +60,7 @@ const template = readFileSync(join(here, 'src/index.html'), 'utf8');
 // strings, and this keeps any other occurrence from closing the element.
 const safe = (js) => js.replace(/<\/script/gi, '<\\/script');
 const html = template
+  .replace('</head>', () => `${generator}\n</head>`)
   .replace('/*STYLE*/', () => css)
   .replace('/*WASM*/', () => wasm)
   .replace('/*WORKER*/', () => safe(workerSource))
