@@ -91,17 +91,6 @@ ColumnData flightData(const FlightRun& r) {
                                           : ColumnData{nullptr, (r.wide.*Wide).data()};
 }
 
-// A landed flight of one step measured its path nowhere but at the launch
-// point, where every scheme is exact: it has no max_path_error. Nor has a
-// run that diverged (its state overflowed): its errors are no numbers.
-inline double measuredMaxPathError(const FlightRun& r) {
-  return (r.landed() && r.size() <= 2) || r.diverged() ? NAN : r.maxPathError;
-}
-inline double measuredMaxHeightError(const SpringRun& r) {
-  return r.diverged() ? NAN : r.maxHeightError;
-}
-inline double measuredEnergyDrift(const SpringRun& r) { return r.diverged() ? NAN : r.energyDrift; }
-
 inline constexpr std::array<Column<FlightRun>, 12> kFlightColumns{{
     {"step", "", Kind::Count, [](const FlightRun&, std::size_t k) { return double(k); }},
     {"t", "s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.t[k]; },
@@ -141,7 +130,8 @@ inline constexpr std::array<Field<FlightRun>, 11> kFlightSummary{{
     {"landing_z", "m", Kind::Model, "%.6g", [](const FlightRun& r) { return r.landingZ; }},
     {"flight_time", "s", Kind::Double, "%.6g", [](const FlightRun& r) { return r.flightTime; }},
     {"landing_miss", "m", Kind::Double, "%.3e", [](const FlightRun& r) { return r.landingMiss; }},
-    {"max_path_error", "m", Kind::Double, "%.3e", measuredMaxPathError, nullptr, "none"},
+    {"max_path_error", "m", Kind::Double, "%.3e", [](const FlightRun& r) { return r.maxPathError; },
+     nullptr, "none"},
     {"wall_ms", "ms", Kind::Double, "%.3f", [](const FlightRun& r) { return r.wallMs; }},
 }};
 
@@ -173,8 +163,9 @@ inline constexpr std::array<Field<SpringRun>, 10> kSpringSummary{{
     {"final_height", "m", Kind::Model, "%.6g", [](const SpringRun& r) { return r.finalHeight; }},
     {"resting_height", "m", Kind::Double, "%.6g",
      [](const SpringRun& r) { return r.restingHeight; }},
-    {"max_height_error", "m", Kind::Double, "%.3e", measuredMaxHeightError},
-    {"energy_drift", "", Kind::Double, "%.3e", measuredEnergyDrift},
+    {"max_height_error", "m", Kind::Double, "%.3e",
+     [](const SpringRun& r) { return r.maxHeightError; }},
+    {"energy_drift", "", Kind::Double, "%.3e", [](const SpringRun& r) { return r.energyDrift; }},
     {"wall_ms", "ms", Kind::Double, "%.3f", [](const SpringRun& r) { return r.wallMs; }},
 }};
 
@@ -203,12 +194,6 @@ inline constexpr std::array<Field<ConvergenceRow>, 1> kConvergenceTimes{{
 inline constexpr std::array<std::string_view, 3> kExactLandingFields{
     {"landing_x", "landing_z", "flight_time"}};
 
-// The precision a Model value is kept in, for a run or row.
-template <class Run>
-Precision precisionOf(const Run& r) {
-  return r.precision;
-}
-
 // A value as CSV writes it: the shortest decimal that reads back to the
 // value in its kind's precision; nothing for NaN; counts as whole numbers,
 // flags as 1 or 0.
@@ -220,12 +205,12 @@ std::string readableNumber(double v, const char* format);
 template <class Run>
 std::string csvCell(const Field<Run>& f, const Run& r) {
   if (f.kind == Kind::Text) return f.text(r);
-  return csvNumber(f.number(r), f.kind, precisionOf(r));
+  return csvNumber(f.number(r), f.kind, r.precision);
 }
 
 template <class Run>
 std::string csvCell(const Column<Run>& c, const Run& r, std::size_t k) {
-  return csvNumber(c.value(r, k), c.kind, precisionOf(r));
+  return csvNumber(c.value(r, k), c.kind, r.precision);
 }
 
 // As a readable table shows it: a Flag's word or nothing, a missing value
@@ -235,7 +220,7 @@ std::string readableCell(const Field<Run>& f, const Run& r) {
   if (f.kind == Kind::Text) return f.text(r);
   const double v = f.number(r);
   if (f.kind == Kind::Flag) return v != 0.0 ? f.readable : "";
-  if (f.kind == Kind::Count) return csvNumber(v, f.kind, precisionOf(r));
+  if (f.kind == Kind::Count) return csvNumber(v, f.kind, r.precision);
   if (v != v) return f.absent;
   return readableNumber(v, f.readable);
 }

@@ -165,11 +165,6 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
     run.landingZ = run.z(n - 1);
   }
 
-  for (std::size_t k = 0; k < n && !run.diverged(); ++k)
-    if (!std::isfinite(run.x(k)) || !std::isfinite(run.y(k)) || !std::isfinite(run.z(k)) ||
-        !std::isfinite(run.vx(k)) || !std::isfinite(run.vy(k)) || !std::isfinite(run.vz(k)))
-      run.divergedAt = static_cast<long long>(k);
-
   run.exactX.resize(n);
   run.exactY.resize(n);
   run.exactZ.resize(n);
@@ -180,6 +175,10 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
     run.exactX[k] = e.x;
     run.exactY[k] = e.y;
     run.exactZ[k] = e.z;
+    if (!run.diverged() &&
+        !(std::isfinite(run.x(k)) && std::isfinite(run.y(k)) && std::isfinite(run.z(k)) &&
+          std::isfinite(run.vx(k)) && std::isfinite(run.vy(k)) && std::isfinite(run.vz(k))))
+      run.divergedAt = static_cast<long long>(k);
     if (landed && k + 1 == n) {
       run.pathError[k] = NAN;  // the ground point: see landingMiss
     } else {
@@ -191,6 +190,9 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
     const Vec3d e = c.position(*c.landingTime());
     run.landingMiss = std::hypot(run.x(n - 1) - e.x, run.y(n - 1) - e.y, run.z(n - 1) - e.z);
   }
+  // A landed flight of one step measured its path nowhere but at the launch
+  // point, where every scheme is exact; a run that diverged measured nothing.
+  if ((landed && n <= 2) || run.diverged()) run.maxPathError = NAN;
   return run;
 }
 
@@ -283,5 +285,7 @@ SpringRun runSpring(const SpringCase& c, const RunScheme& scheme, Precision prec
     for (double e : run.energy) drift = std::fmax(drift, std::fabs(e - e0) / e0);
     run.energyDrift = drift;
   }
+  // A run whose state overflowed has no errors to report.
+  if (run.diverged()) run.maxHeightError = run.energyDrift = NAN;
   return run;
 }

@@ -47,7 +47,7 @@ struct FlightRun {
   double landingX = NAN, landingZ = NAN;  // the ground point; NaN unless landed
   double flightTime = NAN;                // the ground point's time; NaN unless landed
   double landingMiss = NAN;   // ground point to the exact landing point; NaN if either is missing
-  double maxPathError = NAN;  // the largest pathError
+  double maxPathError = NAN;  // the largest pathError; NaN where nothing was measured
   double wallMs = 0.0;        // the model's whole run
   // The first point whose position or velocity is not a finite number (an
   // overflow), or -1: from there on the run measures nothing.
@@ -92,7 +92,7 @@ struct SpringRun {
   long long steps = 0, evaluations = 0;
   double finalHeight = NAN;
   double restingHeight = NAN;   // y* = gravity/ks - rest length
-  double maxHeightError = NAN;  // over the samples where the closed form holds
+  double maxHeightError = NAN;  // over the samples where the closed form holds; NaN if diverged
   double energyDrift = NAN;     // max |E - E0| / E0
   double wallMs = 0.0;
   long long divergedAt = -1;  // the first sample whose y or v is not finite, or -1
