@@ -91,6 +91,22 @@ struct FlightEquations {
     dxdt[4] += g;
   }
 
+  // ∂f/∂x at x, for the implicit schemes' Newton iteration.
+  void jacobian(const State& x, std::array<State, 6>& jac, T) const {
+    for (auto& row : jac) row.fill(0);
+    for (int i = 0; i < 3; ++i) jac[i][3 + i] = 1;
+    if (quadratic) {
+      // ∂(-k·|v|·v)/∂v = -k·(|v|·I + v·vᵀ/|v|)
+      using std::sqrt;
+      const T speed = sqrt(x[3] * x[3] + x[4] * x[4] + x[5] * x[5]);
+      for (int i = 3; i < 6; ++i)
+        for (int j = 3; j < 6; ++j)
+          jac[i][j] = -k * ((i == j ? speed : T(0)) + (speed > 0 ? x[i] * x[j] / speed : T(0)));
+    } else {
+      for (int i = 3; i < 6; ++i) jac[i][i] = -k;
+    }
+  }
+
   // The model's launch state, widened.
   static State launchState(const BallisticsParams& p) {
     const Vector3f v0 = muzzleVelocity(p);

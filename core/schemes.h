@@ -28,12 +28,37 @@
 #include <type_traits>
 #include <utility>
 
+#include "embedded.h"
+#include "implicit.h"
 #include "integrators.h"
 #include "tableau.h"
 #include "widesteps.h"
 
 // The schemes beside pbsim's three.
-enum ExtraScheme { SymplecticEuler = 3, Verlet = 4 };
+enum ExtraScheme {
+  SymplecticEuler = 3,
+  Verlet = 4,
+  BackwardEuler = 5,
+  ImplicitMidpoint = 6,
+  BogackiShampine = 7,
+  Dopri5 = 8
+};
+
+// How a scheme steps: explicitly with a fixed step, implicitly with a fixed
+// step (Newton's method on each step's equation, double precision only), or
+// with an adaptive step from an embedded pair (double precision only).
+enum class SchemeKind { Explicit, Implicit, Adaptive };
+inline const char* schemeKindName(SchemeKind kind) {
+  switch (kind) {
+    case SchemeKind::Explicit:
+      return "explicit";
+    case SchemeKind::Implicit:
+      return "implicit";
+    case SchemeKind::Adaptive:
+      return "adaptive";
+  }
+  return "";
+}
 
 struct SchemeColour {
   float r, g, b;  // 0..1
@@ -46,7 +71,13 @@ struct SchemeInfo {
   int order;                // global error ~ h^order
   int evaluations;          // derivative evaluations per step
   SchemeColour colour;      // pbsim's trajectory colours for its three schemes
-  std::string_view marker;  // circle, square, triangle, diamond, cross
+  std::string_view marker;  // circle, square, triangle, diamond, cross, plus, star,
+                            // triangle-down, hexagon
+  SchemeKind kind = SchemeKind::Explicit;
+  // An adaptive scheme's order is its solution's; its evaluations are those
+  // of an accepted step (the first same as last stage reused). An implicit
+  // scheme's evaluations are those of a step on a model linear in the state
+  // (one Newton iteration and the one that confirms it); runs count them.
 };
 
 namespace schemerows {
@@ -110,6 +141,54 @@ struct VerletRow {
   }
 };
 
+struct BackwardEulerRow {
+  static constexpr SchemeInfo info{BackwardEuler,      "backward-euler", "Backward Euler",    1, 2,
+                                   {0.0f, 0.5f, 0.5f}, "plus",           SchemeKind::Implicit};
+  template <class T, std::size_t N, class F>
+  static void wide(const F& f, std::array<T, N>& x, T t, T h) {
+    implicitsteps::backwardEuler(f, x, t, h);
+  }
+};
+
+struct ImplicitMidpointRow {
+  static constexpr SchemeInfo info{
+      ImplicitMidpoint, "implicit-midpoint", "Implicit Midpoint", 2, 2, {0.55f, 0.27f, 0.07f},
+      "star",           SchemeKind::Implicit};
+  template <class T, std::size_t N, class F>
+  static void wide(const F& f, std::array<T, N>& x, T t, T h) {
+    implicitsteps::implicitMidpoint(f, x, t, h);
+  }
+};
+
+// An adaptive row's wide step is one step of its solution's weights at the
+// given h, for checking the pair's tableau; runs of the row control h.
+struct BogackiShampineRow {
+  static constexpr SchemeInfo info{
+      BogackiShampine,    "bogacki-shampine", "Bogacki-Shampine 3(2)", 3, 3,
+      {0.8f, 0.0f, 0.5f}, "triangle-down",    SchemeKind::Adaptive};
+  static const EmbeddedPair& pair() { return bogackiShampinePair(); }
+  template <class T, std::size_t N, class F>
+  static void wide(const F& f, std::array<T, N>& x, T t, T h) {
+    widesteps::tableau(pair().tableau, f, x, t, h);
+  }
+};
+
+struct Dopri5Row {
+  static constexpr SchemeInfo info{Dopri5,
+                                   "dopri5",
+                                   "Dormand-Prince 5(4)",
+                                   5,
+                                   6,
+                                   {0.45f, 0.45f, 0.0f},
+                                   "hexagon",
+                                   SchemeKind::Adaptive};
+  static const EmbeddedPair& pair() { return dormandPrincePair(); }
+  template <class T, std::size_t N, class F>
+  static void wide(const F& f, std::array<T, N>& x, T t, T h) {
+    widesteps::tableau(pair().tableau, f, x, t, h);
+  }
+};
+
 // Both steps of a row that is an explicit Runge-Kutta method given by its
 // tableau: Row provides `info` and a static `tableau()` (whose problem() is
 // empty; the scheme table's test runs every row).
@@ -129,26 +208,45 @@ struct ProbeSystem {
   void operator()(const std::array<double, 2>&, std::array<double, 2>&, double) const {}
 };
 template <class Row, class = void>
-struct HasSteps : std::false_type {};
+struct HasWide : std::false_type {};
 template <class Row>
-struct HasSteps<
+struct HasWide<
     Row, std::void_t<decltype(Row::info),
-                     decltype(static_cast<void (*)(StateList&, DerivativeEvaluator&, float, float)>(
-                         &Row::single)),
                      decltype(static_cast<void (*)(const ProbeSystem&, std::array<double, 2>&,
                                                    double, double)>(
                          &Row::template wide<double, 2, ProbeSystem>)),
                      decltype(static_cast<void (*)(const ProbeSystem&, std::array<long double, 2>&,
                                                    long double, long double)>(
                          &Row::template wide<long double, 2, ProbeSystem>))>> : std::true_type {};
+template <class Row, class = void>
+struct HasSingle : std::false_type {};
+template <class Row>
+struct HasSingle<Row, std::void_t<decltype(static_cast<void (*)(StateList&, DerivativeEvaluator&,
+                                                                float, float)>(&Row::single))>>
+    : std::true_type {};
+template <class Row, class = void>
+struct HasPair : std::false_type {};
+template <class Row>
+struct HasPair<Row, std::void_t<decltype(&Row::pair)>> : std::true_type {};
+
+template <class Row>
+constexpr bool rowIsComplete() {
+  if (!HasWide<Row>::value) return false;
+  if constexpr (HasWide<Row>::value) {
+    if (Row::info.kind == SchemeKind::Explicit) return HasSingle<Row>::value;
+    if (Row::info.kind == SchemeKind::Adaptive) return HasPair<Row>::value;
+  }
+  return true;
+}
 
 }  // namespace schemerows
 
 template <class... Rows>
 struct SchemeTable {
-  static_assert((schemerows::HasSteps<Rows>::value && ...),
-                "every scheme row needs `info`, a single-precision step `single` and a wide "
-                "step `wide` for double and long double");
+  static_assert((schemerows::rowIsComplete<Rows>() && ...),
+                "every scheme row needs `info` and a wide step `wide` for double and long "
+                "double; an explicit row also a single-precision step `single`, an adaptive "
+                "row its embedded `pair()`");
 
   static constexpr SchemeInfo infos[] = {Rows::info...};
   static constexpr std::size_t size = sizeof...(Rows);
@@ -171,7 +269,9 @@ struct SchemeTable {
 };
 
 using Schemes = SchemeTable<schemerows::EulerRow, schemerows::MidpointRow, schemerows::RK4Row,
-                            schemerows::SymplecticEulerRow, schemerows::VerletRow>;
+                            schemerows::SymplecticEulerRow, schemerows::VerletRow,
+                            schemerows::BackwardEulerRow, schemerows::ImplicitMidpointRow,
+                            schemerows::BogackiShampineRow, schemerows::Dopri5Row>;
 
 // The rows' descriptions, in the table's order.
 inline constexpr const auto& kSchemes = Schemes::infos;
@@ -210,11 +310,29 @@ inline void stepWithAnyScheme(int scheme, StateList& state, DerivativeEvaluator&
                               float timeStep, float& time) {
   if (scheme == Euler || scheme == Midpoint || scheme == RK4)
     return stepWithScheme(scheme, state, evaluator, timeStep, time);
-  if (!Schemes::visit(scheme,
-                      [&](auto row) { decltype(row)::single(state, evaluator, timeStep, time); }))
+  if (!Schemes::visit(scheme, [&](auto row) {
+        using Row = decltype(row);
+        if constexpr (schemerows::HasSingle<Row>::value)
+          Row::single(state, evaluator, timeStep, time);
+        else
+          throw std::invalid_argument(std::string(Row::info.name) +
+                                      " runs in double precision only");
+      }))
     return stepWithScheme(scheme, state, evaluator, timeStep, time);
   time = static_cast<float>(static_cast<double>(time) + static_cast<double>(timeStep));
 }
+
+// The embedded pair of an adaptive scheme's value, or nullptr.
+inline const EmbeddedPair* schemePair(int scheme) {
+  const EmbeddedPair* pair = nullptr;
+  Schemes::visit(scheme, [&](auto row) {
+    if constexpr (schemerows::HasPair<decltype(row)>::value) pair = &decltype(row)::pair();
+  });
+  return pair;
+}
+
+// Whether a scheme has a single-precision step (pbsim's arithmetic).
+inline bool hasSingleStep(const SchemeInfo& s) { return s.kind == SchemeKind::Explicit; }
 
 // One wide step of the scheme with value `scheme`, or of `tab` when it is
 // given. A value that names no scheme throws std::invalid_argument.

@@ -6,6 +6,8 @@
 // precision).
 
 #include <atomic>
+#include <cmath>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -83,11 +85,34 @@ struct CustomScheme {
   std::function<void(const Derivative& f, double t, double* state, std::size_t n, double h)> step;
 };
 
-// How a run integrates: exactly one of the three is set.
+// Where a landed flight's ground point is placed within its last step:
+// on the straight line between the step's ends (pbsim's rule, the default),
+// or where an interpolant of the scheme's own order crosses the ground (the
+// cubic Hermite through both ends' positions and velocities for a
+// fixed-step scheme, the pair's dense output for an adaptive one).
+enum class Landing { Linear, Interpolated };
+inline const char* landingName(Landing l) {
+  return l == Landing::Linear ? "linear" : "interpolated";
+}
+inline std::optional<Landing> landingNamed(const std::string& name) {
+  if (name == landingName(Landing::Linear)) return Landing::Linear;
+  if (name == landingName(Landing::Interpolated)) return Landing::Interpolated;
+  return std::nullopt;
+}
+
+// An rtol below this is finer than double precision resolves.
+constexpr double kSmallestRtol = 100 * 2.220446049250313e-16;
+
+// How a run integrates: exactly one of builtin, tableau, embedded and
+// custom is set; an adaptive scheme (a built-in pair or a user's) is
+// controlled by `tolerances`; `landing` places a flight's ground point.
 struct RunScheme {
   const SchemeInfo* builtin = nullptr;
   std::shared_ptr<const ButcherTableau> tableau;
+  std::shared_ptr<const EmbeddedPair> embedded;  // a user's own pair
   std::shared_ptr<const CustomScheme> custom;
+  Tolerances tolerances;
+  Landing landing = Landing::Linear;
 
   RunScheme() = default;
   RunScheme(const SchemeInfo* s) : builtin(s) {}  // NOLINT: a scheme of schemes.h is a RunScheme
@@ -95,19 +120,54 @@ struct RunScheme {
   std::string name() const {
     if (builtin) return std::string(builtin->name);
     if (tableau) return tableau->name;
+    if (embedded) return embedded->tableau.name;
     return custom ? custom->name : std::string();
   }
-  // Why it cannot run in `precision`, or an empty string: a tableau with a
-  // problem(), a user's step asked for single precision, nothing set.
+  // The embedded pair of an adaptive scheme, or nullptr.
+  const EmbeddedPair* pair() const {
+    if (embedded) return embedded.get();
+    return builtin ? schemePair(builtin->scheme) : nullptr;
+  }
+  bool adaptive() const { return pair() != nullptr; }
+  bool implicit() const { return builtin && builtin->kind == SchemeKind::Implicit; }
+  // Whether it has pbsim's single-precision arithmetic: the explicit
+  // built-in schemes and tableaus do; the others run in double only.
+  bool hasSingle() const { return tableau || (builtin && hasSingleStep(*builtin)); }
+  // The precision a run takes when none is asked for: single where the
+  // scheme has it, double otherwise.
+  Precision defaultPrecision() const { return hasSingle() ? Precision::Single : Precision::Double; }
+  // Why it cannot run in `precision`, or an empty string: a tableau or pair
+  // with a problem(), tolerances that are not finite and above 0, a scheme
+  // that runs in double only asked for single precision, nothing set.
   std::string problem(Precision precision) const {
     if (tableau) return tableau->problem();
-    if (custom)
-      return !custom->step                    ? "no scheme given"
-             : precision == Precision::Single ? "a scheme of your own runs in double precision only"
-                                              : "";
-    return builtin ? "" : "no scheme given";
+    if (embedded)
+      if (std::string p = embedded->problem(); !p.empty()) return p;
+    if (custom && !custom->step) return "no scheme given";
+    if (!builtin && !embedded && !custom) return "no scheme given";
+    if (adaptive()) {
+      if (!(std::isfinite(tolerances.rtol) && tolerances.rtol > 0))
+        return "rtol must be a finite number above 0";
+      if (!(std::isfinite(tolerances.atol) && tolerances.atol > 0))
+        return "atol must be a finite number above 0";
+    }
+    if (precision == Precision::Single && !hasSingle())
+      return custom ? "a scheme of your own runs in double precision only"
+                    : name() + " runs in double precision only";
+    return "";
   }
-  // Derivative evaluations per step; 0 where only counting tells (a user's step).
+  // A warning about settings that run but cannot do what they ask, or an
+  // empty string: an rtol finer than double precision resolves.
+  std::string warning() const {
+    if (!adaptive() || !(tolerances.rtol < kSmallestRtol)) return "";
+    char rtol[32];
+    std::snprintf(rtol, sizeof rtol, "%g", tolerances.rtol);
+    return "rtol " + std::string(rtol) +
+           " is below what double precision can hold (about 2.2e-14): the steps shrink "
+           "until rounding, not the tolerance, limits the error";
+  }
+  // Derivative evaluations per step; 0 where only counting tells (a user's
+  // step, a user's pair).
   int evaluationsPerStep() const {
     if (builtin) return builtin->evaluations;
     if (tableau) return static_cast<int>(tableau->stages());

@@ -91,7 +91,7 @@ ColumnData flightData(const FlightRun& r) {
                                           : ColumnData{nullptr, (r.wide.*Wide).data()};
 }
 
-inline constexpr std::array<Column<FlightRun>, 12> kFlightColumns{{
+inline constexpr std::array<Column<FlightRun>, 13> kFlightColumns{{
     {"step", "", Kind::Count, [](const FlightRun&, std::size_t k) { return double(k); }},
     {"t", "s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.t[k]; },
      doubleData<&FlightRun::t>},
@@ -116,14 +116,15 @@ inline constexpr std::array<Column<FlightRun>, 12> kFlightColumns{{
     {"path_error", "m", Kind::Double,
      [](const FlightRun& r, std::size_t k) { return r.pathError[k]; },
      doubleData<&FlightRun::pathError>},
+    {"h", "s", Kind::Model, [](const FlightRun& r, std::size_t k) { return r.h(k); }},
 }};
 
-inline constexpr std::array<Field<FlightRun>, 11> kFlightSummary{{
+inline constexpr std::array<Field<FlightRun>, 12> kFlightSummary{{
     {"scheme", "", Kind::Text, "", nullptr, [](const FlightRun& r) { return r.scheme; }},
     {"steps", "", Kind::Count, "", [](const FlightRun& r) { return double(r.steps); }},
     {"evaluations", "", Kind::Count, "", [](const FlightRun& r) { return double(r.evaluations); }},
     {"stop", "", Kind::Text, "", nullptr,
-     [](const FlightRun& r) { return std::string(stopName(r.stop)); }},
+     [](const FlightRun& r) { return std::string(stopName(r)); }},
     {"few_steps", "", Kind::Flag, "few steps",
      [](const FlightRun& r) { return r.fewSteps() ? 1.0 : 0.0; }},
     {"landing_x", "m", Kind::Model, "%.6g", [](const FlightRun& r) { return r.landingX; }},
@@ -132,10 +133,11 @@ inline constexpr std::array<Field<FlightRun>, 11> kFlightSummary{{
     {"landing_miss", "m", Kind::Double, "%.3e", [](const FlightRun& r) { return r.landingMiss; }},
     {"max_path_error", "m", Kind::Double, "%.3e", [](const FlightRun& r) { return r.maxPathError; },
      nullptr, "none"},
+    {"rejected", "", Kind::Count, "", [](const FlightRun& r) { return double(r.rejected); }},
     {"wall_ms", "ms", Kind::Double, "%.3f", [](const FlightRun& r) { return r.wallMs; }},
 }};
 
-inline constexpr std::array<Column<SpringRun>, 7> kSpringColumns{{
+inline constexpr std::array<Column<SpringRun>, 9> kSpringColumns{{
     {"step", "", Kind::Count, [](const SpringRun&, std::size_t k) { return double(k); }},
     {"t", "s", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.t[k]; },
      doubleData<&SpringRun::t>},
@@ -150,14 +152,18 @@ inline constexpr std::array<Column<SpringRun>, 7> kSpringColumns{{
      doubleData<&SpringRun::heightError>},
     {"energy", "J", Kind::Double, [](const SpringRun& r, std::size_t k) { return r.energy[k]; },
      doubleData<&SpringRun::energy>},
+    {"damping_work", "J", Kind::Double,
+     [](const SpringRun& r, std::size_t k) { return r.dampingWork[k]; },
+     doubleData<&SpringRun::dampingWork>},
+    {"h", "s", Kind::Model, [](const SpringRun& r, std::size_t k) { return r.h(k); }},
 }};
 
-inline constexpr std::array<Field<SpringRun>, 10> kSpringSummary{{
+inline constexpr std::array<Field<SpringRun>, 12> kSpringSummary{{
     {"scheme", "", Kind::Text, "", nullptr, [](const SpringRun& r) { return r.scheme; }},
     {"steps", "", Kind::Count, "", [](const SpringRun& r) { return double(r.steps); }},
     {"evaluations", "", Kind::Count, "", [](const SpringRun& r) { return double(r.evaluations); }},
     {"stop", "", Kind::Text, "", nullptr,
-     [](const SpringRun& r) { return std::string(stopName(r.stop)); }},
+     [](const SpringRun& r) { return std::string(stopName(r)); }},
     {"few_steps", "", Kind::Flag, "few steps",
      [](const SpringRun& r) { return r.fewSteps() ? 1.0 : 0.0; }},
     {"final_height", "m", Kind::Model, "%.6g", [](const SpringRun& r) { return r.finalHeight; }},
@@ -166,6 +172,9 @@ inline constexpr std::array<Field<SpringRun>, 10> kSpringSummary{{
     {"max_height_error", "m", Kind::Double, "%.3e",
      [](const SpringRun& r) { return r.maxHeightError; }},
     {"energy_drift", "", Kind::Double, "%.3e", [](const SpringRun& r) { return r.energyDrift; }},
+    {"energy_balance_drift", "", Kind::Double, "%.3e",
+     [](const SpringRun& r) { return r.energyBalanceDrift; }},
+    {"rejected", "", Kind::Count, "", [](const SpringRun& r) { return double(r.rejected); }},
     {"wall_ms", "ms", Kind::Double, "%.3f", [](const SpringRun& r) { return r.wallMs; }},
 }};
 

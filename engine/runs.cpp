@@ -3,9 +3,12 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 #include "ballisticssim.h"
+#include "embedded.h"
+#include "roots.h"
 #include "springmasssim.h"
 
 namespace {
@@ -63,7 +66,91 @@ void setUpTwin(Sim& sim, const Params& params, const RunScheme& scheme,
     };
 }
 
+// The equations a run's implicit step sees: the model's, counting calls,
+// with the model's Jacobian.
+template <class Equations>
+struct Counted {
+  const Equations& equations;
+  long long& calls;
+  void operator()(const typename Equations::State& x, typename Equations::State& d,
+                  double t) const {
+    ++calls;
+    equations(x, d, t);
+  }
+  template <class J>
+  void jacobian(const typename Equations::State& x, J& jac, double t) const {
+    equations.jacobian(x, jac, t);
+  }
+};
+
+// An implicit row's step as a twin's own step, on counted equations.
+template <class Sim, class Equations>
+void setUpImplicit(Sim& sim, const SchemeInfo& info, const Counted<Equations>& f) {
+  Schemes::visit(info.scheme, [&sim, &f](auto row) {
+    using Row = decltype(row);
+    sim.custom = [f](typename Sim::State& s, double t, double h) { Row::wide(f, s, t, h); };
+  });
+}
+
+// The cubic Hermite through (p0, v0) at θ = 0 and (p1, v1) at θ = 1 over a
+// step of h, at θ.
+double hermite(double p0, double v0, double p1, double v1, double h, double theta) {
+  const double u = 1 - theta;
+  return (1 + 2 * theta) * u * u * p0 + theta * u * u * h * v0 +
+         theta * theta * (3 - 2 * theta) * p1 - theta * theta * u * h * v1;
+}
+
+// Where height(θ), above 0 at θ = 0 and not above at θ = 1, crosses 0.
+template <class Height>
+double crossing(Height&& height) {
+  if (!(height(1.0) < 0.0)) return 1.0;
+  const auto [lo, hi] = roots::refineRoot(height, 0.0, 1.0);
+  return (lo + hi) / 2;
+}
+
+// The work ∫ kd·v² dt from the start to each sample, on each step's cubic
+// through its ends' speeds and accelerations (three-point Gauss-Legendre,
+// exact for it).
+std::vector<double> dampingWork(const SpringRun& run, const SpringEquations<double>& eq) {
+  const std::size_t n = run.size();
+  std::vector<double> w(n, 0.0);
+  static constexpr double nodes[3] = {0.1127016653792583, 0.5, 0.8872983346207417};
+  static constexpr double weights[3] = {5.0 / 18, 8.0 / 18, 5.0 / 18};
+  for (std::size_t k = 1; k < n; ++k) {
+    const double h = run.t[k] - run.t[k - 1];
+    const double v0 = run.speed(k - 1), v1 = run.speed(k);
+    const double a0 = eq.acceleration(run.height(k - 1), v0),
+                 a1 = eq.acceleration(run.height(k), v1);
+    double sum = 0.0;
+    for (int i = 0; i < 3; ++i) {
+      const double v = hermite(v0, a0, v1, a1, h, nodes[i]);
+      sum += weights[i] * v * v;
+    }
+    w[k] = w[k - 1] + eq.kd * h * sum;
+  }
+  return w;
+}
+
 }  // namespace
+
+const char* failureName(RunFailure failure) {
+  switch (failure) {
+    case RunFailure::None:
+      return "";
+    case RunFailure::StepTooSmall:
+      return "step_too_small";
+    case RunFailure::NewtonFailed:
+      return "newton_failed";
+  }
+  return "";
+}
+
+const char* stopName(const FlightRun& run) {
+  return run.failure != RunFailure::None ? failureName(run.failure) : stopName(run.stop);
+}
+const char* stopName(const SpringRun& run) {
+  return run.failure != RunFailure::None ? failureName(run.failure) : stopName(run.stop);
+}
 
 const char* stopName(FlightEnd stop) {
   switch (stop) {
@@ -91,6 +178,72 @@ const char* stopName(SpringStop stop) {
   return "";
 }
 
+namespace {
+
+// An adaptive flight to the ground, in double precision: the accepted
+// steps as points, the ground point placed on the last step by `landing`.
+void flyAdaptive(FlightRun& run, const FlightCase& c, const RunScheme& scheme,
+                 const CancelFlag* cancel) {
+  const FlightEquations<double> equations(c.params);
+  AdaptiveIntegrator<double, 6, FlightEquations<double>> in(
+      *scheme.pair(), scheme.tolerances, equations, FlightEquations<double>::launchState(c.params),
+      0.0);
+  auto record = [&run, &in] {
+    const auto& s = in.state();
+    push(run.wide, s[0], s[1], s[2], s[3], s[4], s[5]);
+    run.t.push_back(in.time());
+    run.stepSize.push_back(run.t.size() == 1 ? NAN : in.stepLength());
+  };
+  record();
+  run.stop = FlightEnd::Landed;
+  while (in.state()[1] > 0) {
+    if (in.accepted() == kMaxFlightSteps) {
+      run.stop = FlightEnd::StepLimit;
+      break;
+    }
+    if (!in.step()) {
+      run.failure = RunFailure::StepTooSmall;
+      run.failureText =
+          "the step fell below what the time resolves at t = " + std::to_string(in.time()) + " s";
+      break;
+    }
+    record();
+    if (in.accepted() % kCancelEvery == 0) checkCancel(cancel);
+  }
+  run.steps = in.accepted();
+  run.rejected = in.rejected();
+  if (run.landed()) {
+    const std::size_t n = run.size();
+    const double h = in.stepLength(), t0 = in.stepStart();
+    double theta = 0.0;
+    if (n < 2) {
+      theta = 1.0;  // launched at or below the ground: no step was taken
+    } else if (scheme.landing == Landing::Linear) {
+      theta = groundFraction(run.wide.y[n - 2], run.wide.y[n - 1]);
+    } else {
+      theta = crossing([&in](double th) { return in.dense(th)[1]; });
+    }
+    if (n >= 2) {
+      double gx, gz;
+      if (scheme.landing == Landing::Linear) {
+        gx = run.wide.x[n - 2] + (run.wide.x[n - 1] - run.wide.x[n - 2]) * theta;
+        gz = run.wide.z[n - 2] + (run.wide.z[n - 1] - run.wide.z[n - 2]) * theta;
+      } else {
+        const auto g = in.dense(theta);
+        gx = g[0];
+        gz = g[2];
+      }
+      run.wide.x.back() = gx;
+      run.wide.y.back() = 0.0;
+      run.wide.z.back() = gz;
+      run.t.back() = t0 + theta * h;
+    }
+  }
+  run.evaluations = in.evaluations();
+}
+
+}  // namespace
+
 FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision precision,
                     const CancelFlag* cancel) {
   checkScheme(scheme, precision);
@@ -99,6 +252,8 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
   run.info = scheme.builtin;
   run.precision = precision;
   run.params = c.params;
+  run.landing = scheme.landing;
+  run.warning = scheme.warning();
   const double h = c.params.timeStep;
 
   // Room for the points the closed form expects, as the model takes it.
@@ -108,9 +263,14 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
 
   FlightResult result;
   long long customCalls = 0;
-  double below = 0.0;  // a landed flight's height after its last step
+  // A landed flight's state after its last step, before its position was
+  // moved onto the ground.
+  double belowX = 0.0, belowY = 0.0, belowZ = 0.0;
   const Clock::time_point start = Clock::now();
-  if (precision == Precision::Single) {
+  if (scheme.adaptive()) {
+    flyAdaptive(run, c, scheme, cancel);
+    run.wallMs = millisecondsSince(start);
+  } else if (precision == Precision::Single) {
     reserve(run.single, expected);
     BallisticsSim sim;
     sim.params = c.params;
@@ -122,7 +282,9 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
     result = sim.flyAnyScheme(observe, scheme.tableau.get());
     run.wallMs = millisecondsSince(start);
     if (result.end == FlightEnd::Landed) {
-      below = run.single.y.back();
+      belowX = run.single.x.back();
+      belowY = run.single.y.back();
+      belowZ = run.single.z.back();
       const Vector3f& g = sim.trajectory.back();
       run.single.x.back() = g.x;
       run.single.y.back() = g.y;
@@ -134,14 +296,25 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
     const FlightEquations<double> equations(c.params);
     const CustomScheme::Derivative f = countedDerivative(equations, customCalls);
     setUpTwin(sim, c.params, scheme, f);
+    const Counted<FlightEquations<double>> counted{equations, customCalls};
+    if (scheme.implicit()) setUpImplicit(sim, *scheme.builtin, counted);
     auto observe = [&run, cancel](int step, const BallisticsSimDouble::State& s) {
       push(run.wide, s[0], s[1], s[2], s[3], s[4], s[5]);
       if (step % kCancelEvery == 0) checkCancel(cancel);
     };
-    result = sim.fly(observe);
+    try {
+      result = sim.fly(observe);
+    } catch (const NewtonFailure& e) {
+      run.failure = RunFailure::NewtonFailed;
+      run.failureText = e.what();
+      result.steps = static_cast<int>(run.wide.x.size()) - 1;
+      result.end = FlightEnd::StepLimit;
+    }
     run.wallMs = millisecondsSince(start);
     if (result.end == FlightEnd::Landed) {
-      below = run.wide.y.back();
+      belowX = run.wide.x.back();
+      belowY = run.wide.y.back();
+      belowZ = run.wide.z.back();
       const auto& g = sim.groundPoint();
       run.wide.x.back() = g[0];
       run.wide.y.back() = g[1];
@@ -149,20 +322,46 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
     }
   }
 
-  run.stop = result.end;
-  run.steps = result.steps;
-  run.evaluations = scheme.custom ? customCalls : run.steps * scheme.evaluationsPerStep();
   const std::size_t n = precision == Precision::Single ? run.single.x.size() : run.wide.x.size();
-  run.t.resize(n);
-  for (std::size_t k = 0; k < n; ++k) run.t[k] = static_cast<double>(k) * h;
+  if (!scheme.adaptive()) {
+    run.stop = result.end;
+    run.steps = result.steps;
+    run.evaluations =
+        scheme.custom || scheme.implicit() ? customCalls : run.steps * scheme.evaluationsPerStep();
+    run.t.resize(n);
+    for (std::size_t k = 0; k < n; ++k) run.t[k] = static_cast<double>(k) * h;
+  }
   const bool landed = run.landed();
-  if (landed) {
+  if (landed && scheme.adaptive()) {
+    run.flightTime = run.t[n - 1];
+    run.landingX = run.x(n - 1);
+    run.landingZ = run.z(n - 1);
+  } else if (landed && scheme.landing == Landing::Linear) {
     // The ground point's time, within the last step, where the height of
     // the step's end (before it was moved onto the ground) crosses 0.
-    run.flightTime = (static_cast<double>(n - 2) + groundFraction(run.y(n - 2), below)) * h;
+    run.flightTime = (static_cast<double>(n - 2) + groundFraction(run.y(n - 2), belowY)) * h;
     run.t[n - 1] = run.flightTime;
     run.landingX = run.x(n - 1);
     run.landingZ = run.z(n - 1);
+  } else if (landed) {
+    // On the cubic through the last step's ends, positions and velocities
+    // (the ground point keeps the last step's velocity).
+    const std::size_t a = n - 2, b = n - 1;
+    const double theta =
+        crossing([&](double th) { return hermite(run.y(a), run.vy(a), belowY, run.vy(b), h, th); });
+    run.flightTime = (static_cast<double>(a) + theta) * h;
+    run.t[b] = run.flightTime;
+    run.landingX = hermite(run.x(a), run.vx(a), belowX, run.vx(b), h, theta);
+    run.landingZ = hermite(run.z(a), run.vz(a), belowZ, run.vz(b), h, theta);
+    if (precision == Precision::Single) {
+      run.single.x[b] = static_cast<float>(run.landingX);
+      run.single.y[b] = 0.0f;
+      run.single.z[b] = static_cast<float>(run.landingZ);
+    } else {
+      run.wide.x[b] = run.landingX;
+      run.wide.y[b] = 0.0;
+      run.wide.z[b] = run.landingZ;
+    }
   }
 
   run.exactX.resize(n);
@@ -188,13 +387,69 @@ FlightRun runFlight(const FlightCase& c, const RunScheme& scheme, Precision prec
   }
   if (landed && c.landingTime()) {
     const Vec3d e = c.position(*c.landingTime());
-    run.landingMiss = std::hypot(run.x(n - 1) - e.x, run.y(n - 1) - e.y, run.z(n - 1) - e.z);
+    run.landingMiss = std::hypot(run.landingX - e.x, run.y(n - 1) - e.y, run.landingZ - e.z);
   }
   // A landed flight of one step measured its path nowhere but at the launch
   // point, where every scheme is exact; a run that diverged measured nothing.
   if ((landed && n <= 2) || run.diverged()) run.maxPathError = NAN;
   return run;
 }
+
+namespace {
+
+// An adaptive spring run in double precision: the accepted steps as
+// samples, ending at rest (the derivative at a step's end, reused by the
+// next step, and the speed judged by the model's rule), at `until`
+// exactly, or at the sample limit.
+void runAdaptive(SpringRun& run, const SpringCase& c, const RunScheme& scheme,
+                 std::optional<double> until, const CancelFlag* cancel) {
+  const SpringEquations<double> equations(c.params);
+  AdaptiveIntegrator<double, 2, SpringEquations<double>> in(
+      *scheme.pair(), scheme.tolerances, equations, SpringEquations<double>::startState(c.params),
+      0.0);
+  auto record = [&run, &in] {
+    run.yWide.push_back(in.state()[0]);
+    run.vWide.push_back(in.state()[1]);
+    run.t.push_back(in.time());
+    run.stepSize.push_back(run.t.size() == 1 ? NAN : in.stepLength());
+  };
+  record();
+  if (c.params.mass == 0.0f) {
+    run.stop = SpringStop::NotRun;
+    run.evaluations = in.evaluations();
+    return;
+  }
+  const double end = until ? *until : std::numeric_limits<double>::infinity();
+  for (;;) {
+    if (!in.step(end)) {
+      run.failure = RunFailure::StepTooSmall;
+      run.failureText =
+          "the step fell below what the time resolves at t = " + std::to_string(in.time()) + " s";
+      break;
+    }
+    record();
+    if (in.accepted() % kCancelEvery == 0) checkCancel(cancel);
+    const auto& d = in.derivative();
+    const bool settled = std::fabs(d[0]) < kSettleThreshold && std::fabs(d[1]) < kSettleThreshold;
+    if (settled && !(std::fabs(in.state()[1]) > kRestSpeed)) {
+      run.stop = SpringStop::AtRest;
+      break;
+    }
+    if (in.time() >= end) {
+      run.stop = SpringStop::Until;
+      break;
+    }
+    if (run.t.size() >= kMaxSpringSamples) {
+      run.stop = SpringStop::SampleLimit;
+      break;
+    }
+  }
+  run.steps = in.accepted();
+  run.rejected = in.rejected();
+  run.evaluations = in.evaluations();
+}
+
+}  // namespace
 
 SpringRun runSpring(const SpringCase& c, const RunScheme& scheme, Precision precision,
                     std::optional<double> until, const CancelFlag* cancel) {
@@ -204,6 +459,7 @@ SpringRun runSpring(const SpringCase& c, const RunScheme& scheme, Precision prec
   run.info = scheme.builtin;
   run.precision = precision;
   run.params = c.params;
+  run.warning = scheme.warning();
   const double h = c.params.timeStep;
   int untilSteps = INT_MAX;
   if (until) {
@@ -217,8 +473,11 @@ SpringRun runSpring(const SpringCase& c, const RunScheme& scheme, Precision prec
 
   SpringRunResult result;
   long long customCalls = 0;
+  const SpringEquations<double> equations(c.params);
   const Clock::time_point start = Clock::now();
-  if (precision == Precision::Single) {
+  if (scheme.adaptive()) {
+    runAdaptive(run, c, scheme, until, cancel);
+  } else if (precision == Precision::Single) {
     run.y.reserve(kMaxSpringSamples);
     run.v.reserve(kMaxSpringSamples);
     SpringMassSim sim;
@@ -234,39 +493,50 @@ SpringRun runSpring(const SpringCase& c, const RunScheme& scheme, Precision prec
     run.yWide.reserve(kMaxSpringSamples);
     run.vWide.reserve(kMaxSpringSamples);
     SpringMassSimDouble sim;
-    const SpringEquations<double> equations(c.params);
     const CustomScheme::Derivative f = countedDerivative(equations, customCalls);
     setUpTwin(sim, c.params, scheme, f);
+    const Counted<SpringEquations<double>> counted{equations, customCalls};
+    if (scheme.implicit()) setUpImplicit(sim, *scheme.builtin, counted);
     auto observe = [&run, cancel](int step, const SpringMassSimDouble::State& s) {
       run.yWide.push_back(s[0]);
       run.vWide.push_back(s[1]);
       if (step % kCancelEvery == 0) checkCancel(cancel);
     };
-    result = sim.run(observe, untilSteps);
+    try {
+      result = sim.run(observe, untilSteps);
+    } catch (const NewtonFailure& e) {
+      run.failure = RunFailure::NewtonFailed;
+      run.failureText = e.what();
+      result.ran = true;
+      result.steps = static_cast<int>(run.yWide.size()) - 1;
+    }
   }
   run.wallMs = millisecondsSince(start);
 
-  run.steps = result.steps;
-  run.evaluations = scheme.custom ? customCalls : run.steps * scheme.evaluationsPerStep();
-  run.stop = !result.ran                  ? SpringStop::NotRun
-             : result.settled             ? SpringStop::AtRest
-             : result.steps >= untilSteps ? SpringStop::Until
-                                          : SpringStop::SampleLimit;
   const std::size_t n = precision == Precision::Single ? run.y.size() : run.yWide.size();
+  if (!scheme.adaptive()) {
+    run.steps = result.steps;
+    run.evaluations =
+        scheme.custom || scheme.implicit() ? customCalls : run.steps * scheme.evaluationsPerStep();
+    run.stop = !result.ran                  ? SpringStop::NotRun
+               : result.settled             ? SpringStop::AtRest
+               : result.steps >= untilSteps ? SpringStop::Until
+                                            : SpringStop::SampleLimit;
+    run.t.resize(n);
+    for (std::size_t k = 0; k < n; ++k) run.t[k] = static_cast<double>(k) * h;
+  }
   const ExactSpring& exact = c.exact;
   const bool closedForm = exact.regime() != ExactSpring::NoClosedForm;
   run.restingHeight = exact.restingHeight();
-  if (result.ran) run.finalHeight = run.height(n - 1);
-  run.t.resize(n);
+  if (run.stop != SpringStop::NotRun) run.finalHeight = run.height(n - 1);
   run.exactY.resize(n);
   run.heightError.resize(n);
   run.energy.resize(n);
   bool anyHolds = false;
   double maxError = 0.0;
   for (std::size_t k = 0; k < n; ++k) {
-    const double t = static_cast<double>(k) * h;
+    const double t = run.t[k];
     const double y = run.height(k);
-    run.t[k] = t;
     const bool holds = exact.holdsAt(t);
     run.exactY[k] = holds ? exact.height(t) : NAN;
     run.heightError[k] = holds ? std::fabs(y - run.exactY[k]) : NAN;
@@ -279,13 +549,21 @@ SpringRun runSpring(const SpringCase& c, const RunScheme& scheme, Precision prec
       run.divergedAt = static_cast<long long>(k);
   }
   if (anyHolds) run.maxHeightError = maxError;
+  if (closedForm)
+    run.dampingWork = dampingWork(run, equations);
+  else
+    run.dampingWork.assign(n, NAN);
   const double e0 = run.energy[0];
   if (closedForm && std::isfinite(e0) && e0 > 0.0) {
-    double drift = 0.0;
-    for (double e : run.energy) drift = std::fmax(drift, std::fabs(e - e0) / e0);
+    double drift = 0.0, balance = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+      drift = std::fmax(drift, std::fabs(run.energy[k] - e0) / e0);
+      balance = std::fmax(balance, std::fabs(run.energy[k] + run.dampingWork[k] - e0) / e0);
+    }
     run.energyDrift = drift;
+    run.energyBalanceDrift = balance;
   }
   // A run whose state overflowed has no errors to report.
-  if (run.diverged()) run.maxHeightError = run.energyDrift = NAN;
+  if (run.diverged()) run.maxHeightError = run.energyDrift = run.energyBalanceDrift = NAN;
   return run;
 }

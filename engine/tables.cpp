@@ -217,6 +217,23 @@ void writeSummary(std::ostream& out, const SpringStudy& study) {
 
 void writeSummary(std::ostream& out, const ConvergenceStudy& study) { writeCsv(out, study); }
 
+namespace {
+
+// A run that ended on a failing step, and a warning about its settings.
+template <class Run>
+void failureNotes(std::vector<Note>& out, const Run& r) {
+  if (r.failure != RunFailure::None) {
+    const std::string text = r.scheme + ": stopped after " + steps(r.steps) + " (" +
+                             failureName(r.failure) + "): " + r.failureText;
+    out.push_back({Note::Kind::Failed, r.scheme, text, text});
+  }
+  if (!r.warning.empty())
+    out.push_back({Note::Kind::Tolerance, r.scheme, r.scheme + ": " + r.warning,
+                   r.scheme + ": " + r.warning});
+}
+
+}  // namespace
+
 std::vector<Note> notes(const FlightStudy& study, const std::string& dt) {
   std::vector<Note> out;
   const auto& landing = study.exactLanding;
@@ -255,6 +272,7 @@ std::vector<Note> notes(const FlightStudy& study, const std::string& dt) {
                          "; its errors say nothing about the scheme (take a smaller " + dt + ")",
                      warning});
     divergedNote(out, r);
+    failureNotes(out, r);
     if (judgeError > 0.0 && r.maxPathError < 10 * judgeError)
       out.push_back({Note::Kind::BelowReference, r.scheme,
                      r.scheme + ": its errors lie within ten times the reference's own error, "
@@ -285,6 +303,7 @@ std::vector<Note> notes(const SpringStudy& study, const std::string& dt) {
                          readableNumber(r.params.timeStep, "%.6g") +
                          " s: its numbers say nothing about the scheme; take a smaller " + dt});
     divergedNote(out, r);
+    failureNotes(out, r);
   }
   const ExactSpring& e = study.spring.exact;
   if (e.regime() == ExactSpring::NoClosedForm)

@@ -47,6 +47,8 @@ struct Note {
     Reference,       // what a flight without closed form is measured against
     BelowReference,  // a run's errors within the reference's own error
     Diverged,        // a run whose state overflowed: its errors are not numbers
+    Failed,          // an adaptive step too small, an implicit step's Newton iteration failing
+    Tolerance,       // an adaptive run's rtol finer than double precision resolves
   };
   Kind kind;
   std::string scheme;   // the run it is about; empty for the exact solution

@@ -77,5 +77,10 @@ struct SpringEquations {
     dxdt[0] = x[1];
     dxdt[1] = acceleration(x[0], x[1]);
   }
+  // ∂f/∂x, for the implicit schemes' Newton iteration (the spring's force
+  // is linear in the height on either side of the anchor).
+  void jacobian(const State&, std::array<State, 2>& jac, T) const {
+    jac = {{{0, 1}, {-ks / mass, -kd / mass}}};
+  }
   static State startState(const SpringMassParams& p) { return {static_cast<T>(startHeight(p)), 0}; }
 };
