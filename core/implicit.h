@@ -10,7 +10,7 @@
 // has it estimated by forward differences. The Jacobian is taken once per
 // step, at the step's start (simplified Newton): for a system linear in the
 // state the first iteration already solves the step, and the second only
-// confirms it; a nonlinear force converges to the tolerance in a few more.
+// confirms it; a nonlinear force converges to rounding in a few more.
 // A step whose iteration does not converge within kNewtonIterations, or
 // whose matrix I - θ·h·J is singular, throws NewtonFailure.
 
@@ -103,10 +103,12 @@ void thetaStep(const F& f, std::array<T, N>& x, T t, T h, T theta, const char* s
   if (!factor(m, pivot))
     throw NewtonFailure(std::string(scheme) +
                         ": the step's Newton matrix I - h·J is singular at this time step");
-  // A tolerance well above rounding, so that the iteration that only
-  // confirms a solved step stops; the error left is about its square.
-  const T tolerance = std::pow(std::numeric_limits<T>::epsilon(), T(2) / T(3));
+  // Converged when the correction, and what the iteration's rate says is
+  // left after it, are down to rounding; a correction that stops shrinking
+  // near rounding is rounding's noise.
+  const T eps = std::numeric_limits<T>::epsilon();
   std::array<T, N> next = x, stage, d;
+  T previous = 0;
   for (int iteration = 1; iteration <= kNewtonIterations; ++iteration) {
     for (std::size_t i = 0; i < N; ++i) stage[i] = x[i] + theta * (next[i] - x[i]);
     f(stage, d, t + theta * h);
@@ -120,10 +122,17 @@ void thetaStep(const F& f, std::array<T, N>& x, T t, T h, T theta, const char* s
       change = std::fmax(change, std::fabs(d[i]));
     }
     if (!std::isfinite(change)) break;
-    if (change <= tolerance * (1 + size)) {
+    const T floor = 4 * eps * (1 + size);
+    bool converged = change <= floor;
+    if (!converged && iteration > 1) {
+      const T rate = change / previous;
+      converged = rate < 1 ? change * rate / (1 - rate) <= floor : change <= 1000 * floor;
+    }
+    if (converged) {
       x = next;
       return;
     }
+    previous = change;
   }
   throw NewtonFailure(std::string(scheme) + ": Newton's method did not converge in " +
                       std::to_string(kNewtonIterations) + " iterations");

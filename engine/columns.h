@@ -178,7 +178,7 @@ inline constexpr std::array<Field<SpringRun>, 12> kSpringSummary{{
     {"wall_ms", "ms", Kind::Double, "%.3f", [](const SpringRun& r) { return r.wallMs; }},
 }};
 
-inline constexpr std::array<Field<ConvergenceRow>, 8> kConvergenceFields{{
+inline constexpr std::array<Field<ConvergenceRow>, 10> kConvergenceFields{{
     {"scheme", "", Kind::Text, "", nullptr, [](const ConvergenceRow& r) { return r.scheme; }},
     {"precision", "", Kind::Text, "", nullptr,
      [](const ConvergenceRow& r) { return std::string(precisionName(r.precision)); }},
@@ -189,6 +189,8 @@ inline constexpr std::array<Field<ConvergenceRow>, 8> kConvergenceFields{{
     {"error", "m", Kind::Double, "%.3e", [](const ConvergenceRow& r) { return r.error; }},
     {"order", "", Kind::Double, "%.2f", [](const ConvergenceRow& r) { return r.order; }},
     {"floor", "", Kind::Flag, "yes", [](const ConvergenceRow& r) { return r.atFloor ? 1.0 : 0.0; }},
+    {"rtol", "", Kind::Double, "%.1e", [](const ConvergenceRow& r) { return r.rtol; }},
+    {"rejected", "", Kind::Count, "", [](const ConvergenceRow& r) { return double(r.rejected); }},
 }};
 
 // Beside a convergence study's fields, for a work-against-time plot: the

@@ -9,8 +9,11 @@
 #include <cstdio>
 #include <limits>
 #include <stdexcept>
+#include <tuple>
 
 #include "ballisticssim.h"
+#include "embedded.h"
+#include "runs.h"
 #include "schemes.h"
 #include "springmasssim.h"
 
@@ -147,10 +150,12 @@ LevelResult flightLevel(const FlightCase& c, const RunScheme& scheme, float h, l
   sim.params.timeStep = h;
   sim.state = BallisticsSim::launchState(c.params);
   double singleMs = 0.0, doubleMs = 0.0;
-  timed(singleMs, [&] {
-    stepModel(sim, scheme, n, cancel);
-    return 0;
-  });
+  const bool single = scheme.hasSingle();
+  if (single)
+    timed(singleMs, [&] {
+      stepModel(sim, scheme, n, cancel);
+      return 0;
+    });
   const Vector3f& p = sim.state[0];
   const FlightEquations<double> system(c.params);
   const auto d = timed(doubleMs, [&] {
@@ -165,9 +170,9 @@ LevelResult flightLevel(const FlightCase& c, const RunScheme& scheme, float h, l
                                 static_cast<long double>(h), n, cancel);
     doubleRounding = static_cast<double>(std::hypot(w[0] - d[0], w[1] - d[1], w[2] - d[2]));
   }
-  return {std::hypot(p.x - e.x, p.y - e.y, p.z - e.z),
+  return {single ? std::hypot(p.x - e.x, p.y - e.y, p.z - e.z) : kNaN,
           std::hypot(d[0] - e.x, d[1] - e.y, d[2] - e.z),
-          std::hypot(p.x - d[0], p.y - d[1], p.z - d[2]),
+          single ? std::hypot(p.x - d[0], p.y - d[1], p.z - d[2]) : kNaN,
           doubleRounding,
           std::hypot(e.x, e.y, e.z),
           singleMs,
@@ -181,10 +186,12 @@ LevelResult springLevel(const SpringCase& c, const RunScheme& scheme, float h, l
   sim.params.timeStep = h;
   sim.state = SpringMassSim::startState(c.params);
   double singleMs = 0.0, doubleMs = 0.0;
-  timed(singleMs, [&] {
-    stepModel(sim, scheme, n, cancel);
-    return 0;
-  });
+  const bool single = scheme.hasSingle();
+  if (single)
+    timed(singleMs, [&] {
+      stepModel(sim, scheme, n, cancel);
+      return 0;
+    });
   const double y = sim.state[0].y;
   const SpringEquations<double> system(c.params);
   const double d = timed(doubleMs, [&] {
@@ -200,8 +207,120 @@ LevelResult springLevel(const SpringCase& c, const RunScheme& scheme, float h, l
                                static_cast<long double>(h), n, cancel)[0] -
                   d));
   }
-  return {std::fabs(y - e), std::fabs(d - e), std::fabs(y - d), doubleRounding,
-          std::fabs(e),     singleMs,         doubleMs};
+  return {single ? std::fabs(y - e) : kNaN,
+          std::fabs(d - e),
+          single ? std::fabs(y - d) : kNaN,
+          doubleRounding,
+          std::fabs(e),
+          singleMs,
+          doubleMs};
+}
+
+// The landing's miss at a step of h: a whole run of the model (and of its
+// double twin), the ground point placed by the scheme's landing rule. The
+// single rows' floor is their distance from the double run's landing; the
+// double rows' is only the resolution.
+LevelResult landingLevel(const FlightCase& c, const RunScheme& scheme, float h, long long& steps,
+                         long long& evaluations, bool withDouble, const CancelFlag* cancel) {
+  FlightCase level = c;
+  level.params.timeStep = h;
+  const bool single = scheme.hasSingle();
+  LevelResult r{kNaN, kNaN, kNaN, kNaN, 0.0, 0.0, 0.0};
+  FlightRun wide = runFlight(level, scheme, Precision::Double, cancel);
+  r.doubleMs = wide.wallMs;
+  r.doubleError = wide.landingMiss;
+  steps = wide.steps;
+  evaluations = wide.evaluations;
+  if (single) {
+    const FlightRun model = runFlight(level, scheme, Precision::Single, cancel);
+    r.singleMs = model.wallMs;
+    r.singleError = model.landingMiss;
+    r.singleRounding = std::hypot(model.landingX - wide.landingX, model.landingZ - wide.landingZ);
+    steps = model.steps;
+    evaluations = model.evaluations;
+  }
+  (void)withDouble;
+  if (const auto t = c.landingTime()) {
+    const Vec3d e = c.position(*t);
+    r.size = std::hypot(e.x, e.y, e.z);
+  }
+  return r;
+}
+
+// The state of an adaptive integration from the model's start to T.
+template <class Equations>
+typename Equations::State adaptiveTo(const RunScheme& scheme, const Tolerances& tol,
+                                     const Equations& system,
+                                     const typename Equations::State& start, double at,
+                                     long long& steps, long long& rejected, long long& evaluations,
+                                     const CancelFlag* cancel) {
+  AdaptiveIntegrator<double, std::tuple_size<typename Equations::State>::value, Equations> in(
+      *scheme.pair(), tol, system, start, 0.0);
+  while (in.time() < at) {
+    if (!in.step(at))
+      throw std::runtime_error(
+          scheme.name() + ": the step fell below what the time resolves at t = " + fmt(in.time()) +
+          " s (rtol " + fmt(tol.rtol) + ")");
+    if ((in.accepted() & 0xfff) == 0) checkCancel(cancel);
+  }
+  steps = in.accepted();
+  rejected = in.rejected();
+  evaluations = in.evaluations();
+  return in.state();
+}
+
+struct AdaptiveLevel {
+  double error, size, ms;
+  long long steps, rejected, evaluations;
+};
+
+AdaptiveLevel adaptiveLevel(const FlightCase& c, const RunScheme& s, double at,
+                            ConvergenceQuantity q, const CancelFlag* cancel) {
+  AdaptiveLevel r{};
+  if (q == ConvergenceQuantity::Landing) {
+    const FlightRun run = runFlight(c, s, Precision::Double, cancel);
+    r = {run.landingMiss, 0.0, run.wallMs, run.steps, run.rejected, run.evaluations};
+    if (const auto t = c.landingTime()) {
+      const Vec3d e = c.position(*t);
+      r.size = std::hypot(e.x, e.y, e.z);
+    }
+    return r;
+  }
+  const FlightEquations<double> system(c.params);
+  const auto d = timed(r.ms, [&] {
+    return adaptiveTo(s, s.tolerances, system, FlightEquations<double>::launchState(c.params), at,
+                      r.steps, r.rejected, r.evaluations, cancel);
+  });
+  const Vec3d e = c.position(at);
+  r.error = std::hypot(d[0] - e.x, d[1] - e.y, d[2] - e.z);
+  r.size = std::hypot(e.x, e.y, e.z);
+  return r;
+}
+
+AdaptiveLevel adaptiveLevel(const SpringCase& c, const RunScheme& s, double at, ConvergenceQuantity,
+                            const CancelFlag* cancel) {
+  AdaptiveLevel r{};
+  const SpringEquations<double> system(c.params);
+  const auto d = timed(r.ms, [&] {
+    return adaptiveTo(s, s.tolerances, system, SpringEquations<double>::startState(c.params), at,
+                      r.steps, r.rejected, r.evaluations, cancel);
+  });
+  const double e = c.exact.height(at);
+  r.error = std::fabs(d[0] - e);
+  r.size = std::fabs(e);
+  return r;
+}
+
+template <class Case>
+LevelResult landingOrNot(const Case&, const RunScheme&, float, long long&, long long&, bool,
+                         const CancelFlag*) {
+  throw std::invalid_argument("the landing is the flight's: a spring's study measures at T");
+}
+template <>
+LevelResult landingOrNot<FlightCase>(const FlightCase& c, const RunScheme& s, float h,
+                                     long long& steps, long long& evaluations, bool withDouble,
+                                     const CancelFlag* cancel) {
+  return landingLevel(c, s, h, steps, evaluations, withDouble, cancel);
 }
 
 // How far what the errors are measured against may itself be off.
@@ -233,21 +352,66 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
           "a convergence study runs the built-in schemes and tableaus only");
     if (const std::string p = s.problem(Precision::Double); !p.empty())
       throw std::invalid_argument(p);
+    if (s.adaptive() && settings.sweep == ConvergenceSweep::Step)
+      throw std::invalid_argument(s.name() +
+                                  " is adaptive: it chooses its own steps, so its study sweeps "
+                                  "rtol, not dt");
+    if (!s.adaptive() && settings.sweep == ConvergenceSweep::Tolerance)
+      throw std::invalid_argument(s.name() + " steps with a fixed dt: it has no rtol to sweep");
   }
   ConvergenceStudy result;
   result.at = settings.at;
+  result.quantity = settings.quantity;
+  const bool landing = settings.quantity == ConvergenceQuantity::Landing;
   const float dt = c.params.timeStep;
   const long long n0 = std::llround(settings.at / dt);
   for (const RunScheme& s : schemes) {
     const std::string name = s.name();
-    std::vector<ConvergenceRow> single, dbl;
+    if (s.adaptive()) {
+      // Levels of rtol, atol in the scheme's own proportion to it.
+      std::vector<ConvergenceRow> rows;
+      const double ratio = s.tolerances.atol / s.tolerances.rtol;
+      for (int lv = 0; lv < settings.rtolLevels; ++lv) {
+        if (progress)
+          progress(name + ", level " + std::to_string(lv + 1) + " of " +
+                   std::to_string(settings.rtolLevels));
+        RunScheme at = s;
+        at.tolerances.rtol = settings.rtolStart * std::pow(10.0, -lv);
+        at.tolerances.atol = at.tolerances.rtol * ratio;
+        const AdaptiveLevel r = adaptiveLevel(c, at, settings.at, settings.quantity, cancel);
+        const double resolution = std::fmax(64 * DBL_EPSILON * r.size, 10 * judgeError(c));
+        ConvergenceRow row{name,
+                           s.builtin,
+                           Precision::Double,
+                           kNaN,
+                           r.steps,
+                           r.evaluations,
+                           r.error,
+                           kNaN,
+                           r.error < resolution,
+                           r.ms,
+                           at.tolerances.rtol,
+                           r.rejected};
+        if (!rows.empty())
+          row.order =
+              std::log(rows.back().error / row.error) / std::log(rows.back().rtol / row.rtol);
+        rows.push_back(row);
+      }
+      result.rows.insert(result.rows.end(), rows.begin(), rows.end());
+      continue;
+    }
+    const bool single = s.hasSingle();
+    const bool withDouble = settings.withDouble || !single;
+    std::vector<ConvergenceRow> singleRows, doubleRows;
     for (int lv = 0; lv < settings.levels; ++lv) {
       if (progress)
         progress(name + ", level " + std::to_string(lv + 1) + " of " +
                  std::to_string(settings.levels));
       const float h = std::ldexp(dt, -lv);
-      const long long n = n0 << lv;
-      const LevelResult r = level(c, s, h, n, settings.withDouble, cancel);
+      long long n = n0 << lv;
+      long long evaluations = n * s.evaluationsPerStep();
+      const LevelResult r = landing ? landingOrNot(c, s, h, n, evaluations, withDouble, cancel)
+                                    : level(c, s, h, n, withDouble, cancel);
       // Errors within a few dozen roundings of the exact value itself say
       // nothing about the scheme either.
       // Nor do errors within a few times the reference's own error, where a
@@ -257,24 +421,52 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
       // rounding hides the scheme there.
       auto add = [&](std::vector<ConvergenceRow>& rows, Precision precision, double error,
                      double rounding, double ms) {
+        const double scale = landing && precision == Precision::Double ? 0.0 : r.doubleError;
         ConvergenceRow row{name,  s.builtin, precision,
-                           h,     n,         n * s.evaluationsPerStep(),
-                           error, kNaN,      rounding > 0.05 * r.doubleError || error < resolution,
+                           h,     n,         evaluations,
+                           error, kNaN,      rounding > 0.05 * scale || error < resolution,
                            ms};
+        if (landing && precision == Precision::Double) row.atFloor = error < resolution;
         if (!rows.empty()) row.order = observedOrder(rows.back().error, row.error);
         rows.push_back(row);
       };
-      add(single, Precision::Single, r.singleError, r.singleRounding, r.singleMs);
-      if (settings.withDouble)
-        add(dbl, Precision::Double, r.doubleError, r.doubleRounding, r.doubleMs);
+      if (single) add(singleRows, Precision::Single, r.singleError, r.singleRounding, r.singleMs);
+      if (withDouble)
+        add(doubleRows, Precision::Double, r.doubleError, r.doubleRounding, r.doubleMs);
     }
-    result.rows.insert(result.rows.end(), single.begin(), single.end());
-    if (settings.withDouble) result.rows.insert(result.rows.end(), dbl.begin(), dbl.end());
+    result.rows.insert(result.rows.end(), singleRows.begin(), singleRows.end());
+    result.rows.insert(result.rows.end(), doubleRows.begin(), doubleRows.end());
   }
   return result;
 }
 
 }  // namespace
+
+const char* quantityName(ConvergenceQuantity q) {
+  return q == ConvergenceQuantity::AtTime ? "at_time" : "landing";
+}
+const char* sweepName(ConvergenceSweep s) {
+  switch (s) {
+    case ConvergenceSweep::Auto:
+      return "auto";
+    case ConvergenceSweep::Step:
+      return "dt";
+    case ConvergenceSweep::Tolerance:
+      return "rtol";
+  }
+  return "";
+}
+std::optional<ConvergenceQuantity> quantityNamed(const std::string& name) {
+  for (ConvergenceQuantity q : {ConvergenceQuantity::AtTime, ConvergenceQuantity::Landing})
+    if (name == quantityName(q)) return q;
+  return std::nullopt;
+}
+std::optional<ConvergenceSweep> sweepNamed(const std::string& name) {
+  for (ConvergenceSweep s :
+       {ConvergenceSweep::Auto, ConvergenceSweep::Step, ConvergenceSweep::Tolerance})
+    if (name == sweepName(s)) return s;
+  return std::nullopt;
+}
 
 int maxConvergenceLevels(float dt, double at) {
   // The finest level must keep a normal single-precision step and count its
@@ -290,6 +482,9 @@ int maxConvergenceLevels(float dt, double at) {
 std::optional<Problem> prepareConvergence(const FlightCase& c, ConvergenceSettings& settings) {
   const double h = c.params.timeStep;
   const std::optional<double> landing = c.landingTime();
+  if (settings.quantity == ConvergenceQuantity::Landing && !landing)
+    return Problem{"", "the " + std::string(c.judge()) +
+                           " flight never comes down, so it has no landing to measure"};
   if (settings.at <= 0.0) {
     // Three quarters of the way to the exact landing, on a whole step.
     const double n0 = landing ? std::floor(0.75 * *landing / h) : 10.0;
@@ -306,6 +501,8 @@ std::optional<Problem> prepareConvergence(const FlightCase& c, ConvergenceSettin
 }
 
 std::optional<Problem> prepareConvergence(const SpringCase& c, ConvergenceSettings& settings) {
+  if (settings.quantity == ConvergenceQuantity::Landing)
+    return Problem{"at", "landing is the flight's: a spring's study measures at a time T"};
   if (c.exact.regime() == ExactSpring::NoClosedForm)
     return Problem{"",
                    "the spring has no closed-form solution for these values (it needs mass > 0 "

@@ -34,10 +34,25 @@ struct ConvergenceRow {
   // double for the double rows) than a twentieth of the scheme's own error.
   bool atFloor = false;
   double wallMs = NAN;  // this row's own run (the long-double check of the floor not counted)
+  // An adaptive scheme's level: its rtol (h is then NaN) and rejected steps.
+  // Its `order` is the slope of log error against log rtol (1 when the error
+  // is proportional to the tolerance).
+  double rtol = NAN;
+  long long rejected = 0;
 };
 
+// What a study measures: the error at time T, or (flights only) the miss
+// of the landing point, placed by each scheme's landing rule.
+enum class ConvergenceQuantity { AtTime, Landing };
+
+// What a study sweeps: the time step for fixed-step schemes and the
+// tolerance for adaptive ones (Auto), or only one of the two, refusing the
+// schemes it does not fit.
+enum class ConvergenceSweep { Auto, Step, Tolerance };
+
 struct ConvergenceStudy {
-  double at = 0.0;                   // T, the time the errors are taken at
+  double at = 0.0;  // T, the time the errors are taken at (AtTime)
+  ConvergenceQuantity quantity = ConvergenceQuantity::AtTime;
   std::vector<ConvergenceRow> rows;  // per scheme, its levels from the coarsest
 };
 
@@ -45,6 +60,12 @@ struct ConvergenceSettings {
   int levels = 8;           // dt, halved levels - 1 times
   double at = 0.0;          // T; 0 or less: 3/4 of the exact flight, 4 s for the spring
   bool withDouble = false;  // add the double rows
+  ConvergenceQuantity quantity = ConvergenceQuantity::AtTime;
+  ConvergenceSweep sweep = ConvergenceSweep::Auto;
+  // An adaptive scheme's levels: rtol from rtolStart, divided by 10 each
+  // level; atol keeps the scheme's own ratio atol/rtol.
+  int rtolLevels = 7;
+  double rtolStart = 1e-4;
 };
 
 // What a study of this case needs before it runs: nothing, or the reason it
@@ -52,11 +73,19 @@ struct ConvergenceSettings {
 std::optional<Problem> prepareConvergence(const FlightCase& c, ConvergenceSettings& settings);
 std::optional<Problem> prepareConvergence(const SpringCase& c, ConvergenceSettings& settings);
 
+const char* quantityName(ConvergenceQuantity q);  // at_time, landing
+const char* sweepName(ConvergenceSweep s);        // auto, dt, rtol
+std::optional<ConvergenceQuantity> quantityNamed(const std::string& name);
+std::optional<ConvergenceSweep> sweepNamed(const std::string& name);
+
 // The largest number of levels whose finest step count still fits a step counter.
 int maxConvergenceLevels(float dt, double at);
 
 // The study, for settings that prepareConvergence accepted. A scheme of the
-// user's own (RunScheme::custom) is refused with std::invalid_argument.
+// user's own (RunScheme::custom) is refused with std::invalid_argument, as
+// is an adaptive scheme in a sweep of the step or a fixed-step scheme in a
+// sweep of the tolerance. A scheme without single-precision arithmetic
+// (implicit, adaptive) has double rows only.
 ConvergenceStudy studyConvergence(const FlightCase& c, const std::vector<RunScheme>& schemes,
                                   const ConvergenceSettings& settings,
                                   const Progress& progress = {},

@@ -113,6 +113,7 @@ TEST(ReferenceFlight, OrdersShowAgainstTheReferenceInDoublePrecision) {
   const ConvergenceStudy study = studyConvergence(c, schemes, settings);
   for (const SchemeInfo& s : kSchemes) {
     SCOPED_TRACE(std::string(s.name));
+    if (s.kind == SchemeKind::Adaptive) continue;  // its rows sweep rtol, not h
     int measured = 0;
     const ConvergenceRow* single = nullptr;
     for (const ConvergenceRow& r : study.rows)
