@@ -8,7 +8,8 @@
 // f(x, dxdt, t), as Boost.Odeint calls it; a system with a member
 // jacobian(x, J, t) (J[i][j] = ∂f_i/∂x_j) gives its own Jacobian, any other
 // has it estimated by forward differences. The Jacobian is taken once per
-// step, at the step's start (simplified Newton): for a system linear in the
+// step, at the step's start (simplified Newton), and again where the
+// iteration is whenever it converges slowly: for a system linear in the
 // state the first iteration already solves the step, and the second only
 // confirms it; a nonlinear force converges to rounding in a few more.
 // A step whose iteration does not converge within kNewtonIterations, or
@@ -131,6 +132,15 @@ void thetaStep(const F& f, std::array<T, N>& x, T t, T h, T theta, const char* s
     if (converged) {
       x = next;
       return;
+    }
+    // Slow convergence: the force is far from linear over the step, so the
+    // Jacobian is taken again where the iteration now is.
+    if (iteration > 1 && change > previous / 10) {
+      for (std::size_t i = 0; i < N; ++i) stage[i] = x[i] + theta * (next[i] - x[i]);
+      jacobian(f, stage, t + theta * h, m);
+      for (std::size_t i = 0; i < N; ++i)
+        for (std::size_t j = 0; j < N; ++j) m[i][j] = (i == j ? T(1) : T(0)) - theta * h * m[i][j];
+      if (!factor(m, pivot)) break;
     }
     previous = change;
   }
