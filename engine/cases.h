@@ -14,6 +14,7 @@
 
 #include "ballisticsexact.h"
 #include "ballisticsparams.h"
+#include "orderconditions.h"
 #include "reference.h"
 #include "schemes.h"
 #include "springmassexact.h"
@@ -106,6 +107,13 @@ struct RunScheme {
              : precision == Precision::Single ? "a scheme of your own runs in double precision only"
                                               : "";
     return builtin ? "" : "no scheme given";
+  }
+  // A tableau's algebraic order by the order conditions (orderconditions.h),
+  // or nothing: a built-in scheme's order is its table's, a user's step has
+  // none to read. The tableau must have no problem().
+  std::optional<int> algebraicOrder() const {
+    if (tableau) return ::algebraicOrder(*tableau);
+    return std::nullopt;
   }
   // Derivative evaluations per step; 0 where only counting tells (a user's step).
   int evaluationsPerStep() const {

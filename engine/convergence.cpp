@@ -240,6 +240,7 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
   const long long n0 = std::llround(settings.at / dt);
   for (const RunScheme& s : schemes) {
     const std::string name = s.name();
+    const std::optional<int> algebraic = s.algebraicOrder();
     std::vector<ConvergenceRow> single, dbl;
     for (int lv = 0; lv < settings.levels; ++lv) {
       if (progress)
@@ -260,7 +261,7 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
         ConvergenceRow row{name,  s.builtin, precision,
                            h,     n,         n * s.evaluationsPerStep(),
                            error, kNaN,      rounding > 0.05 * r.doubleError || error < resolution,
-                           ms};
+                           ms,    algebraic};
         if (!rows.empty()) row.order = observedOrder(rows.back().error, row.error);
         rows.push_back(row);
       };

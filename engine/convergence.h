@@ -34,6 +34,9 @@ struct ConvergenceRow {
   // double for the double rows) than a twentieth of the scheme's own error.
   bool atFloor = false;
   double wallMs = NAN;  // this row's own run (the long-double check of the floor not counted)
+  // A tableau's algebraic order (RunScheme::algebraicOrder), the order the
+  // observed one should reach; nothing for a built-in scheme.
+  std::optional<int> algebraicOrder;
 };
 
 struct ConvergenceStudy {
