@@ -22,8 +22,10 @@
 constexpr double kTableauTolerance = 1e-10;
 
 // `sum` meets `target`, where `size` is the sum of its terms' absolute values.
+// A sum that overflowed meets nothing.
 inline bool meetsRule(double sum, double target, double size) {
-  return std::abs(sum - target) <= kTableauTolerance * std::max(std::abs(target), size);
+  return std::isfinite(sum) &&
+         std::abs(sum - target) <= kTableauTolerance * std::max(std::abs(target), size);
 }
 
 // A coefficient as the tableau's messages show it.

@@ -144,6 +144,9 @@ TEST(OwnTableaus, RowRulesRefuseInTheirOwnWords) {
       {"decimals", decimals, ""},
       {"c off its row", offNode,
        "c[2] = 0.6 but row 2 of a sums to 0.5: c must equal the sum of its row of a"},
+      {"a row that overflows",
+       {"huge", {{}, {1e308}, {1e308, 1e308}}, {0.0, 0.0, 1.0}, {0.0, 1e308, 1e308}},
+       "c[2] = 1e+308 but row 2 of a sums to inf: c must equal the sum of its row of a"},
       {"b sums to 1.2", heavy,
        "b sums to 1.2 but must sum to 1: otherwise the method is not consistent (order 0)"},
   };
