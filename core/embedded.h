@@ -69,6 +69,14 @@ struct EmbeddedPair {
       differ = differ || bHat[i] != tableau.b[i];
     }
     if (!differ) return "the two weight rows are equal, so they estimate no error";
+    double sum = 0.0, size = 0.0;
+    for (double w : bHat) {
+      sum += w;
+      size += std::fabs(w);
+    }
+    if (!meetsRule(sum, 1.0, size))
+      return "the second weight row sums to " + tableauNumber(sum) +
+             " but must sum to 1, as b does: otherwise its solution is not consistent";
     return "";
   }
 };

@@ -7,12 +7,33 @@
 // stage and the update are formed in double and narrowed to float once per
 // component.
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "integrators.h"
+
+// How closely a sum of a tableau's coefficients must meet its rule: within
+// this fraction of the larger of the target and the sum of the terms' sizes,
+// so that coefficients written as decimals to 12 digits and more still pass.
+constexpr double kTableauTolerance = 1e-10;
+
+// `sum` meets `target`, where `size` is the sum of its terms' absolute values.
+// A sum that overflowed meets nothing.
+inline bool meetsRule(double sum, double target, double size) {
+  return std::isfinite(sum) &&
+         std::abs(sum - target) <= kTableauTolerance * std::max(std::abs(target), size);
+}
+
+// A coefficient as the tableau's messages show it.
+inline std::string tableauNumber(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.12g", v);
+  return text;
+}
 
 struct ButcherTableau {
   std::string name;
@@ -40,6 +61,28 @@ struct ButcherTableau {
       if (!std::isfinite(b[i]) || !std::isfinite(c[i]))
         return "b or c holds a value that is not finite";
     }
+    // c = A·1: each node is where its stage sits in the step.
+    for (std::size_t i = 0; i < s; ++i) {
+      double sum = 0.0, size = 0.0;
+      for (std::size_t j = 0; j < i; ++j) {
+        sum += a[i][j];
+        size += std::abs(a[i][j]);
+      }
+      if (!meetsRule(sum, c[i], size)) {
+        const std::string row = std::to_string(i);
+        return "c[" + row + "] = " + tableauNumber(c[i]) + " but row " + row + " of a sums to " +
+               tableauNumber(sum) + ": c must equal the sum of its row of a";
+      }
+    }
+    // Σ b = 1: without it the method is not consistent (order 0).
+    double sum = 0.0, size = 0.0;
+    for (double w : b) {
+      sum += w;
+      size += std::abs(w);
+    }
+    if (!meetsRule(sum, 1.0, size))
+      return "b sums to " + tableauNumber(sum) +
+             " but must sum to 1: otherwise the method is not consistent (order 0)";
     return "";
   }
 };

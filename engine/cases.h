@@ -16,6 +16,7 @@
 
 #include "ballisticsexact.h"
 #include "ballisticsparams.h"
+#include "orderconditions.h"
 #include "reference.h"
 #include "schemes.h"
 #include "springmassexact.h"
@@ -165,6 +166,14 @@ struct RunScheme {
     return "rtol " + std::string(rtol) +
            " is below what double precision can hold (about 2.2e-14): the steps shrink "
            "until rounding, not the tolerance, limits the error";
+  }
+  // A tableau's algebraic order by the order conditions (orderconditions.h),
+  // or nothing: a built-in scheme's order is its table's, a user's step has
+  // none to read. The tableau must have no problem().
+  std::optional<int> algebraicOrder() const {
+    if (tableau) return ::algebraicOrder(*tableau);
+    if (embedded) return ::algebraicOrder(embedded->tableau);
+    return std::nullopt;
   }
   // Derivative evaluations per step; 0 where only counting tells (a user's
   // step, a user's pair).

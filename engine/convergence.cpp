@@ -391,7 +391,8 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
                            r.error < resolution,
                            r.ms,
                            at.tolerances.rtol,
-                           r.rejected};
+                           r.rejected,
+                           s.algebraicOrder()};
         if (!rows.empty())
           row.order =
               std::log(rows.back().error / row.error) / std::log(rows.back().rtol / row.rtol);
@@ -403,6 +404,7 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
     const bool single = s.hasSingle();
     const bool withDouble = settings.withDouble || !single;
     std::vector<ConvergenceRow> singleRows, doubleRows;
+    const std::optional<int> algebraic = s.algebraicOrder();
     for (int lv = 0; lv < settings.levels; ++lv) {
       if (progress)
         progress(name + ", level " + std::to_string(lv + 1) + " of " +
@@ -422,10 +424,11 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
       auto add = [&](std::vector<ConvergenceRow>& rows, Precision precision, double error,
                      double rounding, double ms) {
         const double scale = landing && precision == Precision::Double ? 0.0 : r.doubleError;
-        ConvergenceRow row{name,  s.builtin, precision,
-                           h,     n,         evaluations,
-                           error, kNaN,      rounding > 0.05 * scale || error < resolution,
-                           ms};
+        ConvergenceRow row{name,     s.builtin, precision,
+                           h,        n,         evaluations,
+                           error,    kNaN,      rounding > 0.05 * scale || error < resolution,
+                           ms,       NAN,       0,
+                           algebraic};
         if (landing && precision == Precision::Double) row.atFloor = error < resolution;
         if (!rows.empty()) row.order = observedOrder(rows.back().error, row.error);
         rows.push_back(row);

@@ -39,6 +39,9 @@ struct ConvergenceRow {
   // is proportional to the tolerance).
   double rtol = NAN;
   long long rejected = 0;
+  // A tableau's algebraic order (RunScheme::algebraicOrder), the order the
+  // observed one should reach; nothing for a built-in scheme.
+  std::optional<int> algebraicOrder;
 };
 
 // What a study measures: the error at time T, or (flights only) the miss

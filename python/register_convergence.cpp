@@ -94,6 +94,11 @@ py::dict convergence(const std::string& model, const py::dict& values, const py:
   for (const Field<ConvergenceRow>& f : kConvergenceFields) add(f);
   for (const Field<ConvergenceRow>& f : kConvergenceTimes) add(f);
   out["columns"] = columns;
+  // Each tableau's algebraic order, beside the orders its rows show.
+  py::dict algebraic;
+  for (const ConvergenceRow& r : s->rows)
+    if (r.algebraicOrder) algebraic[py::str(r.scheme)] = *r.algebraicOrder;
+  out["algebraic_order"] = algebraic;
   out["at"] = s->at;
   return out;
 }
@@ -113,5 +118,6 @@ void register_convergence(py::module_& m) {
   m.def("convergence", &convergence, py::arg("model"), py::arg("values"), py::arg("schemes"),
         py::arg("precision"), py::arg("levels"), py::arg("at"), py::arg("drag") = py::none(),
         "A convergence study as columns, with the time T it was taken at, what its errors are "
-        "measured against ('judge', 'judge_error') and the reference's note.");
+        "measured against ('judge', 'judge_error'), the reference's note and each tableau's "
+        "algebraic order ('algebraic_order', by scheme name).");
 }

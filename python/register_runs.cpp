@@ -126,6 +126,7 @@ py::list runFlights(const py::dict& values, const py::iterable& schemes, py::han
     r["judge"] = c.judge();
     r["judge_error"] = c.judgeError();
     r["drag"] = dragLawName(c.params.drag);
+    r["algebraic_order"] = s.scheme.algebraicOrder();
     out.append(r);
   }
   return out;
@@ -147,6 +148,7 @@ py::list runSprings(const py::dict& values, const py::iterable& schemes, py::han
     py::dict r = result(std::move(run), kSpringColumns, kSpringSummary, notes);
     r["judge"] = "exact";
     r["judge_error"] = 0.0;
+    r["algebraic_order"] = s.scheme.algebraicOrder();
     out.append(r);
   }
   return out;
@@ -183,7 +185,8 @@ void register_runs(py::module_& m) {
         py::arg("precision") = py::none(), py::arg("drag") = py::none(),
         "One flight per scheme: a list of dicts with 'columns' (exact_x ... named by the judge: "
         "reference_x for quadratic drag), 'summary', 'precision', 'notes', 'warnings' "
-        "((diverged, text) pairs), 'target', 'judge', 'judge_error' and 'drag'.");
+        "((diverged, text) pairs), 'target', 'judge', 'judge_error', 'drag' and 'algebraic_order' "
+        "(a tableau's, else None).");
   m.def("run_springs", &runSprings, py::arg("values"), py::arg("schemes"),
         py::arg("precision") = py::none(), py::arg("until") = py::none(),
         "One spring run per scheme, as run_flights.");

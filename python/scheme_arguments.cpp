@@ -146,7 +146,9 @@ void register_schemes(py::module_& m) {
       "An explicit Runge-Kutta method by its Butcher tableau:\n"
       "k_i = f(t + c_i h, x + h sum_{j<i} a_ij k_j), x+ = x + h sum_i b_i k_i.\n"
       "The engine runs it in single precision (pbsim's rules: every stage formed in double and "
-      "narrowed once) and in double precision.")
+      "narrowed once) and in double precision. A tableau whose c is not its rows' sums (c = A 1) "
+      "or whose b does not sum to 1 is refused; algebraic_order is its order by the Butcher "
+      "order conditions, checked up to order 5.")
       .def(py::init(&makeTableau), py::arg("a"), py::arg("b"), py::arg("c"),
            py::arg("name") = "tableau",
            "a: s rows (row i needs at least i entries; entries on and above the diagonal must be "
@@ -156,6 +158,14 @@ void register_schemes(py::module_& m) {
       .def_property_readonly("c", [](const ButcherTableau& t) { return t.c; })
       .def_property_readonly("name", [](const ButcherTableau& t) { return t.name; })
       .def_property_readonly("stages", [](const ButcherTableau& t) { return t.stages(); })
+      .def_property_readonly(
+          "algebraic_order", [](const ButcherTableau& t) { return algebraicOrder(t); },
+          "The order by the Butcher order conditions, checked up to order 5 (5: at least 5); "
+          "the order on every smooth problem, where linear ones may show more.")
+      .def_property_readonly(
+          "order_report", [](const ButcherTableau& t) { return orderReport(t).text(); },
+          "The algebraic order in words, with the first order condition the tableau fails: "
+          "'order 2: Σ b·c² = 0.25 but must be 1/3 for order 3'.")
       .def("__repr__", [](const ButcherTableau& t) {
         return "ButcherTableau(name='" + t.name + "', stages=" + std::to_string(t.stages()) + ")";
       });

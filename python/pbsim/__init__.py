@@ -196,6 +196,9 @@ class _Result:
         self.judge_error: float = data["judge_error"]
         #: The engine's notes on this run, as pbsim-study prints them below its table.
         self.notes: list[str] = list(data["notes"])
+        #: A tableau's order by the Butcher order conditions (checked up to 5), beside the
+        #: order its runs show; None for a built-in scheme (SCHEMES has its order) or a step.
+        self.algebraic_order: Optional[int] = data["algebraic_order"]
         self.params: dict[str, Any] = dict(params, scheme=self.scheme, precision=self.precision)
 
     def __len__(self) -> int:
@@ -397,7 +400,8 @@ def compare(model: str,
     schemes: a list, or one scheme. precision: as for flight(); by default single, or
     double for every scheme when one of them is a step of your own. physics takes the
     parameters of flight() or spring(); until only for the spring, drag only for the
-    flight. The frame's attrs hold params, judge, judge_error and the engine's notes.
+    flight. The frame's attrs hold params, judge, judge_error, the engine's notes and
+    algebraic_order: each tableau's order by the order conditions, by scheme name.
     """
     pd = _pandas()
     values = dict(_defaults(model), **physics)
@@ -422,6 +426,8 @@ def compare(model: str,
     frame.attrs["judge"] = data[0]["judge"]
     frame.attrs["judge_error"] = data[0]["judge_error"]
     frame.attrs["notes"] = list(dict.fromkeys(n for d in data for n in d["notes"]))
+    frame.attrs["algebraic_order"] = {r.scheme: r.algebraic_order for r in results
+                                      if r.algebraic_order is not None}
     return frame
 
 
@@ -441,8 +447,11 @@ def convergence(model: str,
     the exact (or reference) flight, 4 s for the spring. floor marks rows where rounding,
     or the reference's own error, not the scheme, dominates the error. drag as for
     flight(); under quadratic drag the errors are measured against the reference
-    (attrs["judge"], attrs["judge_error"], attrs["notes"]). physics takes the parameters
-    of flight() or spring(); dt defaults to the model's.
+    (attrs["judge"], attrs["judge_error"], attrs["notes"]). attrs["algebraic_order"] holds
+    each tableau's order by the Butcher order conditions, by scheme name, beside the orders
+    its rows show: a tableau can show more on the linear models (linear drag, the spring)
+    than it has, and parts from it under quadratic drag. physics takes the parameters of
+    flight() or spring(); dt defaults to the model's.
     """
     pd = _pandas()
     values = dict(_defaults(model), **physics)
@@ -458,6 +467,7 @@ def convergence(model: str,
     frame.attrs["judge"] = data["judge"]
     frame.attrs["judge_error"] = data["judge_error"]
     frame.attrs["notes"] = list(data["notes"])
+    frame.attrs["algebraic_order"] = dict(data["algebraic_order"])
     return frame
 
 

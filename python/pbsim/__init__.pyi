@@ -77,6 +77,7 @@ class _Result:
     judge: str
     judge_error: float
     notes: list[str]
+    algebraic_order: Optional[int]
     params: dict[str, Any]
     def __init__(self, data: dict[str, Any], params: dict[str, Any]) -> None: ...
     def __len__(self) -> int: ...

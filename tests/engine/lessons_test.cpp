@@ -102,6 +102,18 @@ TEST(EmbeddedPairs, ErrorsFollowTheToleranceAndAnImpossibleOneStops) {
       EXPECT_DOUBLE_EQ(r.t.back(), 4.0);
       EXPECT_LT(r.maxHeightError, 10 * rtol * std::fabs(spring.exact.restingHeight()));
     }
+  // A user's pair is refused where its second weight row cannot estimate
+  // an error, in the rule's words.
+  EmbeddedPair same = bogackiShampinePair();
+  same.bHat = same.tableau.b;
+  EXPECT_EQ(same.problem(), "the two weight rows are equal, so they estimate no error");
+  EmbeddedPair inconsistent = bogackiShampinePair();
+  inconsistent.bHat[3] = 0.5;
+  EXPECT_NE(inconsistent.problem().find("the second weight row sums to"), std::string::npos);
+  RunScheme own;
+  own.embedded = std::make_shared<const EmbeddedPair>(same);
+  EXPECT_THROW(runFlight(flight, own, Precision::Double), std::invalid_argument);
+
   RunScheme impossible = named("dopri5");
   impossible.tolerances = {1e-300, 1e-300};
   EXPECT_NE(impossible.warning(), "");
