@@ -5,7 +5,7 @@ FlightStudy runStudy(const FlightCase& c, const std::vector<RunScheme>& schemes,
   FlightStudy study(c);
   for (const RunScheme& s : schemes) {
     if (progress) progress("flight, " + s.name());
-    study.runs.push_back(runFlight(c, s, Precision::Single, cancel));
+    study.runs.push_back(runFlight(c, s, s.defaultPrecision(), cancel));
   }
   if (const auto tl = c.landingTime()) {
     const Vec3d e = c.position(*tl);
@@ -21,7 +21,7 @@ SpringStudy runStudy(const SpringCase& c, const std::vector<RunScheme>& schemes,
   study.until = until;
   for (const RunScheme& s : schemes) {
     if (progress) progress("spring, " + s.name());
-    study.runs.push_back(runSpring(c, s, Precision::Single, until, cancel));
+    study.runs.push_back(runSpring(c, s, s.defaultPrecision(), until, cancel));
   }
   return study;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 // Runs of one model as every front end shows them: every chosen scheme run on
-// one case, in single precision as pbsim runs it, with the exact landing.
+// one case in its default precision (single, as pbsim runs it, where the
+// scheme has single-precision arithmetic), with the exact landing.
 
 #include <optional>
 #include <vector>
