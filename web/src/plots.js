@@ -138,6 +138,9 @@ export class Plot {
     const hollows = [null, ...series.map((s) => s.hollow || null)];
     this.look = { markers, every, hollowAt: (s, i) => (hollows[s] ? hollows[s][i] : false) };
     const data = [xs, ...series.map((s) => s.values)];
+    // What the plot shows, for a screen reader (and a test): its title and curves.
+    this.container.setAttribute('role', 'img');
+    this.container.setAttribute('aria-label', `${o.title}: ${series.map((s) => s.label).join('; ')}`);
     const kind = JSON.stringify([every, o.xLabel, o.yLabel, series.map((s) => [s.label, s.css, s.colour, s.width, s.dash, s.marker, s.spanGaps])]);
     if (this.plot && kind === this.kind) {
       this.plot.setData(data);
@@ -175,6 +178,8 @@ export class Plot {
   }
 
   clear() {
+    this.container.removeAttribute('role');
+    this.container.removeAttribute('aria-label');
     if (this.plot) this.plot.destroy();
     this.plot = null;
     this.kind = null;
