@@ -18,7 +18,7 @@ constexpr int kSpreadMarks = 12;
 const SchemeColour kBlack{0.0f, 0.0f, 0.0f};
 const SchemeColour kGrey{0.45f, 0.45f, 0.45f};
 // Drawn over a convergence point where rounding dominates.
-const char* const kFloorMark = "#(845)";
+const char* const kFloorMark = "#(847)";
 
 Chart chart(std::string title, std::string xLabel, std::string yLabel) {
   Chart c;
@@ -28,13 +28,18 @@ Chart chart(std::string title, std::string xLabel, std::string yLabel) {
   return c;
 }
 
-// PLplot's Hershey glyph for each marker of kSchemes.
+// PLplot's Hershey glyph for each marker of kSchemes. Its glyphs have no
+// hexagon: a filled dot stands for it.
 const char* glyph(const std::string& marker) {
   if (marker == "circle") return "#(840)";
   if (marker == "square") return "#(841)";
   if (marker == "triangle") return "#(842)";
   if (marker == "diamond") return "#(843)";
   if (marker == "cross") return "#(846)";
+  if (marker == "plus") return "#(845)";
+  if (marker == "star") return "#(844)";
+  if (marker == "triangle-down") return "#(854)";
+  if (marker == "hexagon") return "#(850)";
   return "";
 }
 

@@ -199,7 +199,7 @@ TEST_F(StudyCli, FlightTableAndCsvOfTheStartUpShot) {
   const Result csv = run({"flight", "--csv", "-", "--dt", "0.05"});
   ASSERT_EQ(csv.status, 0) << csv.err;
   const auto rows =
-      parseCsv(csv.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error");
+      parseCsv(csv.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error,h");
   std::map<std::string, int> points;
   for (const Row& r : rows) ++points[r.at("scheme")];
   BallisticsSim sim;
@@ -237,7 +237,8 @@ TEST_F(StudyCli, SpringCsvAndTable) {
 
   const Result csv = run({"spring", "--csv", "-", "--kd", "0", "--schemes", "RK4,midpoint"});
   ASSERT_EQ(csv.status, 0) << csv.err;
-  const auto rows = parseCsv(csv.out, "scheme,step,t,y,v,exact_y,height_error,energy");
+  const auto rows =
+      parseCsv(csv.out, "scheme,step,t,y,v,exact_y,height_error,energy,damping_work,h");
   ASSERT_EQ(rows.size(), 2u * 15000u);  // undamped: both run to pbsim's limit
   EXPECT_EQ(rows.front().at("scheme"), "midpoint");
   const double e0 = 0.5 * 15 * (9.8 / 15) * (9.8 / 15);
@@ -261,7 +262,8 @@ TEST_F(StudyCli, ConvergenceCsvHalvesTheStep) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("order"), std::string::npos);  // the table still goes to the terminal
   const auto rows =
-      parseCsv(slurp(path("out.csv")), "scheme,precision,h,steps,evaluations,error,order,floor");
+      parseCsv(slurp(path("out.csv")),
+               "scheme,precision,h,steps,evaluations,error,order,floor,rtol,rejected");
   ASSERT_EQ(rows.size(), 24u);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Row& row = rows[i];
@@ -417,10 +419,10 @@ TEST_F(StudyCli, TableSummaryAndCsvAgree) {
   const auto table = tableRows(flight.out, "scheme");
   const auto summary = parseCsv(slurp(path("sum.csv")),
                                 "scheme,steps,evaluations,stop,few_steps,landing_x,landing_z,"
-                                "flight_time,landing_miss,max_path_error,wall_ms");
+                                "flight_time,landing_miss,max_path_error,rejected,wall_ms");
   ASSERT_EQ(summary.size(), 6u);  // five schemes and the exact flight
   const auto points = parseCsv(slurp(path("points.csv")),
-                               "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error");
+                               "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error,h");
   for (const Row& s : summary) {
     const std::string scheme = s.at("scheme");
     ASSERT_EQ(table.count(scheme), 1u) << scheme;
@@ -452,11 +454,12 @@ TEST_F(StudyCli, TableSummaryAndCsvAgree) {
       run({"spring", "--kd", "0", "--dt", "0.05", "--until", "10", "--schemes",
            "euler,midpoint,rk4,symplectic-euler,verlet", "--summary", "-", "--csv", "s.csv"});
   ASSERT_EQ(spring.status, 0) << spring.err;
-  const auto springSummary = parseCsv(spring.out,
-                                      "scheme,steps,evaluations,stop,few_steps,final_height,"
-                                      "resting_height,max_height_error,energy_drift,wall_ms");
-  const auto springPoints =
-      parseCsv(slurp(path("s.csv")), "scheme,step,t,y,v,exact_y,height_error,energy");
+  const auto springSummary = parseCsv(
+      spring.out,
+      "scheme,steps,evaluations,stop,few_steps,final_height,"
+      "resting_height,max_height_error,energy_drift,energy_balance_drift,rejected,wall_ms");
+  const auto springPoints = parseCsv(
+      slurp(path("s.csv")), "scheme,step,t,y,v,exact_y,height_error,energy,damping_work,h");
   const Result springTable = run({"spring", "--kd", "0", "--dt", "0.05", "--until", "10",
                                   "--schemes", "euler,midpoint,rk4,symplectic-euler,verlet"});
   const auto st = tableRows(springTable.out, "scheme");
@@ -490,7 +493,7 @@ TEST_F(StudyCli, StateColumnsAreTheModelsBits) {
   const Result flight = run({"flight", "--csv", "-", "--schemes", "rk4"});
   ASSERT_EQ(flight.status, 0) << flight.err;
   const auto rows =
-      parseCsv(flight.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error");
+      parseCsv(flight.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error,h");
   BallisticsSim sim;
   sim.params = startUpBallisticsParams();
   sim.setScheme(RK4);
@@ -506,7 +509,8 @@ TEST_F(StudyCli, StateColumnsAreTheModelsBits) {
 
   const Result spring = run({"spring", "--csv", "-", "--schemes", "midpoint"});
   ASSERT_EQ(spring.status, 0) << spring.err;
-  const auto srows = parseCsv(spring.out, "scheme,step,t,y,v,exact_y,height_error,energy");
+  const auto srows =
+      parseCsv(spring.out, "scheme,step,t,y,v,exact_y,height_error,energy,damping_work,h");
   SpringMassSim model;
   model.params = startUpSpringParams();
   model.setScheme(Midpoint);
@@ -536,7 +540,7 @@ TEST_F(StudyCli, ATimeStepLongerThanTheMotionIsWarnedAbout) {
   EXPECT_EQ(table.at("rk4").at("max_path_error"), "none");
   for (const Row& s : parseCsv(slurp(path("sum.csv")),
                                "scheme,steps,evaluations,stop,few_steps,landing_x,landing_z,"
-                               "flight_time,landing_miss,max_path_error,wall_ms"))
+                               "flight_time,landing_miss,max_path_error,rejected,wall_ms"))
     if (s.at("scheme") != "exact") {
       EXPECT_EQ(s.at("few_steps"), "1");
       if (s.at("steps") == "1") {
@@ -603,7 +607,8 @@ TEST_F(StudyCli, TheLevelsLimitRuns) {
   const int most = std::stoi(refused.err.substr(p + 14));
   const Result r = with({"--levels", std::to_string(most), "--csv", "-"});
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto rows = parseCsv(r.out, "scheme,precision,h,steps,evaluations,error,order,floor");
+  const auto rows =
+      parseCsv(r.out, "scheme,precision,h,steps,evaluations,error,order,floor,rtol,rejected");
   ASSERT_EQ(rows.size(), 3u * most);
   float finest = FLT_MAX;
   for (const Row& row : rows) finest = std::min(finest, std::stof(row.at("h")));
@@ -789,11 +794,10 @@ std::map<std::string, std::set<std::string>> textByColour(const std::string& svg
 // as the scheme table gives them. The markers by the Unicode characters
 // PLplot's SVG shows them as.
 TEST_F(StudyCli, FiguresDrawEachSchemeInItsColourAndMarker) {
-  const std::map<std::string, std::string> shapeOf = {{"&#x25cb;", "circle"},
-                                                      {"&#x25a1;", "square"},
-                                                      {"&#x25b3;", "triangle"},
-                                                      {"&#x2662;", "diamond"},
-                                                      {"&#xd7;", "cross"}};
+  const std::map<std::string, std::string> shapeOf = {
+      {"&#x25cb;", "circle"},  {"&#x25a1;", "square"},        {"&#x25b3;", "triangle"},
+      {"&#x2662;", "diamond"}, {"&#xd7;", "cross"},           {"+", "plus"},
+      {"&#x2729;", "star"},    {"&#x25bc;", "triangle-down"}, {"&#x2022;", "hexagon"}};
   std::string all;
   std::map<std::string, std::set<std::string>> expected;  // colour -> marker and title
   for (const SchemeInfo& s : kSchemes) {
@@ -898,9 +902,10 @@ TEST_F(StudyCli, EnergyLessonOfTheUndampedSpring) {
                         "euler,midpoint,rk4,symplectic-euler,verlet", "--summary", "-"});
   ASSERT_EQ(r.status, 0) << r.err;
   std::map<std::string, double> drift;
-  for (const Row& s : parseCsv(r.out,
-                               "scheme,steps,evaluations,stop,few_steps,final_height,"
-                               "resting_height,max_height_error,energy_drift,wall_ms")) {
+  for (const Row& s : parseCsv(
+           r.out,
+           "scheme,steps,evaluations,stop,few_steps,final_height,"
+           "resting_height,max_height_error,energy_drift,energy_balance_drift,rejected,wall_ms")) {
     EXPECT_EQ(s.at("stop"), "until");
     drift[s.at("scheme")] = num(s, "energy_drift");
   }
@@ -913,9 +918,10 @@ TEST_F(StudyCli, EnergyLessonOfTheUndampedSpring) {
   // while Euler's and midpoint's grow.
   const Result longer = run({"spring", "--kd", "0", "--dt", "0.05", "--until", "20", "--schemes",
                              "midpoint,verlet", "--summary", "-"});
-  for (const Row& s : parseCsv(longer.out,
-                               "scheme,steps,evaluations,stop,few_steps,final_height,"
-                               "resting_height,max_height_error,energy_drift,wall_ms")) {
+  for (const Row& s : parseCsv(
+           longer.out,
+           "scheme,steps,evaluations,stop,few_steps,final_height,"
+           "resting_height,max_height_error,energy_drift,energy_balance_drift,rejected,wall_ms")) {
     if (s.at("scheme") == "verlet") {
       EXPECT_NEAR(num(s, "energy_drift"), drift["verlet"], 0.1 * drift["verlet"]);
     } else {
