@@ -225,17 +225,10 @@ void addConvergenceOptions(CLI::App* app, ConvergenceValues& c, bool flight) {
 
 // ---- Running --------------------------------------------------------------
 
-// An engine's words about an option ("rtol must be ...") as the command
-// line names it ("--rtol must be ...").
-std::string optionWords(const std::string& words) {
-  for (const char* option : {"rtol ", "atol "})
-    if (words.rfind(option, 0) == 0) return "--" + words;
-  return words;
-}
-
 // The chosen schemes in the order of kSchemes, with the tolerances and the
 // landing rule; settings they cannot run with end the program.
 std::vector<RunScheme> chosenSchemes(const Outputs& o) {
+  if (auto p = toleranceProblem(o.tolerances)) fail(p->text("--"));
   std::vector<RunScheme> chosen;
   for (const SchemeInfo& s : kSchemes)
     for (const std::string& name : o.schemes)
@@ -243,8 +236,7 @@ std::vector<RunScheme> chosenSchemes(const Outputs& o) {
         RunScheme scheme(&s);
         scheme.tolerances = o.tolerances;
         scheme.landing = wordOf("landing", landingWords(), o.landing, landingNamed);
-        if (const std::string p = scheme.problem(scheme.defaultPrecision()); !p.empty())
-          fail(optionWords(p));
+        if (const std::string p = scheme.problem(scheme.defaultPrecision()); !p.empty()) fail(p);
         chosen.push_back(scheme);
         break;
       }
