@@ -151,42 +151,15 @@ bool given(const val& object, const std::string& name) {
 
 // ---- arguments ----
 
-// The landing rules a flight takes, and a convergence study's quantities
-// and sweeps, each by the engine's names.
-constexpr Landing kLandings[] = {Landing::Linear, Landing::Interpolated};
-constexpr ConvergenceQuantity kQuantities[] = {ConvergenceQuantity::AtTime,
-                                               ConvergenceQuantity::Landing};
-constexpr ConvergenceSweep kSweeps[] = {ConvergenceSweep::Auto, ConvergenceSweep::Step,
-                                        ConvergenceSweep::Tolerance};
+// The engine's words about a scheme's settings as a problem of no one
+// argument ("dopri5 runs in double precision only").
+Problem enginesWords(const std::string& words) { return {"", words}; }
 
-// "linear or interpolated": the names of `list` for a message.
-template <class List, class Name>
-std::string orList(const List& list, Name name) {
-  std::string out;
-  std::size_t i = 0, n = std::size(list);
-  for (const auto& x : list) {
-    out += (i == 0 ? "" : i + 1 == n ? " or " : ", ") + std::string(name(x));
-    ++i;
-  }
-  return out;
-}
-
-// The engine's words about a scheme's settings as a problem of the argument
-// they begin with (rtol, atol), or of none: "rtol must be a finite number
-// above 0" is rtol's, "dopri5 runs in double precision only" no one
-// argument's.
-Problem wordsAsProblem(const std::string& words) {
-  for (const std::string name : {"rtol", "atol"})
-    if (words.rfind(name + " ", 0) == 0) return {name, words.substr(name.size() + 1)};
-  return {"", words};
-}
-
-// A scheme of the table that the step control controls: the tolerances are
-// checked as its runs check them.
-const SchemeInfo* controlledScheme() {
-  for (const SchemeInfo& s : kSchemes)
-    if (RunScheme(&s).adaptive()) return &s;
-  return nullptr;
+// The engine's words of a choice as a JavaScript array.
+val wordList(const std::vector<std::string>& words) {
+  val list = val::array();
+  for (const std::string& w : words) list.call<void>("push", w);
+  return list;
 }
 
 // The arguments of one run or study of model M: the parameter table's
@@ -266,10 +239,10 @@ Arguments<M> argumentsOf(const val& object) {
       if (text(key, word)) a.drag = word;
     } else if (key == "landing" && M::kTakesLanding) {
       if (text(key, word)) {
-        if (const std::optional<Landing> l = landingNamed(word))
-          a.options.landing = *l;
+        if (const auto p = wordProblem(key, landingWords(), word))
+          a.fail(p->parameter, p->message);
         else
-          a.fail(key, "must be " + orList(kLandings, landingName) + ", not '" + word + "'");
+          a.options.landing = *landingNamed(word);
       }
     } else {
       a.fail(key, "is not an argument here (" + argumentNames<M>() + ")");
@@ -288,13 +261,10 @@ Arguments<M> argumentsOf(const val& object) {
   // Each tolerance given, checked on its own as the step control checks it.
   for (auto [value, member] : {std::pair{rtol, &Tolerances::rtol}, {atol, &Tolerances::atol}}) {
     if (!value) continue;
-    RunScheme check(controlledScheme());
-    check.tolerances.*member = *value;
+    Tolerances alone;
+    alone.*member = *value;
     a.options.tolerances.*member = *value;
-    if (const std::string words = check.problem(Precision::Double); !words.empty()) {
-      const Problem p = wordsAsProblem(words);
-      a.fail(p.parameter, p.message);
-    }
+    if (const auto p = toleranceProblem(alone)) a.fail(p->parameter, p->message);
   }
   // The values' own problems: the first for a run, every one for a form.
   std::vector<std::string> refused;
@@ -471,12 +441,10 @@ val runOptions(const std::string& model) {
   }
   if (model == Flight::kName) {
     val o = val::object();
-    val names = val::array();
-    for (const Landing l : kLandings) names.call<void>("push", std::string(landingName(l)));
     o.set("name", std::string("landing"));
     o.set("startUp", std::string(landingName(defaults.landing)));
     o.set("adaptive", false);
-    o.set("options", names);
+    o.set("options", wordList(landingWords()));
     list.call<void>("push", o);
   }
   return list;
@@ -545,13 +513,6 @@ val dragLaws() {
   return o;
 }
 
-template <class List, class Name>
-val namesOf(const List& list, Name name) {
-  val names = val::array();
-  for (const auto& x : list) names.call<void>("push", std::string(name(x)));
-  return names;
-}
-
 // A convergence study's own settings as the engine starts them: levels,
 // withDouble, quantity and sweep (with their names: quantities, sweeps),
 // and an adaptive scheme's levels of rtol (rtolLevels from rtolStart, each
@@ -562,9 +523,9 @@ val convergenceSettings() {
   o.set("levels", d.levels);
   o.set("withDouble", d.withDouble);
   o.set("quantity", std::string(quantityName(d.quantity)));
-  o.set("quantities", namesOf(kQuantities, quantityName));
+  o.set("quantities", wordList(quantityWords()));
   o.set("sweep", std::string(sweepName(d.sweep)));
-  o.set("sweeps", namesOf(kSweeps, sweepName));
+  o.set("sweeps", wordList(sweepWords()));
   o.set("rtolLevels", d.rtolLevels);
   o.set("rtolStart", d.rtolStart);
   return o;
@@ -602,8 +563,7 @@ val run(const std::string& model, const val& args) {
     if (a.problem) return refusal(*a.problem);
     const RunScheme s = a.with(scheme);
     const Precision p = precision.value_or(s.defaultPrecision());
-    if (const std::string words = s.problem(p); !words.empty())
-      return refusal(wordsAsProblem(words));
+    if (const std::string words = s.problem(p); !words.empty()) return refusal(enginesWords(words));
     const typename M::Case c = M::makeCase(a.values);
     val o = runObject<M>(M::run(c, s, p, a.until), c);
     M::extras(o, c);
@@ -629,7 +589,7 @@ val study(const std::string& model, const val& args, const val& schemeNames, con
     if (problem) return refusal(*problem);
     for (const RunScheme& r : chosen)
       if (const std::string words = r.problem(r.defaultPrecision()); !words.empty())
-        return refusal(wordsAsProblem(words));
+        return refusal(enginesWords(words));
     const Progress tell = [&progress](const std::string& s) {
       if (progress.typeOf().as<std::string>() == "function") progress(s);
     };
@@ -733,15 +693,13 @@ ConvergenceSettings convergenceSettingsOf(const val& object, std::optional<Probl
       const std::string word = v.isString() ? v.as<std::string>() : std::string();
       if (!v.isString()) {
         fail(key, "must be a string");
+      } else if (const auto p =
+                     wordProblem(key, key == "quantity" ? quantityWords() : sweepWords(), word)) {
+        fail(p->parameter, p->message);
       } else if (key == "quantity") {
-        if (const auto q = quantityNamed(word))
-          settings.quantity = *q;
-        else
-          fail(key, "must be " + orList(kQuantities, quantityName) + ", not '" + word + "'");
-      } else if (const auto w = sweepNamed(word)) {
-        settings.sweep = *w;
+        settings.quantity = *quantityNamed(word);
       } else {
-        fail(key, "must be " + orList(kSweeps, sweepName) + ", not '" + word + "'");
+        settings.sweep = *sweepNamed(word);
       }
     } else {
       fail(key, "is not a setting of a convergence study (levels, withDouble, quantity, sweep)");
@@ -773,7 +731,7 @@ val convergence(const std::string& model, const val& args, const val& schemeName
     try {
       study = studyConvergence(c, chosen, settings, tell);
     } catch (const std::invalid_argument& e) {
-      return refusal(wordsAsProblem(e.what()));
+      return refusal(enginesWords(e.what()));
     }
     val rows = val::array();
     for (const ConvergenceRow& r : study.rows) {
@@ -821,7 +779,7 @@ val csv(const std::string& model, const val& args, const val& schemeNames) {
     if (a.problem) return refusal(*a.problem);
     for (const RunScheme& r : chosen)
       if (const std::string words = r.problem(r.defaultPrecision()); !words.empty())
-        return refusal(wordsAsProblem(words));
+        return refusal(enginesWords(words));
     std::ostringstream out;
     writeCsv(out, M::study(M::makeCase(a.values), chosen, a.until, {}));
     return val(out.str());
