@@ -54,6 +54,8 @@ export function setUpStudies(lastRun) {
     if (quantity) for (const q of settings.quantities) quantity.append(new Option(kQuantityWords[q] || q, q));
     for (const w of settings.sweeps) $(`${prefix}-sweep`).append(new Option(kSweepWords[w] || w, w));
   }
+  // The engine's levels of rtol, in the words above the studies.
+  for (const span of document.querySelectorAll('.convergence .rtol-levels')) span.textContent = `${settings.rtolLevels} values of rtol from ${settings.rtolStart} down by tenths (atol in the proportion of the fields' atol to rtol)`;
   fillStudySettings();
 }
 
