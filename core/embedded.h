@@ -168,14 +168,14 @@ class AdaptiveIntegrator {
         fsal_(pair.fsal()),
         x_(x0),
         t_(t0) {
-    evaluate(x_, k_[0], t_);
+    evaluate(x_, k()[0], t_);
     h_ = initialStep();
   }
 
   const State& state() const { return x_; }
   T time() const { return t_; }
   // The derivative at the current state (an evaluation the next step reuses).
-  const State& derivative() const { return k_[0]; }
+  const State& derivative() const { return k()[0]; }
   long long evaluations() const { return evaluations_; }
   long long accepted() const { return accepted_; }
   long long rejected() const { return rejected_; }
@@ -208,6 +208,7 @@ class AdaptiveIntegrator {
       attempt(h);
       // The error norm: RMS of err_i / (atol + rtol·max(|x_i|, |x+_i|)).
       T sum = 0;
+#pragma GCC unroll 16
       for (std::size_t i = 0; i < N; ++i) {
         const T scale = static_cast<T>(tol_.atol) +
                         static_cast<T>(tol_.rtol) * larger(std::fabs(x_[i]), std::fabs(next_[i]));
@@ -225,11 +226,11 @@ class AdaptiveIntegrator {
         hLast_ = h;
         copy(x_, next_);
         t_ = last ? until : t_ + h;
-        for (std::size_t i = 0; i < s; ++i) copy(stages_[i], k_[i]);
+        current_ ^= 1;
         if (fsal_)
-          copy(k_[0], k_[s - 1]);
+          copy(k()[0], stages()[s - 1]);
         else
-          evaluate(x_, k_[0], t_);
+          evaluate(x_, k()[0], t_);
         // The step after the last one to `until` starts from the step the
         // controller wanted, not from the shortened one.
         if (!last || h_ * factor < h_) h_ = (last ? h_ : h) * factor;
@@ -267,19 +268,23 @@ class AdaptiveIntegrator {
                   d5 = T(701980252875.0L / 199316789632.0L), d6 = T(-1453857185.0L / 822651844.0L),
                   d7 = T(69997945.0L / 29380423.0L);
       const T diff = x_[i] - x0_[i];
-      const T bspl = h * stages_[0][i] - diff;
-      const T r4 = diff - h * k_[0][i] - bspl;
-      const T r5 = h * (d1 * stages_[0][i] + d3 * stages_[2][i] + d4 * stages_[3][i] +
-                        d5 * stages_[4][i] + d6 * stages_[5][i] + d7 * k_[0][i]);
+      const T bspl = h * stages()[0][i] - diff;
+      const T r4 = diff - h * k()[0][i] - bspl;
+      const T r5 = h * (d1 * stages()[0][i] + d3 * stages()[2][i] + d4 * stages()[3][i] +
+                        d5 * stages()[4][i] + d6 * stages()[5][i] + d7 * k()[0][i]);
       return x0_[i] + theta * (diff + t1 * (bspl + theta * (r4 + t1 * r5)));
     }
     // The cubic Hermite through (x0, f0) and (x1, f1).
     const T h00 = (1 + 2 * theta) * t1 * t1, h10 = theta * t1 * t1;
     const T h01 = theta * theta * (3 - 2 * theta), h11 = -theta * theta * t1;
-    return h00 * x0_[i] + h * (h10 * stages_[0][i] + h11 * k_[0][i]) + h01 * x_[i];
+    return h00 * x0_[i] + h * (h10 * stages()[0][i] + h11 * k()[0][i]) + h01 * x_[i];
   }
 
  private:
+  std::array<State, 16>& k() { return buffers_[current_]; }
+  const std::array<State, 16>& k() const { return buffers_[current_]; }
+  const std::array<State, 16>& stages() const { return buffers_[current_ ^ 1]; }
+
   // std::fmax of two magnitudes (neither is -0), inline: the larger, or the
   // one that is a number where the other is not.
   static T larger(T a, T b) { return (a >= b || b != b) ? a : b; }
@@ -298,7 +303,7 @@ class AdaptiveIntegrator {
     ++evaluations_;
   }
 
-  // The stages of a step of h from (x_, t_) into k_, its solution into
+  // The stages of a step of h from (x_, t_) into k(), its solution into
   // next_ and its error estimate into err_.
   void attempt(T h) {
     // A built-in pair's step with its constants: where h is finite and so
@@ -322,23 +327,23 @@ class AdaptiveIntegrator {
       for (std::size_t j = 0; j < i; ++j) {
         const T w = h * static_cast<T>(tab.a[i][j]);
         if (w == 0) continue;
-        for (std::size_t e = 0; e < N; ++e) stage[e] += w * k_[j][e];
+        for (std::size_t e = 0; e < N; ++e) stage[e] += w * k()[j][e];
       }
-      evaluate(stage, k_[i], t_ + static_cast<T>(tab.c[i]) * h);
+      evaluate(stage, k()[i], t_ + static_cast<T>(tab.c[i]) * h);
     }
     if (fsal_) {
       next_ = stage;  // the last stage is the solution
     } else {
       for (std::size_t e = 0; e < N; ++e) {
         T sum = 0;
-        for (std::size_t i = 0; i < s; ++i) sum += static_cast<T>(tab.b[i]) * k_[i][e];
+        for (std::size_t i = 0; i < s; ++i) sum += static_cast<T>(tab.b[i]) * k()[i][e];
         next_[e] = x_[e] + h * sum;
       }
     }
     for (std::size_t e = 0; e < N; ++e) {
       T sum = 0;
       for (std::size_t i = 0; i < s; ++i)
-        sum += static_cast<T>(tab.b[i] - pair_.bHat[i]) * k_[i][e];
+        sum += static_cast<T>(tab.b[i] - pair_.bHat[i]) * k()[i][e];
       err_[e] = h * sum;
     }
   }
@@ -380,23 +385,23 @@ class AdaptiveIntegrator {
 #pragma GCC unroll 16
     for (std::size_t e = 0; e < N; ++e) {
       T sum = x_[e];
-      ((Table::a[I][J] != 0 ? void(sum += w[J] * k_[J][e]) : void()), ...);
+      ((Table::a[I][J] != 0 ? void(sum += w[J] * k()[J][e]) : void()), ...);
       stage[e] = sum;
     }
-    evaluate(stage, k_[I], t_ + static_cast<T>(Table::c[I]) * h);
+    evaluate(stage, k()[I], t_ + static_cast<T>(Table::c[I]) * h);
   }
 
   template <const double* Weights, std::size_t... J>
   T columnsSum(std::size_t e, std::index_sequence<J...>) const {
     T sum = 0;
-    ((sum += static_cast<T>(Weights[J]) * k_[J][e]), ...);
+    ((sum += static_cast<T>(Weights[J]) * k()[J][e]), ...);
     return sum;
   }
 
   template <class Table, std::size_t... J>
   T errorSum(std::size_t e, std::index_sequence<J...>) const {
     T sum = 0;
-    ((sum += static_cast<T>(Table::b[J] - Table::bHat[J]) * k_[J][e]), ...);
+    ((sum += static_cast<T>(Table::b[J] - Table::bHat[J]) * k()[J][e]), ...);
     return sum;
   }
 
@@ -409,17 +414,17 @@ class AdaptiveIntegrator {
     for (std::size_t i = 0; i < N; ++i) {
       scale[i] = static_cast<T>(tol_.atol) + static_cast<T>(tol_.rtol) * std::fabs(x_[i]);
       d0 += (x_[i] / scale[i]) * (x_[i] / scale[i]);
-      d1 += (k_[0][i] / scale[i]) * (k_[0][i] / scale[i]);
+      d1 += (k()[0][i] / scale[i]) * (k()[0][i] / scale[i]);
     }
     d0 = std::sqrt(d0 / N);
     d1 = std::sqrt(d1 / N);
     T h0 = (d0 < T(1e-5) || d1 < T(1e-5)) ? T(1e-6) : T(0.01) * d0 / d1;
     State x1, f1;
-    for (std::size_t i = 0; i < N; ++i) x1[i] = x_[i] + h0 * k_[0][i];
+    for (std::size_t i = 0; i < N; ++i) x1[i] = x_[i] + h0 * k()[0][i];
     evaluate(x1, f1, t_ + h0);
     T d2 = 0;
     for (std::size_t i = 0; i < N; ++i) {
-      const T e = (f1[i] - k_[0][i]) / scale[i];
+      const T e = (f1[i] - k()[0][i]) / scale[i];
       d2 += e * e;
     }
     d2 = std::sqrt(d2 / N) / h0;
@@ -435,7 +440,11 @@ class AdaptiveIntegrator {
   bool fsal_;
   State x_, x0_{}, next_{}, err_{};
   T t_, t0_ = 0, h_ = 0, hLast_ = 0;
-  std::array<State, 16> k_{}, stages_{};
+  // The stages of the step being taken, k(), and of the last accepted one,
+  // stages(): an accepted step's become the last accepted step's by
+  // swapping the two buffers' roles.
+  std::array<std::array<State, 16>, 2> buffers_{};
+  std::size_t current_ = 0;
   long long evaluations_ = 0, accepted_ = 0, rejected_ = 0;
   AdaptiveFailure failure_ = AdaptiveFailure::None;
 };
