@@ -390,7 +390,8 @@ void BM_ImplicitSpringRun(benchmark::State& st) {
   st.counters["rk4_ns"] = quantile(pair.b, 0.5) * perStepB;
   st.counters["rk4_iqr_ns"] = (quantile(pair.b, 0.75) - quantile(pair.b, 0.25)) * perStepB;
   st.counters["ratio"] = (quantile(pair.a, 0.5) * perStepA) / (quantile(pair.b, 0.5) * perStepB);
-  st.counters["steps"] = static_cast<double>(a.steps);
+  st.counters["implicit_steps"] = static_cast<double>(a.steps);
+  st.counters["rk4_steps"] = static_cast<double>(b.steps);
   st.SetLabel(std::string(implicit.name) + " run against rk4 run, per step");
 }
 BENCHMARK(BM_ImplicitSpringRun)
