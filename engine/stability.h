@@ -68,6 +68,7 @@ struct SpringModes {
 struct StabilityRow {
   std::string scheme;
   const SchemeInfo* info = nullptr;
+  Precision precision = Precision::Double;  // the trials' arithmetic
   // The largest step found stable below the first unstable one (the lower
   // end of the bisection's last bracket); NaN when no step was found
   // unstable up to searchedTo (or none stable), or not applicable.
