@@ -101,6 +101,16 @@ inline std::optional<Landing> landingNamed(const std::string& name) {
   return std::nullopt;
 }
 
+// Why an adaptive scheme cannot run with these tolerances, or nothing: each
+// must be a finite number above 0.
+inline std::optional<Problem> toleranceProblem(const Tolerances& t) {
+  if (!(std::isfinite(t.rtol) && t.rtol > 0))
+    return Problem{"rtol", "must be a finite number above 0"};
+  if (!(std::isfinite(t.atol) && t.atol > 0))
+    return Problem{"atol", "must be a finite number above 0"};
+  return std::nullopt;
+}
+
 // An rtol below this is finer than double precision resolves.
 constexpr double kSmallestRtol = 100 * 2.220446049250313e-16;
 
@@ -146,12 +156,8 @@ struct RunScheme {
       if (std::string p = embedded->problem(); !p.empty()) return p;
     if (custom && !custom->step) return "no scheme given";
     if (!builtin && !embedded && !custom) return "no scheme given";
-    if (adaptive()) {
-      if (!(std::isfinite(tolerances.rtol) && tolerances.rtol > 0))
-        return "rtol must be a finite number above 0";
-      if (!(std::isfinite(tolerances.atol) && tolerances.atol > 0))
-        return "atol must be a finite number above 0";
-    }
+    if (adaptive())
+      if (auto p = toleranceProblem(tolerances)) return p->text();
     if (precision == Precision::Single && !hasSingle())
       return custom ? "a scheme of your own runs in double precision only"
                     : name() + " runs in double precision only";

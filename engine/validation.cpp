@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "convergence.h"
 #include "parameters.h"
 
 namespace {
@@ -127,4 +128,27 @@ Precision precisionArgument(std::string_view name, std::optional<Problem>& probl
   if (!p && !problem)
     problem = Problem{"precision", "must be single or double, not '" + std::string(name) + "'"};
   return p.value_or(Precision::Single);
+}
+
+std::optional<Problem> wordProblem(const std::string& name, const std::vector<std::string>& words,
+                                   const std::string& value) {
+  std::string listed;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (words[i] == value) return std::nullopt;
+    listed += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+  }
+  return Problem{name, "must be " + listed + ", not '" + value + "'"};
+}
+
+std::vector<std::string> landingWords() {
+  return {landingName(Landing::Linear), landingName(Landing::Interpolated)};
+}
+
+std::vector<std::string> quantityWords() {
+  return {quantityName(ConvergenceQuantity::AtTime), quantityName(ConvergenceQuantity::Landing)};
+}
+
+std::vector<std::string> sweepWords() {
+  return {sweepName(ConvergenceSweep::Auto), sweepName(ConvergenceSweep::Step),
+          sweepName(ConvergenceSweep::Tolerance)};
 }

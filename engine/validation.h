@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ballisticssetup.h"
 #include "cases.h"
@@ -27,3 +28,15 @@ std::optional<Problem> springProblem(const SpringPanelValues& v,
 // One value: finite and within single precision; with `positive`, also
 // greater than 0 and not 0 once rounded to single precision.
 std::optional<Problem> valueProblem(const std::string& name, double value, bool positive = false);
+
+// A word that must be one of `words`, or nothing when it is one: "must be
+// linear or interpolated, not 'cubic'".
+std::optional<Problem> wordProblem(const std::string& name, const std::vector<std::string>& words,
+                                   const std::string& value);
+
+// The words of a run's and a study's choices, in the order front ends list
+// them: the landing rule (linear, interpolated), what a convergence study
+// measures (at_time, landing) and what it sweeps (auto, dt, rtol).
+std::vector<std::string> landingWords();
+std::vector<std::string> quantityWords();
+std::vector<std::string> sweepWords();

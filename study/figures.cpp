@@ -18,7 +18,7 @@ constexpr int kSpreadMarks = 12;
 const SchemeColour kBlack{0.0f, 0.0f, 0.0f};
 const SchemeColour kGrey{0.45f, 0.45f, 0.45f};
 // Drawn over a convergence point where rounding dominates.
-const char* const kFloorMark = "#(845)";
+const char* const kFloorMark = "#(847)";
 
 Chart chart(std::string title, std::string xLabel, std::string yLabel) {
   Chart c;
@@ -28,13 +28,18 @@ Chart chart(std::string title, std::string xLabel, std::string yLabel) {
   return c;
 }
 
-// PLplot's Hershey glyph for each marker of kSchemes.
+// PLplot's Hershey glyph for each marker of kSchemes. Its glyphs have no
+// hexagon: a filled dot stands for it.
 const char* glyph(const std::string& marker) {
   if (marker == "circle") return "#(840)";
   if (marker == "square") return "#(841)";
   if (marker == "triangle") return "#(842)";
   if (marker == "diamond") return "#(843)";
   if (marker == "cross") return "#(846)";
+  if (marker == "plus") return "#(845)";
+  if (marker == "star") return "#(844)";
+  if (marker == "triangle-down") return "#(854)";
+  if (marker == "hexagon") return "#(850)";
   return "";
 }
 
@@ -319,33 +324,62 @@ double settledEnd(const SpringStudy& study) {
 // reference slope for each order shown, or against the evaluations.
 std::vector<Chart> convergenceCharts(const ConvergenceStudy& study, const std::string& model,
                                      const std::string& values, float dt, const std::string& kind) {
-  const bool work = kind == "work";
-  Chart c = work ? chart("Convergence of the " + model + ": error at T against the work",
-                         "derivative evaluations", "error at T [m]")
-                 : chart("Convergence of the " + model + ": error at T against the time step",
-                         "time step h [s]", "error at T [m]");
-  c.subtitle = subtitle(values, dt, study.at, "errors taken at T");
+  const bool work = kind == "work", tolerance = kind == "tolerance";
+  const bool landing = study.quantity == ConvergenceQuantity::Landing;
+  const std::string error = landing ? "landing miss" : "error at T";
+  const std::string axis = error + " [m]";
+  Chart c = work ? chart("Convergence of the " + model + ": " + error + " against the work",
+                         "derivative evaluations", axis)
+            : tolerance
+                ? chart("Convergence of the " + model + ": " + error + " against the tolerance",
+                        "rtol", axis)
+                : chart("Convergence of the " + model + ": " + error + " against the time step",
+                        "time step h [s]", axis);
+  c.subtitle = landing ? values + "; dt " + format("%g", dt) + " s (landing point)"
+                       : subtitle(values, dt, study.at, "errors taken at T");
   c.logX = c.logY = true;
   std::string current;
   bool currentDouble = false;
+  double rtolLo = INFINITY, rtolHi = -INFINITY;
   for (const ConvergenceRow& r : study.rows) {
+    const bool adaptive = !std::isnan(r.rtol);
+    // The step figure shows the fixed-step schemes, the tolerance figure the
+    // adaptive ones, the work figure both.
+    if ((tolerance && !adaptive) || (!work && !tolerance && adaptive)) continue;
     const bool wide = r.precision == Precision::Double;
     if (c.curves.empty() || r.scheme != current || wide != currentDouble) {
       current = r.scheme;
       currentDouble = wide;
       Curve k = schemeCurve(r.info, r.scheme);
-      k.label += wide ? " (double)" : "";
-      k.style = wide ? 2 : 1;
+      // Adaptive schemes have double rows only: no single curve to tell apart.
+      k.label += wide && !adaptive ? " (double)" : "";
+      k.style = wide && !adaptive ? 2 : 1;
       k.markEach = true;
       c.curves.push_back(std::move(k));
     }
     Curve& k = c.curves.back();
-    k.x.push_back(work ? static_cast<double>(r.evaluations) : r.h);
+    k.x.push_back(work ? static_cast<double>(r.evaluations) : tolerance ? r.rtol : r.h);
     k.y.push_back(r.error);
     k.floor.push_back(r.atFloor);
+    if (adaptive) rtolLo = std::min(rtolLo, r.rtol), rtolHi = std::max(rtolHi, r.rtol);
   }
   layer(c);
   if (work) return {c};
+  if (tolerance) {
+    // Tolerance proportionality: the error the tolerance asks for.
+    if (rtolLo <= rtolHi) {
+      Curve ref;
+      ref.label = "error = rtol";
+      ref.colour = kGrey;
+      ref.style = 2;
+      ref.width = 1.0;
+      ref.labelAtEnd = true;
+      ref.x = {rtolHi, rtolLo};
+      ref.y = {rtolHi, rtolLo};
+      c.curves.push_back(std::move(ref));
+    }
+    return {c};
+  }
   for (const ReferenceSlope& s : referenceSlopes(study)) {
     Curve ref;
     ref.label = "slope " + std::to_string(s.order);
@@ -525,7 +559,23 @@ std::vector<Chart> charts(const SpringStudy& study, const std::string& kind) {
       energy.curves.push_back(std::move(k));
       drift.curves.push_back(std::move(d));
     }
+    // The damping's work added back: what is left is the integrator's own drift.
+    Chart balance = chart("Energy balance |E + W_damping - E0| / E0: the integrator's own drift",
+                          "time t [s]", "|E + W - E0| / E0");
+    balance.subtitle = sub;
+    balance.logY = true;
+    balance.xMax = xMax;
+    for (const SpringRun& r : study.runs) {
+      Curve b = schemeCurve(r.info, r.scheme);
+      b.label += " (balance " + format("%.3g", r.energyBalanceDrift) + ")";
+      b.x = r.t;
+      const double e0 = r.energy.empty() ? NAN : r.energy[0];
+      for (std::size_t i = 0; i < r.size(); ++i)
+        b.y.push_back(std::fabs(r.energy[i] + r.dampingWork[i] - e0) / e0);
+      balance.curves.push_back(std::move(b));
+    }
     layer(energy);
+    layer(balance);
     layer(drift);
     if (closedForm && !et.empty()) {
       Curve e = exactCurve();
@@ -536,7 +586,7 @@ std::vector<Chart> charts(const SpringStudy& study, const std::string& kind) {
       energy.yMax = 4.0 * most;
       energy.curves.push_back(std::move(e));
     }
-    return {energy, drift};
+    return {energy, balance, drift};
   }
   Chart c = chart("Spring: height of the body against time", "time t [s]", "height y [m]");
   c.subtitle = sub;

@@ -36,7 +36,7 @@ struct Chart {
 // The kinds of figure of each command; the first is the default.
 inline const std::vector<std::string> kFlightFigures{"path", "error"};
 inline const std::vector<std::string> kSpringFigures{"height", "error", "phase", "energy"};
-inline const std::vector<std::string> kConvergenceFigures{"step", "work"};
+inline const std::vector<std::string> kConvergenceFigures{"step", "work", "tolerance"};
 
 // The PLplot device for a file name's extension (.svg, .png, .pdf in any
 // case), or "".

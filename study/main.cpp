@@ -7,6 +7,8 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <csignal>
 #include <iostream>
 #include <map>
@@ -27,14 +29,20 @@
 
 namespace {
 
-// What every command writes, and with which schemes.
+// What every command writes, and with which schemes: their tolerances (for
+// the adaptive ones) and, for flights, how the ground point is placed.
 struct Outputs {
   std::vector<std::string> schemes{"euler", "midpoint", "rk4"};
+  CLI::Option* schemesOption = nullptr;
+  Tolerances tolerances;
+  std::string landing = landingName(Landing::Linear);
   OutputPaths paths;
 };
 
 struct ConvergenceValues {
   ConvergenceSettings settings;  // the engine's defaults; at 0: the default time
+  std::string quantity = quantityName(ConvergenceQuantity::AtTime);
+  std::string sweep = sweepName(ConvergenceSweep::Auto);
   CLI::Option* atOption = nullptr;
 };
 
@@ -112,13 +120,62 @@ const CLI::Validator kFileName(
     },
     "");
 
+// The scheme table as --help lists it: "euler, midpoint, ... (explicit);
+// backward-euler, ... (implicit); ...".
+std::string schemesHelp() {
+  std::string help = "integration schemes, comma separated: ";
+  std::string kinds;
+  for (SchemeKind kind : {SchemeKind::Explicit, SchemeKind::Implicit, SchemeKind::Adaptive}) {
+    std::string names;
+    for (const SchemeInfo& s : kSchemes)
+      if (s.kind == kind) names += (names.empty() ? "" : ", ") + std::string(s.name);
+    if (!names.empty())
+      kinds += (kinds.empty() ? "" : "; ") + names + " (" + schemeKindName(kind) + ")";
+  }
+  return help + kinds +
+         ". Implicit and adaptive schemes run in double precision, the others in pbsim's single "
+         "precision";
+}
+
+// --rtol and --atol of the adaptive schemes, with the engine's defaults.
+void addToleranceOptions(CLI::App* app, Tolerances& t, const std::string& what) {
+  number(app, "--rtol", t.rtol,
+         "relative tolerance of the adaptive schemes (bogacki-shampine, dopri5)" + what);
+  number(app, "--atol", t.atol, "absolute tolerance of the adaptive schemes" + what);
+}
+
+// An option whose value is one of the engine's words; the run checks it.
+void addWordOption(CLI::App* app, const std::string& name, std::string& value,
+                   const std::vector<std::string>& words, const std::string& help) {
+  std::string listed;
+  for (const std::string& w : words) listed += (listed.empty() ? "" : "|") + w;
+  app->add_option(name, value, help)->type_name(listed)->capture_default_str();
+}
+
+// The value of a word option as the engine names it, or the end of the
+// program with the engine's words.
+template <class Named>
+auto wordOf(const std::string& name, const std::vector<std::string>& words, std::string value,
+            Named named) {
+  for (char& ch : value) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  if (auto p = wordProblem(name, words, value)) fail(p->text("--"));
+  return *named(value);
+}
+
+void addLandingOption(CLI::App* app, std::string& landing) {
+  addWordOption(app, "--landing", landing, landingWords(),
+                "where the ground point lies within the last step: linear (on the straight "
+                "line between the step's ends, as pbsim places it) or interpolated (where an "
+                "interpolant of the scheme's own order crosses the ground)");
+}
+
 void addOutputOptions(CLI::App* app, Outputs& o, const std::vector<std::string>& figures) {
   std::vector<std::string> names;
   for (const SchemeInfo& s : kSchemes) names.emplace_back(s.name);
-  app->add_option("--schemes", o.schemes, "integration schemes, comma separated")
-      ->delimiter(',')
-      ->capture_default_str()
-      ->transform(CLI::IsMember(names, CLI::ignore_case));
+  o.schemesOption = app->add_option("--schemes", o.schemes, schemesHelp())
+                        ->delimiter(',')
+                        ->capture_default_str()
+                        ->transform(CLI::IsMember(names, CLI::ignore_case));
   app->add_option("--csv", o.paths.csv,
                   "write every point as CSV to FILE ('-': standard output, instead of the table)")
       ->type_name("FILE")
@@ -143,10 +200,22 @@ void addOutputOptions(CLI::App* app, Outputs& o, const std::vector<std::string>&
       ->transform(CLI::IsMember(figures, CLI::ignore_case));
 }
 
-void addConvergenceOptions(CLI::App* app, ConvergenceValues& c) {
+void addConvergenceOptions(CLI::App* app, ConvergenceValues& c, bool flight) {
   app->add_option("--levels", c.settings.levels,
                   "number of time steps: --dt, halved levels-1 times")
       ->capture_default_str();
+  app->add_option("--rtol-levels", c.settings.rtolLevels,
+                  "number of tolerances of the adaptive schemes: --rtol (and --atol), divided by "
+                  "10 rtol-levels-1 times")
+      ->capture_default_str();
+  addWordOption(app, "--sweep", c.sweep, sweepWords(),
+                "what the study refines: auto (dt for the fixed-step schemes, rtol for the "
+                "adaptive ones), dt or rtol (then only the schemes it fits; without --schemes, "
+                "rtol studies the adaptive schemes)");
+  if (flight)
+    addWordOption(app, "--quantity", c.quantity, quantityWords(),
+                  "what is measured: at_time (the distance to the exact position at --at) or "
+                  "landing (the landing point's miss, placed by --landing)");
   c.atOption =
       app->add_option("--at", c.settings.at,
                       "time T at which the errors are taken, s; a whole number of steps of --dt "
@@ -158,23 +227,62 @@ void addConvergenceOptions(CLI::App* app, ConvergenceValues& c) {
 
 // ---- Running --------------------------------------------------------------
 
-// The chosen schemes in the order of kSchemes.
+// The chosen schemes in the order of kSchemes, with the tolerances and the
+// landing rule; settings they cannot run with end the program.
 std::vector<RunScheme> chosenSchemes(const Outputs& o) {
+  if (auto p = toleranceProblem(o.tolerances)) fail(p->text("--"));
   std::vector<RunScheme> chosen;
   for (const SchemeInfo& s : kSchemes)
     for (const std::string& name : o.schemes)
       if (name == s.name) {
-        chosen.emplace_back(&s);
+        RunScheme scheme(&s);
+        scheme.tolerances = o.tolerances;
+        scheme.landing = wordOf("landing", landingWords(), o.landing, landingNamed);
+        if (const std::string p = scheme.problem(scheme.defaultPrecision()); !p.empty()) fail(p);
+        chosen.push_back(scheme);
         break;
       }
   if (chosen.empty()) fail("no scheme chosen (--schemes euler,midpoint,rk4)");
   return chosen;
 }
 
-ConvergenceSettings convergenceSettings(const ConvergenceValues& c) {
+// A convergence study's schemes: the chosen ones, which must fit the sweep;
+// a sweep of rtol without --schemes studies the adaptive schemes.
+std::vector<RunScheme> convergenceSchemes(Outputs outputs, ConvergenceSweep sweep) {
+  if (sweep == ConvergenceSweep::Tolerance && outputs.schemesOption->count() == 0) {
+    outputs.schemes.clear();
+    for (const SchemeInfo& s : kSchemes)
+      if (s.kind == SchemeKind::Adaptive) outputs.schemes.emplace_back(s.name);
+  }
+  std::vector<RunScheme> schemes = chosenSchemes(outputs);
+  for (const RunScheme& s : schemes) {
+    if (sweep == ConvergenceSweep::Step && s.adaptive())
+      fail(s.name() +
+           " is adaptive: it chooses its own steps, so --sweep dt cannot refine them "
+           "(its study sweeps rtol: --sweep rtol or auto)");
+    if (sweep == ConvergenceSweep::Tolerance && !s.adaptive())
+      fail(s.name() +
+           " steps with a fixed dt: it has no rtol for --sweep rtol to refine (--sweep "
+           "dt or auto)");
+  }
+  return schemes;
+}
+
+ConvergenceSettings convergenceSettings(const ConvergenceValues& c, const Outputs& o) {
   if (c.atOption->count() > 0)
     if (auto p = valueProblem("at", c.settings.at, true)) fail(p->text("--"));
-  return c.settings;
+  ConvergenceSettings settings = c.settings;
+  settings.sweep = wordOf("sweep", sweepWords(), c.sweep, sweepNamed);
+  settings.quantity = wordOf("quantity", quantityWords(), c.quantity, quantityNamed);
+  if (settings.rtolLevels < 1) fail("--rtol-levels must be at least 1");
+  settings.rtolStart = o.tolerances.rtol;
+  // The finest level's tolerance must still be one double precision resolves.
+  const double finest = settings.rtolStart * std::pow(10.0, 1 - settings.rtolLevels);
+  if (settings.rtolLevels > 1 && finest < kSmallestRtol)
+    std::cerr << "pbsim-study: warning: the finest rtol, " << finest
+              << ", is below what double precision can hold (about 2.2e-14): there the steps "
+                 "shrink until rounding, not the tolerance, limits the error\n";
+  return settings;
 }
 
 void open(Delivery& delivery) {
@@ -208,8 +316,8 @@ void runSpring(const SpringOptions& o) {
 
 template <class Case>
 void runConvergenceOf(const Case& c, const ConvergenceValues& values, const Outputs& outputs) {
-  const std::vector<RunScheme> schemes = chosenSchemes(outputs);
-  ConvergenceSettings settings = convergenceSettings(values);
+  ConvergenceSettings settings = convergenceSettings(values, outputs);
+  const std::vector<RunScheme> schemes = convergenceSchemes(outputs, settings.sweep);
   if (auto p = prepareConvergence(c, settings)) fail(p->text("--"));
   Delivery delivery(outputs.paths, &cancelled);
   open(delivery);
@@ -266,6 +374,8 @@ void setupFlight(CLI::App& app) {
       "flight", "one shot per scheme: landing point, flight time, errors against the exact flight");
   addParameterOptions(sub, o->values);
   addDragOption(sub, o->values);
+  addLandingOption(sub, o->outputs.landing);
+  addToleranceOptions(sub, o->outputs.tolerances, "");
   addOutputOptions(sub, o->outputs, kFlightFigures);
   sub->callback([o] { runFlight(*o); });
 }
@@ -279,27 +389,46 @@ void setupSpring(CLI::App& app) {
   o->untilOption = sub->add_option(
       "--until", o->until,
       "end every run at the first step at or after time T, s, even before it comes to rest");
+  addToleranceOptions(sub, o->outputs.tolerances, "");
   addOutputOptions(sub, o->outputs, kSpringFigures);
   sub->callback([o] { runSpring(*o); });
 }
 
+const char* const kCoarsestTolerance =
+    ", at the coarsest level; each level divides rtol and atol by 10";
+
+// A study's coarsest tolerances: the engine's first rtol, with atol in the
+// proportion of the schemes' own defaults.
+Tolerances coarsestTolerances() {
+  const ConvergenceSettings settings;
+  const Tolerances scheme;
+  return {settings.rtolStart, settings.rtolStart * scheme.atol / scheme.rtol};
+}
+
 void setupConvergence(CLI::App& app) {
   CLI::App* conv = app.add_subcommand(
-      "convergence", "errors at a fixed time T as the time step halves, and the observed orders");
+      "convergence",
+      "errors at a fixed time T (or of the landing point) as the time step halves, or as rtol "
+      "falls for the adaptive schemes, and the observed orders");
   conv->require_subcommand(1);
 
   auto f = std::make_shared<FlightConvergenceOptions>();
   CLI::App* flight = conv->add_subcommand("flight", "convergence of the projectile's flight");
   addParameterOptions(flight, f->values);
   addDragOption(flight, f->values);
-  addConvergenceOptions(flight, f->convergence);
+  addLandingOption(flight, f->outputs.landing);
+  addConvergenceOptions(flight, f->convergence, true);
+  f->outputs.tolerances = coarsestTolerances();
+  addToleranceOptions(flight, f->outputs.tolerances, kCoarsestTolerance);
   addOutputOptions(flight, f->outputs, kConvergenceFigures);
   flight->callback([f] { runFlightConvergence(*f); });
 
   auto s = std::make_shared<SpringConvergenceOptions>();
   CLI::App* spring = conv->add_subcommand("spring", "convergence of the spring-mass motion");
   addParameterOptions(spring, s->values);
-  addConvergenceOptions(spring, s->convergence);
+  addConvergenceOptions(spring, s->convergence, false);
+  s->outputs.tolerances = coarsestTolerances();
+  addToleranceOptions(spring, s->outputs.tolerances, kCoarsestTolerance);
   addOutputOptions(spring, s->outputs, kConvergenceFigures);
   spring->callback([s] { runSpringConvergence(*s); });
 }
@@ -336,11 +465,18 @@ int main(int argc, char** argv) {
       return e.get_exit_code();
     }
     return app.exit(e);
+  } catch (const std::invalid_argument& e) {
+    // What the engine refused that no option check caught.
+    std::cerr << "pbsim-study: " << e.what() << '\n';
+    return 1;
   } catch (const Cancelled&) {
     // The files being written were removed on the way here.
     std::cerr << "\npbsim-study: stopped by " << (caughtSignal == SIGTERM ? "SIGTERM" : "SIGINT")
               << "; no file written\n";
     return 128 + (caughtSignal ? caughtSignal : SIGINT);
+  } catch (const std::exception& e) {
+    std::cerr << "pbsim-study: " << e.what() << '\n';
+    return 1;
   }
   return 0;
 }

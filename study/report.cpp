@@ -65,9 +65,21 @@ Table summaryTable(const std::vector<Run>& rows, const std::array<Field<Run>, N>
 // The head line and table of a convergence study of `model`, whose error is `error`.
 void printConvergence(std::ostream& out, const ConvergenceStudy& study, const char* model,
                       const char* error) {
-  out << "convergence of the " << model << ": error at T = " << readableNumber(study.at, "%.6g")
-      << " s, " << error << "; order = log2(e(2h)/e(h))\n";
+  if (study.quantity == ConvergenceQuantity::Landing)
+    out << "convergence of the " << model
+        << "'s landing point: error = landing miss, the ground point's distance to the "
+           "exact landing point (the ground point placed by --landing)";
+  else
+    out << "convergence of the " << model << ": error at T = " << readableNumber(study.at, "%.6g")
+        << " s, " << error;
+  out << "; order = log2(e(2h)/e(h))\n";
   summaryTable(study.rows, kConvergenceFields, false).print(out);
+  bool anyRtol = false;
+  for (const ConvergenceRow& r : study.rows) anyRtol = anyRtol || !std::isnan(r.rtol);
+  if (anyRtol)
+    out << "rtol rows (adaptive schemes): each level divides rtol and atol by 10; order = "
+           "log(e(rtol_prev)/e(rtol)) / log(rtol_prev/rtol), 1 when the error follows the "
+           "tolerance.\n";
   bool anyFloor = false;
   for (const ConvergenceRow& r : study.rows) anyFloor = anyFloor || r.atFloor;
   if (anyFloor)

@@ -199,7 +199,7 @@ TEST_F(StudyCli, FlightTableAndCsvOfTheStartUpShot) {
   const Result csv = run({"flight", "--csv", "-", "--dt", "0.05"});
   ASSERT_EQ(csv.status, 0) << csv.err;
   const auto rows =
-      parseCsv(csv.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error");
+      parseCsv(csv.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error,h");
   std::map<std::string, int> points;
   for (const Row& r : rows) ++points[r.at("scheme")];
   BallisticsSim sim;
@@ -237,7 +237,8 @@ TEST_F(StudyCli, SpringCsvAndTable) {
 
   const Result csv = run({"spring", "--csv", "-", "--kd", "0", "--schemes", "RK4,midpoint"});
   ASSERT_EQ(csv.status, 0) << csv.err;
-  const auto rows = parseCsv(csv.out, "scheme,step,t,y,v,exact_y,height_error,energy");
+  const auto rows =
+      parseCsv(csv.out, "scheme,step,t,y,v,exact_y,height_error,energy,damping_work,h");
   ASSERT_EQ(rows.size(), 2u * 15000u);  // undamped: both run to pbsim's limit
   EXPECT_EQ(rows.front().at("scheme"), "midpoint");
   const double e0 = 0.5 * 15 * (9.8 / 15) * (9.8 / 15);
@@ -261,7 +262,8 @@ TEST_F(StudyCli, ConvergenceCsvHalvesTheStep) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("order"), std::string::npos);  // the table still goes to the terminal
   const auto rows =
-      parseCsv(slurp(path("out.csv")), "scheme,precision,h,steps,evaluations,error,order,floor");
+      parseCsv(slurp(path("out.csv")),
+               "scheme,precision,h,steps,evaluations,error,order,floor,rtol,rejected");
   ASSERT_EQ(rows.size(), 24u);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Row& row = rows[i];
@@ -417,10 +419,10 @@ TEST_F(StudyCli, TableSummaryAndCsvAgree) {
   const auto table = tableRows(flight.out, "scheme");
   const auto summary = parseCsv(slurp(path("sum.csv")),
                                 "scheme,steps,evaluations,stop,few_steps,landing_x,landing_z,"
-                                "flight_time,landing_miss,max_path_error,wall_ms");
+                                "flight_time,landing_miss,max_path_error,rejected,wall_ms");
   ASSERT_EQ(summary.size(), 6u);  // five schemes and the exact flight
   const auto points = parseCsv(slurp(path("points.csv")),
-                               "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error");
+                               "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error,h");
   for (const Row& s : summary) {
     const std::string scheme = s.at("scheme");
     ASSERT_EQ(table.count(scheme), 1u) << scheme;
@@ -452,11 +454,12 @@ TEST_F(StudyCli, TableSummaryAndCsvAgree) {
       run({"spring", "--kd", "0", "--dt", "0.05", "--until", "10", "--schemes",
            "euler,midpoint,rk4,symplectic-euler,verlet", "--summary", "-", "--csv", "s.csv"});
   ASSERT_EQ(spring.status, 0) << spring.err;
-  const auto springSummary = parseCsv(spring.out,
-                                      "scheme,steps,evaluations,stop,few_steps,final_height,"
-                                      "resting_height,max_height_error,energy_drift,wall_ms");
-  const auto springPoints =
-      parseCsv(slurp(path("s.csv")), "scheme,step,t,y,v,exact_y,height_error,energy");
+  const auto springSummary = parseCsv(
+      spring.out,
+      "scheme,steps,evaluations,stop,few_steps,final_height,"
+      "resting_height,max_height_error,energy_drift,energy_balance_drift,rejected,wall_ms");
+  const auto springPoints = parseCsv(
+      slurp(path("s.csv")), "scheme,step,t,y,v,exact_y,height_error,energy,damping_work,h");
   const Result springTable = run({"spring", "--kd", "0", "--dt", "0.05", "--until", "10",
                                   "--schemes", "euler,midpoint,rk4,symplectic-euler,verlet"});
   const auto st = tableRows(springTable.out, "scheme");
@@ -490,7 +493,7 @@ TEST_F(StudyCli, StateColumnsAreTheModelsBits) {
   const Result flight = run({"flight", "--csv", "-", "--schemes", "rk4"});
   ASSERT_EQ(flight.status, 0) << flight.err;
   const auto rows =
-      parseCsv(flight.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error");
+      parseCsv(flight.out, "scheme,step,t,x,y,z,vx,vy,vz,exact_x,exact_y,exact_z,path_error,h");
   BallisticsSim sim;
   sim.params = startUpBallisticsParams();
   sim.setScheme(RK4);
@@ -506,7 +509,8 @@ TEST_F(StudyCli, StateColumnsAreTheModelsBits) {
 
   const Result spring = run({"spring", "--csv", "-", "--schemes", "midpoint"});
   ASSERT_EQ(spring.status, 0) << spring.err;
-  const auto srows = parseCsv(spring.out, "scheme,step,t,y,v,exact_y,height_error,energy");
+  const auto srows =
+      parseCsv(spring.out, "scheme,step,t,y,v,exact_y,height_error,energy,damping_work,h");
   SpringMassSim model;
   model.params = startUpSpringParams();
   model.setScheme(Midpoint);
@@ -536,7 +540,7 @@ TEST_F(StudyCli, ATimeStepLongerThanTheMotionIsWarnedAbout) {
   EXPECT_EQ(table.at("rk4").at("max_path_error"), "none");
   for (const Row& s : parseCsv(slurp(path("sum.csv")),
                                "scheme,steps,evaluations,stop,few_steps,landing_x,landing_z,"
-                               "flight_time,landing_miss,max_path_error,wall_ms"))
+                               "flight_time,landing_miss,max_path_error,rejected,wall_ms"))
     if (s.at("scheme") != "exact") {
       EXPECT_EQ(s.at("few_steps"), "1");
       if (s.at("steps") == "1") {
@@ -575,6 +579,19 @@ TEST_F(StudyCli, RefusalsSayWhatIsWrong) {
       {{"spring", "--until", "0"}, "--until must be greater than 0"},
       {{"flight", "--figure", "phase"}, "--figure: phase not in {path,error}"},
       {{"spring", "--schemes", "rk5"}, "--schemes: rk5 not in"},
+      {{"flight", "--schemes", "dopri5", "--rtol", "0"}, "--rtol must be a finite number above 0"},
+      {{"flight", "--rtol", "nan"}, "--rtol must be a finite number above 0"},
+      {{"spring", "--atol", "-1e-9"}, "--atol must be a finite number above 0"},
+      {{"convergence", "spring", "--atol", "inf"}, "--atol must be a finite number above 0"},
+      {{"flight", "--landing", "cubic"}, "--landing must be linear or interpolated, not 'cubic'"},
+      {{"convergence", "flight", "--quantity", "apex"},
+       "--quantity must be at_time or landing, not 'apex'"},
+      {{"convergence", "flight", "--sweep", "h"}, "--sweep must be auto, dt or rtol, not 'h'"},
+      {{"convergence", "spring", "--sweep", "dt", "--schemes", "dopri5"},
+       "dopri5 is adaptive: it chooses its own steps"},
+      {{"convergence", "spring", "--sweep", "rtol", "--schemes", "rk4,dopri5"},
+       "rk4 steps with a fixed dt: it has no rtol"},
+      {{"convergence", "flight", "--rtol-levels", "0"}, "--rtol-levels must be at least 1"},
   };
   for (const Case& c : cases) {
     const Result r = run(c.args);
@@ -603,7 +620,8 @@ TEST_F(StudyCli, TheLevelsLimitRuns) {
   const int most = std::stoi(refused.err.substr(p + 14));
   const Result r = with({"--levels", std::to_string(most), "--csv", "-"});
   ASSERT_EQ(r.status, 0) << r.err;
-  const auto rows = parseCsv(r.out, "scheme,precision,h,steps,evaluations,error,order,floor");
+  const auto rows =
+      parseCsv(r.out, "scheme,precision,h,steps,evaluations,error,order,floor,rtol,rejected");
   ASSERT_EQ(rows.size(), 3u * most);
   float finest = FLT_MAX;
   for (const Row& row : rows) finest = std::min(finest, std::stof(row.at("h")));
@@ -789,13 +807,15 @@ std::map<std::string, std::set<std::string>> textByColour(const std::string& svg
 // as the scheme table gives them. The markers by the Unicode characters
 // PLplot's SVG shows them as.
 TEST_F(StudyCli, FiguresDrawEachSchemeInItsColourAndMarker) {
-  const std::map<std::string, std::string> shapeOf = {{"&#x25cb;", "circle"},
-                                                      {"&#x25a1;", "square"},
-                                                      {"&#x25b3;", "triangle"},
-                                                      {"&#x2662;", "diamond"},
-                                                      {"&#xd7;", "cross"}};
+  const std::map<std::string, std::string> shapeOf = {
+      {"&#x25cb;", "circle"},  {"&#x25a1;", "square"},        {"&#x25b3;", "triangle"},
+      {"&#x2662;", "diamond"}, {"&#xd7;", "cross"},           {"+", "plus"},
+      {"&#x2729;", "star"},    {"&#x25bc;", "triangle-down"}, {"&#x2022;", "hexagon"}};
   std::string all;
-  std::map<std::string, std::set<std::string>> expected;  // colour -> marker and title
+  // colour -> marker and title, of every scheme, and of the schemes a
+  // convergence study sweeps over dt (the step figure) and over rtol (the
+  // tolerance figure)
+  std::map<std::string, std::set<std::string>> expected, fixedStep, adaptive;
   for (const SchemeInfo& s : kSchemes) {
     all += (all.empty() ? "" : ",") + std::string(s.name);
     char hex[8];
@@ -803,13 +823,17 @@ TEST_F(StudyCli, FiguresDrawEachSchemeInItsColourAndMarker) {
                   static_cast<int>(std::lround(s.colour.g * 255)),
                   static_cast<int>(std::lround(s.colour.b * 255)));
     expected[hex] = {std::string(s.marker), std::string(s.title)};
+    (s.kind == SchemeKind::Adaptive ? adaptive : fixedStep)[hex] = expected[hex];
   }
   ASSERT_EQ(expected.size(), std::size(kSchemes)) << "two schemes share a colour";
+  ASSERT_FALSE(adaptive.empty());
   const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> commands = {
       {{"flight"}, {"path", "error"}},
       {{"spring", "--until", "3"}, {"height", "error", "phase", "energy"}},
-      {{"convergence", "flight", "--levels", "3"}, {"step", "work"}},
-      {{"convergence", "spring", "--levels", "3"}, {"step", "work"}},
+      {{"convergence", "flight", "--levels", "3", "--rtol-levels", "3"},
+       {"step", "work", "tolerance"}},
+      {{"convergence", "spring", "--levels", "3", "--rtol-levels", "3"},
+       {"step", "work", "tolerance"}},
   };
   for (const auto& [command, figures] : commands)
     for (const std::string& figure : figures) {
@@ -836,7 +860,10 @@ TEST_F(StudyCli, FiguresDrawEachSchemeInItsColourAndMarker) {
             drawn[colour].insert(meaning(t));
         }
       }
-      EXPECT_EQ(drawn, expected) << shown;
+      EXPECT_EQ(drawn, figure == "step"        ? fixedStep
+                       : figure == "tolerance" ? adaptive
+                                               : expected)
+          << shown;
       unlink(path("f.svg").c_str());
     }
 }
@@ -898,9 +925,10 @@ TEST_F(StudyCli, EnergyLessonOfTheUndampedSpring) {
                         "euler,midpoint,rk4,symplectic-euler,verlet", "--summary", "-"});
   ASSERT_EQ(r.status, 0) << r.err;
   std::map<std::string, double> drift;
-  for (const Row& s : parseCsv(r.out,
-                               "scheme,steps,evaluations,stop,few_steps,final_height,"
-                               "resting_height,max_height_error,energy_drift,wall_ms")) {
+  for (const Row& s : parseCsv(
+           r.out,
+           "scheme,steps,evaluations,stop,few_steps,final_height,"
+           "resting_height,max_height_error,energy_drift,energy_balance_drift,rejected,wall_ms")) {
     EXPECT_EQ(s.at("stop"), "until");
     drift[s.at("scheme")] = num(s, "energy_drift");
   }
@@ -913,13 +941,96 @@ TEST_F(StudyCli, EnergyLessonOfTheUndampedSpring) {
   // while Euler's and midpoint's grow.
   const Result longer = run({"spring", "--kd", "0", "--dt", "0.05", "--until", "20", "--schemes",
                              "midpoint,verlet", "--summary", "-"});
-  for (const Row& s : parseCsv(longer.out,
-                               "scheme,steps,evaluations,stop,few_steps,final_height,"
-                               "resting_height,max_height_error,energy_drift,wall_ms")) {
+  for (const Row& s : parseCsv(
+           longer.out,
+           "scheme,steps,evaluations,stop,few_steps,final_height,"
+           "resting_height,max_height_error,energy_drift,energy_balance_drift,rejected,wall_ms")) {
     if (s.at("scheme") == "verlet") {
       EXPECT_NEAR(num(s, "energy_drift"), drift["verlet"], 0.1 * drift["verlet"]);
     } else {
       EXPECT_GT(num(s, "energy_drift"), 1.5 * drift["midpoint"]);
+    }
+  }
+}
+
+// The slope of log error against log x over rows, by least squares.
+double fittedSlope(const std::vector<Row>& rows, const std::string& x) {
+  double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+  for (const Row& r : rows) {
+    const double a = std::log(num(r, x)), b = std::log(num(r, "error"));
+    n += 1, sx += a, sy += b, sxx += a * a, sxy += a * b;
+  }
+  return (n * sxy - sx * sy) / (n * sxx - sx * sx);
+}
+
+// The landing placed on the scheme's own interpolant: RK4's miss falls to
+// the size of its path error, and the landing point converges with each
+// scheme's order; on the straight line it converges at most with order 2.
+TEST_F(StudyCli, TheInterpolatedLandingConvergesWithTheSchemesOrder) {
+  for (const std::string dt : {"0.1", "0.05"}) {
+    std::map<std::string, double> ratio;
+    for (const std::string landing : {"linear", "interpolated"}) {
+      const Result r =
+          run({"flight", "--schemes", "rk4", "--dt", dt, "--landing", landing, "--summary", "-"});
+      ASSERT_EQ(r.status, 0) << r.err;
+      const Row rk4 = parseCsv(r.out,
+                               "scheme,steps,evaluations,stop,few_steps,landing_x,landing_z,"
+                               "flight_time,landing_miss,max_path_error,rejected,wall_ms")
+                          .at(0);
+      ratio[landing] = num(rk4, "landing_miss") / num(rk4, "max_path_error");
+    }
+    EXPECT_LT(ratio["interpolated"], 10.0) << "dt " << dt;
+    EXPECT_GT(ratio["linear"], 1000.0) << "dt " << dt;
+  }
+  const std::map<std::string, int> order = {{"euler", 1}, {"midpoint", 2}, {"rk4", 4}};
+  for (const std::string landing : {"linear", "interpolated"}) {
+    const Result r =
+        run({"convergence", "flight", "--quantity", "landing", "--landing", landing, "--schemes",
+             "euler,midpoint,rk4", "--double", "--levels", "7", "--csv", "-"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<std::string, std::vector<Row>> rows;
+    for (const Row& row :
+         parseCsv(r.out, "scheme,precision,h,steps,evaluations,error,order,floor,rtol,rejected"))
+      if (row.at("precision") == "double" && row.at("floor") == "0")
+        rows[row.at("scheme")].push_back(row);
+    for (const auto& [scheme, p] : order) {
+      ASSERT_GE(rows[scheme].size(), 3u) << scheme;
+      const double slope = fittedSlope(rows[scheme], "h");
+      if (landing == "interpolated")
+        EXPECT_NEAR(slope, p, 0.7) << scheme;
+      else
+        EXPECT_LT(slope, 2.1) << scheme;
+    }
+  }
+}
+
+// An adaptive scheme's error follows its tolerance: within 10 x rtol at
+// every level from 1e-4 to 1e-10 on both models, falling about as rtol does
+// on the spring, whose motion makes the controller work.
+TEST_F(StudyCli, AdaptiveSchemesKeepTheirTolerance) {
+  for (const std::string model : {"flight", "spring"}) {
+    const Result r = run({"convergence", model, "--sweep", "rtol", "--csv", "-"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::map<std::string, std::vector<Row>> rows;
+    for (const Row& row :
+         parseCsv(r.out, "scheme,precision,h,steps,evaluations,error,order,floor,rtol,rejected")) {
+      EXPECT_EQ(row.at("precision"), "double");
+      EXPECT_EQ(row.at("h"), "");
+      EXPECT_LE(num(row, "error"), 10 * num(row, "rtol")) << model << " " << row.at("scheme");
+      EXPECT_GE(std::stoll(row.at("rejected")), 0);
+      rows[row.at("scheme")].push_back(row);
+    }
+    for (const SchemeInfo& s : kSchemes) {
+      if (s.kind != SchemeKind::Adaptive) continue;
+      const std::vector<Row>& levels = rows[std::string(s.name)];
+      ASSERT_EQ(levels.size(), 7u) << s.name;
+      EXPECT_DOUBLE_EQ(num(levels.front(), "rtol"), 1e-4);
+      EXPECT_DOUBLE_EQ(num(levels.back(), "rtol"), 1e-10);
+      // More accuracy costs more steps.
+      EXPECT_GT(std::stoll(levels.back().at("steps")), std::stoll(levels.front().at("steps")));
+      if (model == "spring") {
+        EXPECT_NEAR(fittedSlope(levels, "rtol"), 1.0, 0.2) << s.name;
+      }
     }
   }
 }

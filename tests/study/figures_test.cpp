@@ -82,7 +82,9 @@ TEST(Figures, FlightKindsShowTheRunsColumns) {
                       (std::isnan(k->y[i]) && std::isnan(r.pathError[i])));
       } else {
         EXPECT_EQ(k->y[last], r.y(last));
-        EXPECT_EQ(k->x[last], std::hypot(r.single.x[last], r.single.z[last]));
+        EXPECT_EQ(k->x[last], r.precision == Precision::Single
+                                  ? std::hypot(r.single.x[last], r.single.z[last])
+                                  : std::hypot(r.wide.x[last], r.wide.z[last]));
       }
     }
   }
