@@ -33,6 +33,7 @@ __all__ = [
     "parameters",
     "spring",
     "spring_closed_form",
+    "stability",
 ]
 
 MAX_FLIGHT_STEPS: int
@@ -170,6 +171,10 @@ def compare(
     precision: Optional[str] = None,
     until: Optional[float] = None,
     drag: Optional[str] = None,
+    **physics: float,
+) -> pd.DataFrame: ...
+def stability(
+    schemes: Optional[Union[SchemeLike, Sequence[SchemeLike]]] = None,
     **physics: float,
 ) -> pd.DataFrame: ...
 def convergence(
