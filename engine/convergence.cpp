@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <stdexcept>
 #include <tuple>
@@ -247,6 +248,13 @@ LevelResult landingLevel(const FlightCase& c, const RunScheme& scheme, float h, 
   return r;
 }
 
+// v rounded to 12 significant decimal digits.
+double decimal(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.12g", v);
+  return std::strtod(buf, nullptr);
+}
+
 // The state of an adaptive integration from the model's start to T.
 template <class Equations>
 typename Equations::State adaptiveTo(const RunScheme& scheme, const Tolerances& tol,
@@ -376,8 +384,9 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
           progress(name + ", level " + std::to_string(lv + 1) + " of " +
                    std::to_string(settings.rtolLevels));
         RunScheme at = s;
-        at.tolerances.rtol = settings.rtolStart * std::pow(10.0, -lv);
-        at.tolerances.atol = at.tolerances.rtol * ratio;
+        // Each a decimal as a user would type it (1e-07, not 1.0000000000000001e-07).
+        at.tolerances.rtol = decimal(settings.rtolStart / std::pow(10.0, lv));
+        at.tolerances.atol = decimal(at.tolerances.rtol * ratio);
         const AdaptiveLevel r = adaptiveLevel(c, at, settings.at, settings.quantity, cancel);
         const double resolution = std::fmax(64 * DBL_EPSILON * r.size, 10 * judgeError(c));
         ConvergenceRow row{name,

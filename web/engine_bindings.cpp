@@ -11,6 +11,10 @@
 // `drag` too (the engine's words for its laws); where the law has no closed
 // form, its columns, exact row and notes are named by what the errors are
 // measured against (the case's judge: exact_x becomes reference_x).
+// Every run takes the step control's `rtol` and `atol` (used by the adaptive
+// schemes) and a flight its `landing` rule; without `precision` a scheme
+// runs in its default precision (double where it has no single-precision
+// arithmetic).
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -44,6 +48,7 @@ struct Flight {
   static constexpr const auto& kSummary = kFlightSummary;
   static constexpr bool kTakesUntil = false;
   static constexpr bool kTakesDrag = true;
+  static constexpr bool kTakesLanding = true;
   static Case makeCase(const Values& v) { return FlightCase(ballisticsParamsFromPanel(v)); }
   static std::string judge(const Case& c) { return c.judge(); }
   // What the errors are measured against and how far that itself may be off.
@@ -54,7 +59,7 @@ struct Flight {
   static std::optional<Problem> problem(const Values& v, std::optional<double>) {
     return flightProblem(v);
   }
-  static Run run(const Case& c, const SchemeInfo* s, Precision p, std::optional<double>) {
+  static Run run(const Case& c, const RunScheme& s, Precision p, std::optional<double>) {
     return runFlight(c, s, p);
   }
   static Study study(const Case& c, const std::vector<RunScheme>& s, std::optional<double>,
@@ -79,13 +84,14 @@ struct Spring {
   static constexpr const auto& kSummary = kSpringSummary;
   static constexpr bool kTakesUntil = true;
   static constexpr bool kTakesDrag = false;
+  static constexpr bool kTakesLanding = false;
   static Case makeCase(const Values& v) { return SpringCase(springParamsFromPanel(v)); }
   static std::string judge(const Case&) { return "exact"; }
   static void judged(val&, const Case&) {}
   static std::optional<Problem> problem(const Values& v, std::optional<double> until) {
     return springProblem(v, until);
   }
-  static Run run(const Case& c, const SchemeInfo* s, Precision p, std::optional<double> until) {
+  static Run run(const Case& c, const RunScheme& s, Precision p, std::optional<double> until) {
     return runSpring(c, s, p, until);
   }
   static Study study(const Case& c, const std::vector<RunScheme>& s, std::optional<double> until,
@@ -143,18 +149,30 @@ bool given(const val& object, const std::string& name) {
          !object[name].isNull();
 }
 
-
 // ---- arguments ----
 
+// The engine's words about a scheme's settings as a problem of no one
+// argument ("dopri5 runs in double precision only").
+Problem enginesWords(const std::string& words) { return {"", words}; }
+
+// The engine's words of a choice as a JavaScript array.
+val wordList(const std::vector<std::string>& words) {
+  val list = val::array();
+  for (const std::string& w : words) list.call<void>("push", w);
+  return list;
+}
+
 // The arguments of one run or study of model M: the parameter table's
-// values, the scheme, the precision and (the spring) the time to run until.
+// values, the scheme, the precision, the step control's tolerances, the
+// flight's landing rule and (the spring) the time to run until.
 template <class M>
 struct Arguments {
   typename M::Values values;
   std::optional<double> until;
   std::string scheme = std::string(kSchemes[RK4].name);
-  std::string precision = precisionName(Precision::Single);
+  std::optional<std::string> precision;    // the scheme's default precision when not given
   std::optional<std::string> drag;         // the flight's drag law by name, when given
+  RunScheme options;                       // the tolerances and landing every scheme runs with
   std::optional<Problem> problem;          // the first problem, in the order found
   std::vector<Problem> parameterProblems;  // every parameter's, for a form
 
@@ -162,12 +180,19 @@ struct Arguments {
     if (!problem) problem = Problem{name, message};
     parameterProblems.push_back({name, message});
   }
+  // `s` with the tolerances and landing asked for.
+  RunScheme with(RunScheme s) const {
+    s.tolerances = options.tolerances;
+    s.landing = options.landing;
+    return s;
+  }
 };
 
 template <class M>
 std::string argumentNames() {
-  std::string names = parameterNames<typename M::Values>() + ", scheme, precision";
+  std::string names = parameterNames<typename M::Values>() + ", scheme, precision, rtol, atol";
   if (M::kTakesDrag) names += ", drag";
+  if (M::kTakesLanding) names += ", landing";
   if (M::kTakesUntil) names += ", until";
   return names;
 }
@@ -186,27 +211,39 @@ Arguments<M> argumentsOf(const val& object) {
   };
   auto text = [&](const std::string& key, std::string& to) {
     const val v = object[key];
-    if (v.isString())
+    if (v.isString()) {
       to = v.as<std::string>();
-    else
-      a.fail(key, "must be a string");
+      return true;
+    }
+    a.fail(key, "must be a string");
+    return false;
   };
+  std::optional<double> rtol, atol;
   for (const std::string& key : keysOf(object)) {
     if (!given(object, key)) continue;
+    std::string word;
     if (findParameter<typename M::Values>(key)) {
       double x = 0.0;
       if (number(key, x)) setParameter(a.values, key, x);
     } else if (key == "scheme") {
       text(key, a.scheme);
     } else if (key == "precision") {
-      text(key, a.precision);
+      if (text(key, word)) a.precision = word;
+    } else if (key == "rtol" || key == "atol") {
+      double x = 0.0;
+      if (number(key, x)) (key == "rtol" ? rtol : atol) = x;
     } else if (key == "until" && M::kTakesUntil) {
       a.until.emplace();
       number(key, *a.until);
     } else if (key == "drag" && M::kTakesDrag) {
-      std::string name;
-      text(key, name);
-      if (object[key].isString()) a.drag = name;
+      if (text(key, word)) a.drag = word;
+    } else if (key == "landing" && M::kTakesLanding) {
+      if (text(key, word)) {
+        if (const auto p = wordProblem(key, landingWords(), word))
+          a.fail(p->parameter, p->message);
+        else
+          a.options.landing = *landingNamed(word);
+      }
     } else {
       a.fail(key, "is not an argument here (" + argumentNames<M>() + ")");
     }
@@ -221,6 +258,14 @@ Arguments<M> argumentsOf(const val& object) {
         a.values.drag = law;
     }
   }
+  // Each tolerance given, checked on its own as the step control checks it.
+  for (auto [value, member] : {std::pair{rtol, &Tolerances::rtol}, {atol, &Tolerances::atol}}) {
+    if (!value) continue;
+    Tolerances alone;
+    alone.*member = *value;
+    a.options.tolerances.*member = *value;
+    if (const auto p = toleranceProblem(alone)) a.fail(p->parameter, p->message);
+  }
   // The values' own problems: the first for a run, every one for a form.
   std::vector<std::string> refused;
   for (const Problem& p : a.parameterProblems) refused.push_back(p.parameter);
@@ -231,8 +276,10 @@ Arguments<M> argumentsOf(const val& object) {
   return a;
 }
 
-// The schemes of a study named in `list` (an array), in the scheme table's order.
-std::vector<RunScheme> schemeList(const val& list, std::optional<Problem>& problem) {
+// The schemes of a study named in `list` (an array), in the scheme table's
+// order, each with the tolerances and landing of `options`.
+std::vector<RunScheme> schemeList(const val& list, std::optional<Problem>& problem,
+                                  const RunScheme& options) {
   std::vector<std::string> names;
   if (list.isArray()) {
     const int n = list["length"].as<int>();
@@ -243,8 +290,13 @@ std::vector<RunScheme> schemeList(const val& list, std::optional<Problem>& probl
   }
   for (const std::string& n : names) schemeArgument(n, problem, "schemes");
   std::vector<RunScheme> chosen;
-  for (const SchemeInfo& s : kSchemes)
-    if (std::find(names.begin(), names.end(), s.name) != names.end()) chosen.emplace_back(&s);
+  for (const SchemeInfo& s : kSchemes) {
+    if (std::find(names.begin(), names.end(), s.name) == names.end()) continue;
+    RunScheme r(&s);
+    r.tolerances = options.tolerances;
+    r.landing = options.landing;
+    chosen.push_back(r);
+  }
   return chosen;
 }
 
@@ -274,10 +326,16 @@ val runObject(const typename M::Run& r, const typename M::Case& judgedBy) {
     if (c.data) {
       const ColumnData d = c.data(r);
       o.set(name, d.floats ? typedArray(d.floats, r.size()) : typedArray(d.doubles, r.size()));
-    } else {
-      // Computed, not kept (the step number).
+    } else if (c.kind == Kind::Count) {
+      // Computed, not kept: the step number.
       std::vector<int> values(r.size());
       for (std::size_t k = 0; k < values.size(); ++k) values[k] = static_cast<int>(c.value(r, k));
+      o.set(name, typedArray(values));
+    } else {
+      // Computed, not kept: each point's step h, a double that holds a
+      // single-precision run's float step exactly.
+      std::vector<double> values(r.size());
+      for (std::size_t k = 0; k < values.size(); ++k) values[k] = c.value(r, k);
       o.set(name, typedArray(values));
     }
   }
@@ -287,6 +345,9 @@ val runObject(const typename M::Run& r, const typename M::Case& judgedBy) {
     readable.set(std::string(f.name), readableCell(f, r));
   }
   o.set("readable", readable);
+  // What the run says about its settings, and why it failed, if it did.
+  o.set("warning", r.warning);
+  o.set("failure_text", r.failureText);
   return o;
 }
 
@@ -349,6 +410,41 @@ val schemes() {
     colour.call<void>("push", s.colour.r, s.colour.g, s.colour.b);
     o.set("colour", colour);
     o.set("marker", std::string(s.marker));
+    // How it steps, and the precision it runs in when none is asked for,
+    // with the engine's words where it has no single precision.
+    const RunScheme r(&s);
+    o.set("kind", std::string(schemeKindName(s.kind)));
+    o.set("adaptive", r.adaptive());
+    o.set("single", r.hasSingle());
+    o.set("defaultPrecision", std::string(precisionName(r.defaultPrecision())));
+    o.set("precisionNote", r.problem(Precision::Single));
+    list.call<void>("push", o);
+  }
+  return list;
+}
+
+// What every run takes beside the model's parameters, as the engine starts
+// it: the step control's tolerances (read by the adaptive schemes) and, for
+// the flight, the landing rule among its names: [{name, startUp, adaptive,
+// options}]; null for another model.
+val runOptions(const std::string& model) {
+  if (model != Flight::kName && model != Spring::kName) return val::null();
+  const RunScheme defaults;
+  val list = val::array();
+  for (auto [name, value] :
+       {std::pair{"rtol", defaults.tolerances.rtol}, std::pair{"atol", defaults.tolerances.atol}}) {
+    val o = val::object();
+    o.set("name", std::string(name));
+    o.set("startUp", value);
+    o.set("adaptive", true);
+    list.call<void>("push", o);
+  }
+  if (model == Flight::kName) {
+    val o = val::object();
+    o.set("name", std::string("landing"));
+    o.set("startUp", std::string(landingName(defaults.landing)));
+    o.set("adaptive", false);
+    o.set("options", wordList(landingWords()));
     list.call<void>("push", o);
   }
   return list;
@@ -418,12 +514,20 @@ val dragLaws() {
 }
 
 // A convergence study's own settings as the engine starts them: levels,
-// withDouble.
+// withDouble, quantity and sweep (with their names: quantities, sweeps),
+// and an adaptive scheme's levels of rtol (rtolLevels from rtolStart, each
+// a tenth of the one before).
 val convergenceSettings() {
   const ConvergenceSettings d;
   val o = val::object();
   o.set("levels", d.levels);
   o.set("withDouble", d.withDouble);
+  o.set("quantity", std::string(quantityName(d.quantity)));
+  o.set("quantities", wordList(quantityWords()));
+  o.set("sweep", std::string(sweepName(d.sweep)));
+  o.set("sweeps", wordList(sweepWords()));
+  o.set("rtolLevels", d.rtolLevels);
+  o.set("rtolStart", d.rtolStart);
   return o;
 }
 
@@ -454,10 +558,14 @@ val run(const std::string& model, const val& args) {
     using M = decltype(m);
     Arguments<M> a = argumentsOf<M>(args);
     const SchemeInfo* scheme = schemeArgument(a.scheme, a.problem);
-    const Precision precision = precisionArgument(a.precision, a.problem);
+    std::optional<Precision> precision;
+    if (a.precision) precision = precisionArgument(*a.precision, a.problem);
     if (a.problem) return refusal(*a.problem);
+    const RunScheme s = a.with(scheme);
+    const Precision p = precision.value_or(s.defaultPrecision());
+    if (const std::string words = s.problem(p); !words.empty()) return refusal(enginesWords(words));
     const typename M::Case c = M::makeCase(a.values);
-    val o = runObject<M>(M::run(c, scheme, precision, a.until), c);
+    val o = runObject<M>(M::run(c, s, p, a.until), c);
     M::extras(o, c);
     M::judged(o, c);
     return o;
@@ -477,8 +585,11 @@ val study(const std::string& model, const val& args, const val& schemeNames, con
       return out;
     }
     std::optional<Problem> problem;
-    const std::vector<RunScheme> chosen = schemeList(schemeNames, problem);
+    const std::vector<RunScheme> chosen = schemeList(schemeNames, problem, a.options);
     if (problem) return refusal(*problem);
+    for (const RunScheme& r : chosen)
+      if (const std::string words = r.problem(r.defaultPrecision()); !words.empty())
+        return refusal(enginesWords(words));
     const Progress tell = [&progress](const std::string& s) {
       if (progress.typeOf().as<std::string>() == "function") progress(s);
     };
@@ -556,26 +667,72 @@ val exactSpring(const val& args, int samples, double until) {
   return o;
 }
 
-// A convergence study as pbsim-study makes it: the values, the schemes'
-// names, the levels, with or without the double rows; progress(text) is
-// told each level. Its rows by the convergence fields (and as pbsim-study
-// shows them), the reference slopes of its figure, and its CSV.
-val convergence(const std::string& model, const val& args, const val& schemeNames, int levels,
-                bool withDouble, const val& progress) {
+// The settings of a convergence study from `object` ({levels, withDouble,
+// quantity, sweep}, each optional: the engine's own where not given), or
+// the problem with them.
+ConvergenceSettings convergenceSettingsOf(const val& object, std::optional<Problem>& problem) {
+  ConvergenceSettings settings;
+  auto fail = [&](const std::string& name, const std::string& message) {
+    if (!problem) problem = Problem{name, message};
+  };
+  for (const std::string& key : keysOf(object)) {
+    if (!given(object, key)) continue;
+    const val v = object[key];
+    if (key == "levels") {
+      if (v.isNumber() && v.as<double>() == std::floor(v.as<double>()) &&
+          std::fabs(v.as<double>()) < 1e9)
+        settings.levels = static_cast<int>(v.as<double>());
+      else
+        fail(key, "must be a whole number");
+    } else if (key == "withDouble") {
+      if (v.typeOf().as<std::string>() == "boolean")
+        settings.withDouble = v.as<bool>();
+      else
+        fail(key, "must be true or false");
+    } else if (key == "quantity" || key == "sweep") {
+      const std::string word = v.isString() ? v.as<std::string>() : std::string();
+      if (!v.isString()) {
+        fail(key, "must be a string");
+      } else if (const auto p =
+                     wordProblem(key, key == "quantity" ? quantityWords() : sweepWords(), word)) {
+        fail(p->parameter, p->message);
+      } else if (key == "quantity") {
+        settings.quantity = *quantityNamed(word);
+      } else {
+        settings.sweep = *sweepNamed(word);
+      }
+    } else {
+      fail(key, "is not a setting of a convergence study (levels, withDouble, quantity, sweep)");
+    }
+  }
+  return settings;
+}
+
+// A convergence study as pbsim-study makes it: the values (with the
+// tolerances the adaptive schemes' levels start from, and the flight's
+// landing rule), the schemes' names, the settings (convergenceSettingsOf);
+// progress(text) is told each level. Its rows by the convergence fields
+// (and as pbsim-study shows them), the reference slopes of its figure, and
+// its CSV; the engine's words when the schemes do not fit the sweep.
+val convergence(const std::string& model, const val& args, const val& schemeNames,
+                const val& settingsObject, const val& progress) {
   return withModel(model, [&](auto m) {
     using M = decltype(m);
     Arguments<M> a = argumentsOf<M>(args);
-    const std::vector<RunScheme> chosen = schemeList(schemeNames, a.problem);
+    const std::vector<RunScheme> chosen = schemeList(schemeNames, a.problem, a.options);
+    ConvergenceSettings settings = convergenceSettingsOf(settingsObject, a.problem);
     if (a.problem) return refusal(*a.problem);
-    ConvergenceSettings settings;
-    settings.levels = levels;
-    settings.withDouble = withDouble;
     const typename M::Case c = M::makeCase(a.values);
     if (auto p = prepareConvergence(c, settings)) return refusal(*p);
     const Progress tell = [&progress](const std::string& s) {
       if (progress.typeOf().as<std::string>() == "function") progress(s);
     };
-    const ConvergenceStudy study = studyConvergence(c, chosen, settings, tell);
+    ConvergenceStudy study;
+    try {
+      study = studyConvergence(c, chosen, settings, tell);
+    } catch (const std::invalid_argument& e) {
+      return refusal(enginesWords(e.what()));
+    }
     val rows = val::array();
     for (const ConvergenceRow& r : study.rows) {
       val o = val::object();
@@ -585,6 +742,7 @@ val convergence(const std::string& model, const val& args, const val& schemeName
         readable.set(std::string(f.name), readableCell(f, r));
       }
       o.set("readable", readable);
+      o.set("algebraicOrder", r.algebraicOrder ? val(*r.algebraicOrder) : val::null());
       rows.call<void>("push", o);
     }
     val slopes = val::array();
@@ -599,6 +757,8 @@ val convergence(const std::string& model, const val& args, const val& schemeName
     }
     val o = val::object();
     o.set("at", study.at);
+    o.set("quantity", std::string(quantityName(study.quantity)));
+    o.set("sweep", std::string(sweepName(settings.sweep)));
     o.set("rows", rows);
     o.set("slopes", slopes);
     std::ostringstream csv;
@@ -615,8 +775,11 @@ val csv(const std::string& model, const val& args, const val& schemeNames) {
   return withModel(model, [&](auto m) {
     using M = decltype(m);
     Arguments<M> a = argumentsOf<M>(args);
-    const std::vector<RunScheme> chosen = schemeList(schemeNames, a.problem);
+    const std::vector<RunScheme> chosen = schemeList(schemeNames, a.problem, a.options);
     if (a.problem) return refusal(*a.problem);
+    for (const RunScheme& r : chosen)
+      if (const std::string words = r.problem(r.defaultPrecision()); !words.empty())
+        return refusal(enginesWords(words));
     std::ostringstream out;
     writeCsv(out, M::study(M::makeCase(a.values), chosen, a.until, {}));
     return val(out.str());
@@ -630,6 +793,7 @@ EMSCRIPTEN_BINDINGS(pbsim_engine) {
   emscripten::function("parameters", &parameters);
   emscripten::function("columns", &columns);
   emscripten::function("summary", &summary);
+  emscripten::function("runOptions", &runOptions);
   emscripten::function("convergenceSettings", &convergenceSettings);
   emscripten::function("dragLaws", &dragLaws);
   emscripten::function("problems", &problems);

@@ -9,6 +9,11 @@
 export const startFlightSchemes = ['euler', 'midpoint', 'rk4'];
 export const startSpringScheme = 'rk4';
 
+// The address's settings that are no field of the engine's tables: the
+// schemes ticked or chosen, the playback's speed, a convergence study's
+// quantity and sweep.
+const kOwnSettings = ['schemes', 'scheme', 'speed', 'quantity', 'sweep'];
+
 // What a field's text means for the engine: a number, or the text itself
 // when it is no number (the engine then says so).
 export function fieldValue(text) {
@@ -18,7 +23,8 @@ export function fieldValue(text) {
 }
 
 // The values the address gives under `prefix` ({name: text}), and the
-// address's other settings of that simulation ({schemes, scheme, speed})
+// address's other settings of that simulation ({schemes, scheme, speed,
+// quantity, sweep})
 // where it has them. Which names are parameters is the engine's to say.
 export function settingsInAddress(hash, prefix) {
   const p = new URLSearchParams(hash.replace(/^#/, ''));
@@ -27,7 +33,7 @@ export function settingsInAddress(hash, prefix) {
   for (const [key, value] of p) {
     if (!key.startsWith(`${prefix}.`)) continue;
     const name = key.slice(prefix.length + 1);
-    if (['schemes', 'scheme', 'speed'].includes(name)) own[name] = value;
+    if (kOwnSettings.includes(name)) own[name] = value;
     else values[name] = value;
   }
   return { values, own, sim: shownInAddress(hash) };

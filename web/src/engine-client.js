@@ -160,27 +160,33 @@ export class LatestOnly {
 // window.pbsimEngine: the engine for scripts, on its own worker so that the
 // page's own computations never cancel a script's. flight(args) and
 // spring(args) run the engine (refusals are thrown with the parameter
-// named; a flight takes `drag`, one of dragLaws().laws); schemes() and
-// parameters(model), columns(model), summary(model), dragLaws() are the
-// engine's tables.
+// named; a flight takes `drag`, one of dragLaws().laws, and `landing`; both
+// take rtol and atol, runOptions(model)); convergence(model, args, schemes,
+// settings) studies the schemes (settings as convergenceSettings() names
+// them: levels, withDouble, quantity, sweep); schemes() and
+// parameters(model), runOptions(model), columns(model), summary(model),
+// dragLaws(), convergenceSettings() are the engine's tables.
 export function installScriptEngine() {
   let client = null;
   const ask = (op, data) => {
     if (!client) client = new EngineClient();
     return client.request(op, data);
   };
-  const call = (model, args) =>
-    ask('run', { model, args: args || {} }).then((result) => {
-      if (result && result.problem) {
-        const error = new Error(result.problem.text);
-        error.parameter = result.problem.parameter;
-        throw error;
-      }
-      return result;
-    });
+  const refused = (result) => {
+    if (result && result.problem) {
+      const error = new Error(result.problem.text);
+      error.parameter = result.problem.parameter;
+      throw error;
+    }
+    return result;
+  };
+  const call = (model, args) => ask('run', { model, args: args || {} }).then(refused);
   const api = {
     flight: (args) => call('flight', args),
     spring: (args) => call('spring', args),
+    convergence: (model, args, schemes, settings) => ask('convergence', { model, values: args || {}, schemes, settings: settings || {} }).then(refused),
+    runOptions: (model) => ask('runOptions', { model }),
+    convergenceSettings: () => ask('convergenceSettings'),
     schemes: () => ask('init').then((r) => r.schemes),
     parameters: (model) => ask('parameters', { model }),
     columns: (model) => ask('columns', { model }),

@@ -3,7 +3,11 @@
 // label and unit, the help as its tooltip, and a place for the engine's
 // message. The flight's drag law is a choice among the engine's words for
 // its laws, made the same way and set beside the field whose unit it sets.
-// The page's own fieldsets (schemes, playback) follow them.
+// The run's own options (the engine's runOptions: the step control's
+// tolerances, the flight's landing rule) follow in a fieldset of their own;
+// the tolerances show while an adaptive scheme is chosen (or while they hold
+// a value the engine refuses). The page's own fieldsets (schemes, playback)
+// follow them.
 import { $, shared, status, inputRefused } from './page.js';
 import { fieldValue } from './address.js';
 
@@ -11,8 +15,17 @@ import { fieldValue } from './address.js';
 const kDragField = 'drag';
 const kDragHelp = 'how the air drags the projectile: linear (pbsim\'s model, the force is -friction x velocity) or quadratic (the force is -friction x |velocity| x velocity)';
 
+// The page's words for the run's options the engine names.
+const kOptionsGroup = 'Integration';
+const kOptionWords = {
+  rtol: { label: 'rtol', help: "the adaptive schemes' relative tolerance: a step is accepted when its estimated error is within atol + rtol x |state| (root mean square over the state)" },
+  atol: { label: 'atol', help: "the adaptive schemes' absolute tolerance, in the state's units: what the error may be where the state is near 0" },
+  landing: { label: 'Landing', help: "where the ground point is placed within the last step: linear (pbsim's rule, the straight line between the step's ends) or interpolated (where an interpolant of the scheme's own order crosses the ground)" },
+};
+
 // The fields of `model`: its parameters in the table's order and, for the
-// flight, its drag law before the first parameter whose unit the law sets.
+// flight, its drag law before the first parameter whose unit the law sets;
+// then the run's options.
 export function fieldsOf(model) {
   const tables = shared.tables.models[model];
   const fields = [...tables.parameters];
@@ -22,7 +35,22 @@ export function fieldsOf(model) {
     const { laws, startUp } = tables.dragLaws;
     fields.splice(at < 0 ? fields.length : at, 0, { name: kDragField, label: 'Air Drag', group: beside.group, unit: '', help: kDragHelp, startUp, options: laws });
   }
+  for (const o of tables.options) {
+    const words = kOptionWords[o.name] || { label: o.name, help: '' };
+    fields.push({ name: o.name, label: words.label, group: kOptionsGroup, unit: '', help: words.help, startUp: o.startUp, options: o.options, adaptive: o.adaptive });
+  }
   return fields;
+}
+
+// Shows the fields only adaptive schemes read (the tolerances) when one of
+// `schemes` (names) is adaptive, or when the field holds a refused value.
+export function showAdaptiveFields(prefix, fields, schemes) {
+  const adaptive = schemes.some((name) => shared.schemeByName[name]?.adaptive);
+  for (const p of fields) {
+    if (!p.adaptive) continue;
+    const div = inputOf(prefix, p).closest('.field');
+    div.hidden = !adaptive && !div.classList.contains('bad');
+  }
 }
 
 // The unit of parameter `p` under the values' drag law.
@@ -53,7 +81,7 @@ function control(p) {
 function field(prefix, p) {
   const id = `${prefix}-${p.name}`;
   const div = document.createElement('div');
-  div.className = 'field';
+  div.className = p.adaptive ? 'field adaptive' : 'field';
   div.dataset.name = p.name;
   const label = document.createElement('label');
   label.htmlFor = id;

@@ -3,8 +3,8 @@
 // the error plot and the 3-D view.
 import { $, shared, progressShower, pictureDrawn, engineFailed } from './page.js';
 import { LatestOnly } from './engine-client.js';
-import { readValues, ranValues, fieldsOf, showUnits } from './fields.js';
-import { tableColumns, fillHead, tableRow, showLines } from './tables.js';
+import { readValues, ranValues, fieldsOf, showUnits, showAdaptiveFields } from './fields.js';
+import { tableColumns, fillHead, tableRow, showLines, precisionLines } from './tables.js';
 import { Plot, align, thin } from './plots.js';
 
 const flights = new LatestOnly(shared.client);
@@ -36,8 +36,9 @@ export function checkedFlightSchemes() {
 }
 
 export function recomputeFlights() {
-  const values = readValues('b', parametersOfFlight());
   const schemes = checkedFlightSchemes();
+  showAdaptiveFields('b', parametersOfFlight(), schemes);
+  const values = readValues('b', parametersOfFlight());
   submitFlights(() => shared.client.request('study', { model: 'flight', values, schemes }, progressShower('Computing')), values, schemes);
 }
 
@@ -63,7 +64,9 @@ export function nameJudge(judge) {
 
 function showFlights(result, values, schemes) {
   showUnits('b', parametersOfFlight(), values);
-  if (!ranValues('b', parametersOfFlight(), result)) return after(null);
+  const ran = ranValues('b', parametersOfFlight(), result);
+  showAdaptiveFields('b', parametersOfFlight(), schemes);
+  if (!ran) return after(null);
   lastFlight = { result, values, schemes };
   const runs = result.runs;
   nameJudge(result.judge);
@@ -72,7 +75,7 @@ function showFlights(result, values, schemes) {
   body.replaceChildren(...runs.map((r) => tableRow(columns, r.readable, shared.schemeByName)));
   // The exact (or reference) landing, its scheme cell naming it.
   if (result.exact) body.append(tableRow(columns, result.exact, shared.schemeByName));
-  const lines = result.notes.map((n) => n.text);
+  const lines = [...precisionLines(runs, shared.schemeByName), ...result.notes.map((n) => n.text)];
   if (!runs.length) lines.push('No scheme is ticked: tick one to fly the shot.');
   showLines($('b-warnings'), lines);
 

@@ -11,7 +11,7 @@ import { $, shared, simulations, setTables, status, inputStarts, download } from
 import { buildFields, fillStartUp, inputOf, fieldsOf } from './fields.js';
 import { setUpFlights, recomputeFlights, submitFlights, flightPlots, parametersOfFlight, checkedFlightSchemes, setFlightView, lastFlight } from './flights.js';
 import { setUpSprings, recomputeSpring, springPlots, parametersOfSpring, checkedSpringScheme, setSpringView, setPlayTime, play, pause, speed, lastSpring } from './springs.js';
-import { setUpStudies, fillStudySettings, scheduleStudy, studyIfStale, cancelStudy, runStudy, studyPlot, lastStudy } from './studies.js';
+import { setUpStudies, fillStudySettings, scheduleStudy, studyIfStale, cancelStudy, runStudy, studyPlots, lastStudy, studySettingsShown, setStudySettings } from './studies.js';
 
 installScriptEngine();
 
@@ -24,8 +24,8 @@ let webgl = true; // false once a view could not be made
 
 function saveAddress() {
   const own = {
-    ballistics: { schemes: checkedFlightSchemes().join(',') },
-    spring: { scheme: checkedSpringScheme(), speed: $('s-speed').value },
+    ballistics: { schemes: checkedFlightSchemes().join(','), ...studySettingsShown('b') },
+    spring: { scheme: checkedSpringScheme(), speed: $('s-speed').value, ...studySettingsShown('s') },
   };
   const sims = Object.entries(simulations).map(([name, { prefix }]) => ({
     prefix,
@@ -41,6 +41,7 @@ function loadAddress() {
     const settings = settingsInAddress(location.hash, prefix);
     for (const p of parametersOf[name]()) if (p.name in settings.values) inputOf(prefix, p).value = settings.values[p.name];
     const { schemes, scheme, speed: playSpeed } = settings.own;
+    setStudySettings(prefix, settings.own);
     if (schemes !== undefined) {
       const chosen = schemes.split(',');
       for (const box of document.querySelectorAll(`#${prefix}-schemes input`)) box.checked = chosen.includes(box.value);
@@ -76,7 +77,33 @@ function schemeToggle(scheme, type, group) {
   glyph.style.color = cssColour(scheme.colour);
   glyph.setAttribute('aria-hidden', 'true');
   label.append(input, glyph, scheme.title);
+  label.title = `${scheme.kind}, order ${scheme.order}, ${scheme.evaluations} evaluations per step${scheme.adaptive ? ' (an accepted one)' : ''}`;
+  // A scheme without single-precision arithmetic runs in its default, double.
+  if (!scheme.single) {
+    const tag = document.createElement('span');
+    tag.className = 'tag';
+    tag.textContent = scheme.defaultPrecision;
+    tag.title = scheme.precisionNote;
+    label.append(' ', tag);
+    label.title += `; ${scheme.precisionNote}`;
+  }
   return label;
+}
+
+// The schemes' toggles under the kind of each (explicit, implicit,
+// adaptive), in the scheme table's order.
+function schemeToggles(container, type, group) {
+  const kinds = [...new Set(shared.tables.schemes.map((s) => s.kind))];
+  for (const kind of kinds) {
+    const div = document.createElement('div');
+    div.className = 'kind';
+    div.dataset.kind = kind;
+    const name = document.createElement('span');
+    name.className = 'kind-name';
+    name.textContent = kind;
+    div.append(name, ...shared.tables.schemes.filter((s) => s.kind === kind).map((s) => schemeToggle(s, type, group)));
+    container.append(div);
+  }
 }
 
 // ---------- tabs and views ----------
@@ -93,7 +120,7 @@ function selectTab(name, save = true) {
   studyIfStale(simulations[name].model);
   viewOf(name)?.resize();
   const plots = name === 'ballistics' ? flightPlots() : springPlots();
-  for (const plot of [...plots, studyPlot(simulations[name].model)]) plot.resize();
+  for (const plot of [...plots, ...studyPlots(simulations[name].model)]) plot.resize();
 }
 
 // A simulation's 3-D view, made when first shown: each costs a WebGL
@@ -158,6 +185,11 @@ function wire() {
     $(`${prefix}-conv-run`).addEventListener('click', () => runStudy(model));
     $(`${prefix}-levels`).addEventListener('change', () => runStudy(model));
     $(`${prefix}-double`).addEventListener('change', () => runStudy(model));
+    for (const setting of ['quantity', 'sweep'])
+      $(`${prefix}-${setting}`)?.addEventListener('change', () => {
+        saveAddress();
+        runStudy(model);
+      });
     $(`${prefix}-conv-csv`).addEventListener('click', () => {
       const study = lastStudy(model);
       if (study) download(`pbsim-convergence-${model}.csv`, new Blob([study.csv], { type: 'text/csv' }));
@@ -220,15 +252,13 @@ async function start() {
   viewOf(shownInAddress(location.hash));
   setTables(await ready);
   for (const [name, { model, prefix }] of Object.entries(simulations)) buildFields($(`${name}-panel`), prefix, fieldsOf(model));
-  for (const s of shared.tables.schemes) {
-    $('b-schemes').append(schemeToggle(s, 'checkbox', 'b-scheme'));
-    $('s-schemes').append(schemeToggle(s, 'radio', 's-scheme'));
-  }
+  schemeToggles($('b-schemes'), 'checkbox', 'b-scheme');
+  schemeToggles($('s-schemes'), 'radio', 's-scheme');
   setUpFlights(shown('flight'));
   setUpSprings(shown('spring'));
   setUpStudies((model) => {
     if (model === 'flight') return lastFlight;
-    return lastSpring && { values: lastSpring.values, schemes: shared.tables.schemes.map((s) => s.name) };
+    return lastSpring && { values: lastSpring.values, schemes: shared.tables.schemes.map((s) => s.name), every: true };
   });
   fillAllStartUp();
   const sim = loadAddress();

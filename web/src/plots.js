@@ -9,7 +9,7 @@ export function cssColour(rgb, alpha = 1) {
 }
 
 // The glyph shown in tables and legends for each of the engine's markers.
-export const markerGlyph = { circle: '●', square: '■', triangle: '▲', diamond: '◆', cross: '✕' };
+export const markerGlyph = { circle: '●', square: '■', triangle: '▲', diamond: '◆', cross: '✕', plus: '✚', star: '★', 'triangle-down': '▼', hexagon: '⬢' };
 
 function drawMarker(ctx, shape, x, y, r, hollow) {
   ctx.beginPath();
@@ -30,14 +30,38 @@ function drawMarker(ctx, shape, x, y, r, hollow) {
       ctx.lineTo(x - r, y);
       ctx.closePath();
       break;
+    case 'triangle-down':
+      ctx.moveTo(x, y + r * 1.2);
+      ctx.lineTo(x + r * 1.1, y - r * 0.8);
+      ctx.lineTo(x - r * 1.1, y - r * 0.8);
+      ctx.closePath();
+      break;
+    case 'star':
+      for (let i = 0; i < 10; i++) {
+        const a = -Math.PI / 2 + (i * Math.PI) / 5;
+        const rr = i % 2 ? r * 0.55 : r * 1.35;
+        ctx[i ? 'lineTo' : 'moveTo'](x + rr * Math.cos(a), y + rr * Math.sin(a));
+      }
+      ctx.closePath();
+      break;
+    case 'hexagon':
+      for (let i = 0; i < 6; i++) {
+        const a = Math.PI / 6 + (i * Math.PI) / 3;
+        ctx[i ? 'lineTo' : 'moveTo'](x + r * 1.15 * Math.cos(a), y + r * 1.15 * Math.sin(a));
+      }
+      ctx.closePath();
+      break;
     case 'cross':
-      ctx.moveTo(x - r, y - r);
-      ctx.lineTo(x + r, y + r);
-      ctx.moveTo(x + r, y - r);
-      ctx.lineTo(x - r, y + r);
+    case 'plus': {
+      const d = shape === 'plus' ? [[-r * 1.2, 0, r * 1.2, 0], [0, -r * 1.2, 0, r * 1.2]] : [[-r, -r, r, r], [r, -r, -r, r]];
+      for (const [x0, y0, x1, y1] of d) {
+        ctx.moveTo(x + x0, y + y0);
+        ctx.lineTo(x + x1, y + y1);
+      }
       ctx.lineWidth = 2;
       ctx.stroke();
       return;
+    }
     default:
       ctx.arc(x, y, r, 0, 2 * Math.PI);
   }
@@ -106,14 +130,18 @@ export class Plot {
     if (this.plot) this.plot.setSize(this.size());
   }
 
-  // xs: the x values; series: [{label, colour, marker, dash, values, hollow}].
+  // xs: the x values; series: [{label, colour, marker, dash, values, hollow,
+  // spanGaps (a line across the points where it has no value)}].
   show(xs, series, { every = false } = {}) {
     const o = this.options;
     const markers = [null, ...series.map((s) => s.marker)];
     const hollows = [null, ...series.map((s) => s.hollow || null)];
     this.look = { markers, every, hollowAt: (s, i) => (hollows[s] ? hollows[s][i] : false) };
     const data = [xs, ...series.map((s) => s.values)];
-    const kind = JSON.stringify([every, series.map((s) => [s.label, s.css, s.colour, s.width, s.dash, s.marker])]);
+    // What the plot shows, for a screen reader (and a test): its title and curves.
+    this.container.setAttribute('role', 'img');
+    this.container.setAttribute('aria-label', `${o.title}: ${series.map((s) => s.label).join('; ')}`);
+    const kind = JSON.stringify([every, o.xLabel, o.yLabel, series.map((s) => [s.label, s.css, s.colour, s.width, s.dash, s.marker, s.spanGaps])]);
     if (this.plot && kind === this.kind) {
       this.plot.setData(data);
       return;
@@ -140,7 +168,7 @@ export class Plot {
           width: s.width || 1.5,
           dash: s.dash,
           points: { show: false },
-          spanGaps: false,
+          spanGaps: !!s.spanGaps,
         })),
       ],
       plugins: [markersPlugin(o.markerCount, () => this.look)],
@@ -150,6 +178,8 @@ export class Plot {
   }
 
   clear() {
+    this.container.removeAttribute('role');
+    this.container.removeAttribute('aria-label');
     if (this.plot) this.plot.destroy();
     this.plot = null;
     this.kind = null;

@@ -3,10 +3,11 @@
 // error plots, and the playback of the motion in the 3-D view.
 import { $, shared, progressShower, pictureDrawn, engineFailed } from './page.js';
 import { LatestOnly } from './engine-client.js';
-import { readValues, ranValues } from './fields.js';
-import { tableColumns, fillHead, tableRow, showLines } from './tables.js';
+import { readValues, ranValues, fieldsOf, showAdaptiveFields } from './fields.js';
+import { tableColumns, fillHead, tableRow, showLines, precisionLines } from './tables.js';
 import { Plot, align, thin } from './plots.js';
 import { startSpringScheme } from './address.js';
+import { energyBalance, sampleBefore } from './curves.js';
 
 const springs = new LatestOnly(shared.client);
 let plots = null;
@@ -30,8 +31,9 @@ export function springPlots() {
   return Object.values(plots);
 }
 
+// The spring's fields: its parameters and the run's options.
 export function parametersOfSpring() {
-  return shared.tables.models.spring.parameters;
+  return fieldsOf('spring');
 }
 
 export function checkedSpringScheme() {
@@ -40,8 +42,9 @@ export function checkedSpringScheme() {
 }
 
 export function recomputeSpring() {
-  const values = readValues('s', parametersOfSpring());
   const scheme = checkedSpringScheme();
+  showAdaptiveFields('s', parametersOfSpring(), [scheme]);
+  const values = readValues('s', parametersOfSpring());
   springs.submit(
     () => shared.client.request('study', { model: 'spring', values, schemes: [scheme] }, progressShower('Computing')),
     (result) => showSpring(result, values, scheme),
@@ -50,15 +53,14 @@ export function recomputeSpring() {
 }
 
 function showSpring(result, values, scheme) {
-  if (!ranValues('s', parametersOfSpring(), result)) return after(null);
+  const ran = ranValues('s', parametersOfSpring(), result);
+  showAdaptiveFields('s', parametersOfSpring(), [scheme]);
+  if (!ran) return after(null);
   const run = result.runs[0];
   const s = shared.schemeByName[run.scheme];
   lastSpring = { result, values, scheme };
   $('s-table').tBodies[0].replaceChildren(tableRow(columns, run.readable, shared.schemeByName));
-  showLines(
-    $('s-warnings'),
-    result.notes.map((n) => n.text),
-  );
+  showLines($('s-warnings'), [...precisionLines(result.runs, shared.schemeByName), ...result.notes.map((n) => n.text)]);
 
   const ex = result.curve;
   const runLine = { label: s.title, colour: s.colour, marker: s.marker };
@@ -68,10 +70,14 @@ function showSpring(result, values, scheme) {
     { ...runLine, values: a.ys[0] },
     { ...exactLine, values: a.ys[1] },
   ]);
-  a = align([thin(run.t, run.energy), thin(ex.t, ex.energy)]);
+  // E and E + W_damping: the damping's work added back, what is left of
+  // the change is the integrator's own drift.
+  const balance = energyBalance(run);
+  a = align([thin(run.t, run.energy), thin(run.t, balance), thin(ex.t, ex.energy)]);
   plots.energy.show(a.xs, [
-    { ...runLine, values: a.ys[0] },
-    { ...exactLine, values: a.ys[1] },
+    { ...runLine, label: `E, ${s.title}`, values: a.ys[0] },
+    { label: `E + W_damping, ${s.title}`, colour: s.colour, dash: [2, 2], width: 2, marker: null, values: a.ys[1] },
+    { ...exactLine, label: 'E, exact', values: a.ys[2] },
   ]);
   a = align([thin(run.t, run.height_error, 1500, true)]);
   plots.error.show(a.xs, [{ ...runLine, values: a.ys[0] }]);
@@ -79,7 +85,8 @@ function showSpring(result, values, scheme) {
   const slider = $('s-time');
   const end = run.t[run.t.length - 1] || 0;
   slider.max = String(end);
-  slider.step = String(run.t.length > 1 ? run.t[1] : 'any');
+  // An adaptive run's samples are its own steps' ends, unevenly spaced.
+  slider.step = run.t.length > 1 && !s.adaptive ? String(run.t[1]) : 'any';
   pause();
   setPlayTime(0);
   pictureDrawn();
@@ -104,10 +111,8 @@ export function setPlayTime(t) {
   const n = run.t.length;
   const end = run.t[n - 1] || 0;
   playTime = Math.min(Math.max(t, 0), end);
-  const h = run.t.length > 1 ? run.t[1] : 1;
-  const pos = Math.min(playTime / h, n - 1);
-  const b = Math.min(Math.floor(pos), Math.max(n - 2, 0));
-  const f = n > 1 ? pos - b : 0;
+  const b = sampleBefore(run.t, playTime);
+  const f = n > 1 && run.t[b + 1] > run.t[b] ? Math.min(Math.max((playTime - run.t[b]) / (run.t[b + 1] - run.t[b]), 0), 1) : 0;
   const lerp = (arr) => (n > 1 ? arr[b] + (arr[b + 1] - arr[b]) * f : arr[0]);
   const y = lerp(run.y);
   const exact = lerp(run.exact_y);

@@ -1,13 +1,21 @@
-// Convergence studies: the error at a fixed time as the time step halves,
-// on a worker of their own. A study takes seconds and a core: it follows a
+// Convergence studies: the error at a fixed time (or the flight's landing
+// point's miss) as the time step halves, or as an adaptive scheme's rtol
+// falls, on a worker of their own. A study takes seconds and a core: it follows a
 // picture only once the page has been quiet for a while and is idle, and
 // any new input stops it (it would study values no longer shown, and slow
 // the runs that answer the input). Its table has the engine's convergence
-// fields; its plot the engine's reference slopes.
+// fields; its plots are the error against the step (with the engine's
+// reference slopes), the evaluations against the error (every scheme), and
+// the adaptive schemes' error against their rtol.
 import { $, shared, metrics, simulations } from './page.js';
 import { EngineClient, LatestOnly } from './engine-client.js';
 import { tableColumns, fillHead, tableRow } from './tables.js';
-import { Plot, align, cssColour } from './plots.js';
+import { Plot } from './plots.js';
+import { studySeries, workSeries, toleranceSeries, schemesForSweep } from './studyseries.js';
+
+// The page's words for the engine's quantities and sweeps.
+const kQuantityWords = { at_time: 'the error at T', landing: 'the landing point' };
+const kSweepWords = { auto: 'auto: dt or rtol', dt: 'dt (fixed-step schemes)', rtol: 'rtol (adaptive schemes)' };
 
 // A study follows a picture once the page has been quiet this long (ms):
 // while someone types, studies neither start nor keep running.
@@ -26,28 +34,59 @@ let latest = () => null; // the model's last run: {values, schemes}
 const simulationOf = (model) => Object.values(simulations).find((s) => s.model === model);
 const shown = (model) => simulations[shared.active].model === model;
 
-// `lastRun(model)` gives the values and schemes a study of `model` takes.
+// `lastRun(model)` gives the values and schemes a study of `model` takes
+// ({values, schemes, every}: `every` for a study of every scheme, which
+// then takes those that fit its sweep).
 export function setUpStudies(lastRun) {
   latest = lastRun;
-  columns = tableColumns(shared.tables.convergence.fields, false);
+  const { fields, settings } = shared.tables.convergence;
+  columns = tableColumns(fields, false);
+  const unit = fields.find((f) => f.name === 'error')?.unit || '';
+  const error = `error [${unit}]`;
   for (const { model, prefix } of Object.values(simulations)) {
     fillHead($(`${prefix}-conv-table`), columns);
-    plots[model] = new Plot($(`${prefix}-conv-plot`), { title: 'Convergence', xLabel: 'time step h [s]', yLabel: 'error at T [m]', logX: true, logY: true });
+    plots[model] = {
+      step: new Plot($(`${prefix}-conv-plot`), { title: 'Convergence', xLabel: 'time step h [s]', yLabel: error, logX: true, logY: true }),
+      work: new Plot($(`${prefix}-work-plot`), { title: 'Work against precision', xLabel: error, yLabel: 'evaluations', logX: true, logY: true }),
+      tolerance: new Plot($(`${prefix}-tol-plot`), { title: 'Tolerance proportionality', xLabel: 'rtol', yLabel: error, logX: true, logY: true }),
+    };
+    const quantity = $(`${prefix}-quantity`);
+    if (quantity) for (const q of settings.quantities) quantity.append(new Option(kQuantityWords[q] || q, q));
+    for (const w of settings.sweeps) $(`${prefix}-sweep`).append(new Option(kSweepWords[w] || w, w));
   }
+  // The engine's levels of rtol, in the words above the studies.
+  for (const span of document.querySelectorAll('.convergence .rtol-levels')) span.textContent = `${settings.rtolLevels} values of rtol from ${settings.rtolStart} down by tenths (atol in the proportion of the fields' atol to rtol)`;
   fillStudySettings();
 }
 
 // The study's settings as the engine starts them.
 export function fillStudySettings() {
-  const { levels, withDouble } = shared.tables.convergence.settings;
+  const { levels, withDouble, quantity, sweep } = shared.tables.convergence.settings;
   for (const { prefix } of Object.values(simulations)) {
     $(`${prefix}-levels`).value = String(levels);
     $(`${prefix}-double`).checked = withDouble;
+    if ($(`${prefix}-quantity`)) $(`${prefix}-quantity`).value = quantity;
+    $(`${prefix}-sweep`).value = sweep;
   }
 }
 
-export function studyPlot(model) {
-  return plots[model];
+// The quantity and sweep chosen, for the address: {quantity, sweep}.
+export function studySettingsShown(prefix) {
+  const shown = { sweep: $(`${prefix}-sweep`).value };
+  if ($(`${prefix}-quantity`)) shown.quantity = $(`${prefix}-quantity`).value;
+  return shown;
+}
+
+// The address's quantity and sweep, where they are among the choices.
+export function setStudySettings(prefix, { quantity, sweep }) {
+  for (const [name, value] of [['quantity', quantity], ['sweep', sweep]]) {
+    const select = $(`${prefix}-${name}`);
+    if (select && value !== undefined && [...select.options].some((o) => o.value === value)) select.value = value;
+  }
+}
+
+export function studyPlots(model) {
+  return Object.values(plots[model]);
 }
 
 export function lastStudy(model) {
@@ -115,18 +154,19 @@ export function runStudy(model) {
     return;
   }
   $(`${prefix}-levels-msg`).textContent = '';
-  if (!run.schemes.length) return;
-  const withDouble = $(`${prefix}-double`).checked;
+  const settings = { levels, withDouble: $(`${prefix}-double`).checked, ...studySettingsShown(prefix) };
+  const schemes = run.every ? schemesForSweep(run.schemes, settings.sweep, shared.schemeByName) : run.schemes;
+  if (!schemes.length) return;
   const progress = $(`${prefix}-conv-progress`);
   progress.textContent = 'Studying …';
   studies.submit(
     () => {
       studying = model;
-      return studyClient.request('convergence', { model, values: run.values, schemes: run.schemes, levels, withDouble }, (text) => (progress.textContent = `Studying: ${text} …`));
+      return studyClient.request('convergence', { model, values: run.values, schemes, settings }, (text) => (progress.textContent = `Studying: ${text} …`));
     },
     (result) => {
       studying = null;
-      showStudy(model, result);
+      showStudy(model, result, run.values);
     },
     (error) => {
       studying = null;
@@ -135,67 +175,46 @@ export function runStudy(model) {
   );
 }
 
-function showStudy(model, result) {
+function showStudy(model, result, values) {
   const { prefix } = simulationOf(model);
   const progress = $(`${prefix}-conv-progress`);
   const table = $(`${prefix}-conv-table`).tBodies[0];
-  const plot = plots[model];
+  const shown = plots[model];
   if (result.problem) {
-    const levels = result.problem.parameter === 'levels';
-    if (levels) {
-      $(`${prefix}-levels-msg`).textContent = `Levels ${result.problem.message}`;
+    const where = ['levels', 'quantity'].find((name) => name === result.problem.parameter && $(`${prefix}-${name}-msg`));
+    if (where) {
+      $(`${prefix}-${where}-msg`).textContent = `${where === 'levels' ? 'Levels' : 'Error of'} ${result.problem.message}`;
       progress.textContent = '';
     } else {
       progress.textContent = result.problem.text;
     }
     table.replaceChildren();
-    plot.clear();
+    for (const plot of Object.values(shown)) plot.clear();
     last[model] = null;
     return;
   }
+  if ($(`${prefix}-quantity-msg`)) $(`${prefix}-quantity-msg`).textContent = '';
   last[model] = result;
-  // What the errors are measured against, where it is no closed form: the engine's note.
-  const judged = (result.notes || []).map((n) => ` ${n.text}.`).join('');
-  progress.textContent = `Errors at T = ${result.at.toPrecision(6)} s; order = log2(e(2h)/e(h)).${judged}`;
+  progress.textContent = studyLine(result, values);
   table.replaceChildren(...result.rows.map((r) => tableRow(columns, r.readable, shared.schemeByName)));
-  const { xs, series } = studySeries(result, shared.schemeByName);
-  if (!series.length) return plot.clear();
-  plot.show(xs, series, { every: true });
+  for (const [plot, series] of [
+    [shown.step, studySeries(result, shared.schemeByName)],
+    [shown.work, workSeries(result, shared.schemeByName)],
+    [shown.tolerance, toleranceSeries(result, shared.schemeByName)],
+  ]) {
+    if (series.series.length) plot.show(series.xs, series.series, { every: true });
+    else plot.clear();
+  }
   metrics.studies++;
 }
 
-// The plot's series: each scheme and precision's errors from the finest
-// step (hollow at the floor), and the engine's reference slopes, on x
-// values shared by all.
-export function studySeries(result, schemeByName) {
-  const groups = [];
-  for (const r of result.rows) {
-    const key = `${r.scheme}/${r.precision}`;
-    let g = groups.find((x) => x.key === key);
-    if (!g) groups.push((g = { key, scheme: schemeByName[r.scheme], precision: r.precision, rows: [] }));
-    g.rows.push(r);
-  }
-  // uPlot wants x ascending: levels from the finest step.
-  const curves = groups.map((g) => {
-    const rows = [...g.rows].reverse();
-    return { x: rows.map((r) => r.h), y: rows.map((r) => (r.error > 0 ? r.error : null)) };
-  });
-  const slopes = result.slopes.map((s) => ({ x: [s.hEnd, s.h0], y: [s.eEnd, s.e0] }));
-  if (!curves.length) return { xs: [], series: [] };
-  const { xs, ys } = align([...curves, ...slopes]);
-  const series = groups.map((g, i) => {
-    const floorAt = new Map(g.rows.map((r) => [r.h, r.floor]));
-    return {
-      label: `${g.scheme.title} (${g.precision})`,
-      colour: g.scheme.colour,
-      marker: g.scheme.marker,
-      dash: g.precision === 'single' ? undefined : [6, 4],
-      values: ys[i],
-      hollow: xs.map((h) => floorAt.get(h) || false),
-    };
-  });
-  result.slopes.forEach((s, i) => {
-    series.push({ label: `h^${s.order}`, css: cssColour([0.5, 0.5, 0.5], 0.8), dash: [2, 3], width: 1, marker: null, values: ys[groups.length + i] });
-  });
-  return { xs, series };
+// What the study measured and how its orders are read; what the errors
+// are measured against where it is no closed form (the engine's note).
+function studyLine(result, values) {
+  const measured =
+    result.quantity === 'landing' ? `Landing point misses, each ground point placed by the ${values.landing} landing rule` : `Errors at T = ${result.at.toPrecision(6)} s`;
+  const steps = result.rows.some((r) => Number.isFinite(r.h)) ? '; order = log2(e(2h)/e(h))' : '';
+  const tolerances = result.rows.some((r) => Number.isFinite(r.rtol)) ? "; an adaptive scheme's order = the slope of log error against log rtol (1: error proportional to rtol)" : '';
+  const judged = (result.notes || []).map((n) => ` ${n.text}.`).join('');
+  return `${measured}${steps}${tolerances}.${judged}`;
 }

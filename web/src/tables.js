@@ -77,3 +77,17 @@ export function showLines(container, lines) {
     }),
   );
 }
+
+// What the page says about runs in double precision: the engine's words for
+// each scheme that has no single-precision arithmetic (so runs in double,
+// its default), once per scheme.
+export function precisionLines(runs, schemeByName) {
+  const lines = [];
+  for (const r of runs) {
+    const s = schemeByName[r.scheme];
+    if (!s || s.single || r.precision !== 'double') continue;
+    const line = `${s.precisionNote}: its numbers here are double precision.`;
+    if (!lines.includes(line)) lines.push(line);
+  }
+  return lines;
+}

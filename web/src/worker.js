@@ -57,12 +57,13 @@ function buffersOf(object, list = []) {
 const models = ['flight', 'spring'];
 
 const ops = {
-  // The engine's tables: schemes, and per model its parameters, columns and
-  // summary fields; the convergence study's fields and settings.
+  // The engine's tables: schemes, and per model its parameters, the run's
+  // own options (tolerances, landing), columns and summary fields; the
+  // convergence study's fields and settings.
   init(engine) {
     const tables = {};
     for (const model of models) {
-      tables[model] = { parameters: engine.parameters(model), columns: engine.columns(model), summary: engine.summary(model) };
+      tables[model] = { parameters: engine.parameters(model), options: engine.runOptions(model), columns: engine.columns(model), summary: engine.summary(model) };
     }
     tables.flight.dragLaws = engine.dragLaws();
     return { schemes: engine.schemes(), models: tables, convergence: { fields: engine.summary('convergence'), settings: engine.convergenceSettings() } };
@@ -77,8 +78,9 @@ const ops = {
     return study;
   },
 
-  convergence(engine, { model, values, schemes, levels, withDouble }, progress) {
-    return engine.convergence(model, values, schemes, levels, withDouble, progress);
+  // settings: {levels, withDouble, quantity, sweep}.
+  convergence(engine, { model, values, schemes, settings }, progress) {
+    return engine.convergence(model, values, schemes, settings, progress);
   },
 
   csv(engine, { model, values, schemes }) {
@@ -92,6 +94,13 @@ const ops = {
   parameters(engine, { model }) {
     return engine.parameters(model);
   },
+  runOptions(engine, { model }) {
+    return engine.runOptions(model);
+  },
+  convergenceSettings(engine) {
+    return engine.convergenceSettings();
+  },
+
   columns(engine, { model }) {
     return engine.columns(model);
   },

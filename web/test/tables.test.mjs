@@ -38,15 +38,17 @@ async function fields(panel) {
   );
 }
 
-test("the panels' fields are the engine's parameters, with their start-up values and address keys", async () => {
+test("the panels' fields are the engine's parameters and run options, with their start-up values and address keys", async () => {
   for (const s of simulations) {
     const parameters = await engine('parameters', s.model);
+    const options = await engine('runOptions', s.model);
     assert.ok(parameters.length > 0, `${s.model}: the engine has parameters`);
     const expected = parameters.map((p) => ({ name: p.name, label: p.label, unit: p.unit, group: p.group, help: p.help, value: String(p.startUp), id: `${s.prefix}-${p.name}` }));
     const shown = await fields(s.panel);
+    const isOption = (f) => options.some((o) => o.name === f.name);
     // The flight's drag law: a choice of the engine's laws, starting at its
     // start-up law, in the group of the field whose unit it sets.
-    const choices = shown.filter((f) => f.options);
+    const choices = shown.filter((f) => f.options && !isOption(f));
     if (s.model === 'flight') {
       const { laws, startUp } = await engine('dragLaws');
       assert.deepEqual(choices.map((f) => [f.name, f.options, f.value, f.id]), [['drag', laws, startUp, `${s.prefix}-drag`]]);
@@ -57,15 +59,25 @@ test("the panels' fields are the engine's parameters, with their start-up values
     } else {
       assert.deepEqual(choices, [], `${s.model}: no choice`);
     }
-    assert.deepEqual(shown.filter((f) => !f.options), expected, `${s.model}: fields at start-up`);
+    assert.deepEqual(shown.filter((f) => !f.options && !isOption(f)), expected, `${s.model}: fields at start-up`);
+    // The run's own options after the parameters, in the engine's order,
+    // with the engine's start-up values (and choices).
+    assert.deepEqual(
+      shown.filter(isOption).map((f) => [f.name, f.value, f.id, f.options]),
+      options.map((o) => [o.name, String(o.startUp), `${s.prefix}-${o.name}`, o.options]),
+      `${s.model}: the run's options`,
+    );
     const address = new URLSearchParams((await page.evaluate(() => location.hash)).slice(1));
-    for (const p of parameters) assert.equal(address.get(`${s.prefix}.${p.name}`), String(p.startUp), `${s.model}: the address key of ${p.name}`);
+    for (const p of [...parameters, ...options]) assert.equal(address.get(`${s.prefix}.${p.name}`), String(p.startUp), `${s.model}: the address key of ${p.name}`);
   }
   // Reset brings every field back to its start-up value.
   let before = await type(page, '#b-mass', '2000');
   await waitForPicture(page, before);
   before = await page.evaluate(() => window.pbsimPage.pictures);
   await page.select('#b-drag', 'quadratic');
+  await waitForPicture(page, before);
+  before = await page.evaluate(() => window.pbsimPage.pictures);
+  await page.select('#b-landing', 'interpolated');
   await waitForPicture(page, before);
   await page.click('#tab-spring');
   before = await type(page, '#s-ks', '30');
@@ -75,9 +87,10 @@ test("the panels' fields are the engine's parameters, with their start-up values
   await waitForPicture(page, before + 1);
   for (const s of simulations) {
     const parameters = await engine('parameters', s.model);
+    const options = await engine('runOptions', s.model);
     assert.deepEqual(
-      (await fields(s.panel)).filter((f) => !f.options).map((f) => [f.name, f.value]),
-      parameters.map((p) => [p.name, String(p.startUp)]),
+      (await fields(s.panel)).filter((f) => f.name !== 'drag').map((f) => [f.name, f.value]),
+      [...parameters, ...options].map((p) => [p.name, String(p.startUp)]),
       `${s.model}: fields after Reset`,
     );
     if (s.model === 'flight') assert.equal(await page.$eval('#b-drag', (e) => e.value), (await engine('dragLaws')).startUp, 'the drag law after Reset');

@@ -14,19 +14,20 @@ export async function loadEngine() {
   return create({ wasmBinary: readFileSync(enginePath.replace(/\.js$/, '.wasm')) });
 }
 
-// The rows of kSchemes: {name, title, order, evaluations, colour, marker}.
+// The rows of kSchemes: {name, title, order, evaluations, colour, marker,
+// kind} (a row that names no kind is explicit, SchemeInfo's default).
 export function schemeTable() {
   const text = readFileSync(join(root, 'core/schemes.h'), 'utf8');
   // Each row's description is its `info{...}`, in the order the rows are defined (their
   // values are their places in the table).
-  const table = text;
-  const row = /info\{\s*\w+,\s*"([^"]+)",\s*"([^"]+)",\s*(\d+),\s*(\d+),\s*\{([^}]*)\},\s*"([^"]+)"\s*\}/g;
-  return [...table.matchAll(row)].map((m) => ({
+  const row = /info\{\s*\w+,\s*"([^"]+)",\s*"([^"]+)",\s*(\d+),\s*(\d+),\s*\{([^}]*)\},\s*"([^"]+)"\s*(?:,\s*SchemeKind::(\w+)\s*)?\}/g;
+  return [...text.matchAll(row)].map((m) => ({
     name: m[1],
     title: m[2],
     order: Number(m[3]),
     evaluations: Number(m[4]),
     colour: m[5].split(',').map((v) => Math.fround(Number(v.trim().replace(/f$/, '')))),
     marker: m[6],
+    kind: (m[7] || 'Explicit').toLowerCase(),
   }));
 }

@@ -52,16 +52,24 @@ test('thinning keeps the first and the last point, in order, at most about `most
   assert.deepEqual(thin([0, 1, 2, 3, 4], [1, 0, -1, NaN, 2], 10, true).y, [1, null, null, null, 2]);
 });
 
-test('every scheme shows with the colour, marker, title and order of the scheme table', () => {
+test('every scheme shows with the colour, marker, title, order and kind of the scheme table', () => {
   const table = schemeTable();
-  assert.ok(table.length >= 5, 'read the scheme table');
+  assert.ok(table.length >= 9, `read the scheme table: ${table.length} rows`);
   const shown = engine.schemes();
   assert.deepEqual(
-    shown.map((s) => ({ name: s.name, title: s.title, order: s.order, evaluations: s.evaluations, colour: [...s.colour].map(Math.fround), marker: s.marker })),
+    shown.map((s) => ({ name: s.name, title: s.title, order: s.order, evaluations: s.evaluations, colour: [...s.colour].map(Math.fround), marker: s.marker, kind: s.kind })),
     table,
   );
+  // Only the explicit schemes have pbsim's single precision; the others run
+  // in double, and the engine says so in its own words.
+  for (const s of shown) {
+    assert.equal(s.single, s.kind === 'explicit', s.name);
+    assert.equal(s.defaultPrecision, s.single ? 'single' : 'double', s.name);
+    assert.equal(s.precisionNote, s.single ? '' : `${s.name} runs in double precision only`, s.name);
+    assert.equal(s.adaptive, s.kind === 'adaptive', s.name);
+  }
   // The glyph of each marker, by the shapes Unicode gives them.
-  const shapes = { circle: 0x25cf, square: 0x25a0, triangle: 0x25b2, diamond: 0x25c6, cross: 0x2715 };
+  const shapes = { circle: 0x25cf, square: 0x25a0, triangle: 0x25b2, diamond: 0x25c6, cross: 0x2715, plus: 0x271a, star: 0x2605, 'triangle-down': 0x25bc, hexagon: 0x2b22 };
   for (const s of table) {
     assert.equal(markerGlyph[s.marker].codePointAt(0), shapes[s.marker], `${s.name}: ${s.marker}`);
     const rgb = s.colour.map((v) => Math.round(v * 255));

@@ -27,7 +27,7 @@ const entryPoints = {
   run: (model, args) => refusalOf(engine.run(model, { ...args, scheme: 'rk4' })),
   problems: (model, args) => problemsAsRefusal(engine.problems(model, args)),
   study: (model, args) => refusalOf(engine.study(model, args, ['rk4'], null)),
-  convergence: (model, args) => refusalOf(engine.convergence(model, args, ['rk4'], 2, false, null)),
+  convergence: (model, args) => refusalOf(engine.convergence(model, args, ['rk4'], { levels: 2 }, null)),
   csv: (model, args) => refusalOf(engine.csv(model, args, ['rk4'])),
   exact: (model, args) => refusalOf(model === 'flight' ? engine.exactFlight(args, 10, 1) : engine.exactSpring(args, 10, 1)),
 };
