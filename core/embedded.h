@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tableau.h"
@@ -81,34 +82,68 @@ struct EmbeddedPair {
   }
 };
 
+// The built-in pairs' coefficients, once: the pairs below are made from
+// them, and an integration of a built-in pair reads them as constants.
+namespace pairtables {
+
+struct BogackiShampine {
+  static constexpr const char* name = "bogacki-shampine";
+  static constexpr std::size_t stages = 4;
+  static constexpr double a[stages][stages] = {
+      {}, {1.0 / 2}, {0.0, 3.0 / 4}, {2.0 / 9, 1.0 / 3, 4.0 / 9}};
+  static constexpr double b[stages] = {2.0 / 9, 1.0 / 3, 4.0 / 9, 0.0};
+  static constexpr double c[stages] = {0.0, 1.0 / 2, 3.0 / 4, 1.0};
+  static constexpr double bHat[stages] = {7.0 / 24, 1.0 / 4, 1.0 / 3, 1.0 / 8};
+  static constexpr int order = 3, embeddedOrder = 2;
+};
+
+struct DormandPrince {
+  static constexpr const char* name = "dopri5";
+  static constexpr std::size_t stages = 7;
+  static constexpr double a[stages][stages] = {
+      {},
+      {1.0 / 5},
+      {3.0 / 40, 9.0 / 40},
+      {44.0 / 45, -56.0 / 15, 32.0 / 9},
+      {19372.0 / 6561, -25360.0 / 2187, 64448.0 / 6561, -212.0 / 729},
+      {9017.0 / 3168, -355.0 / 33, 46732.0 / 5247, 49.0 / 176, -5103.0 / 18656},
+      {35.0 / 384, 0.0, 500.0 / 1113, 125.0 / 192, -2187.0 / 6784, 11.0 / 84}};
+  static constexpr double b[stages] = {35.0 / 384,     0.0,       500.0 / 1113, 125.0 / 192,
+                                       -2187.0 / 6784, 11.0 / 84, 0.0};
+  static constexpr double c[stages] = {0.0, 1.0 / 5, 3.0 / 10, 4.0 / 5, 8.0 / 9, 1.0, 1.0};
+  static constexpr double bHat[stages] = {
+      5179.0 / 57600, 0.0, 7571.0 / 16695, 393.0 / 640, -92097.0 / 339200, 187.0 / 2100, 1.0 / 40};
+  static constexpr int order = 5, embeddedOrder = 4;
+};
+
+// The pair of a table: row i of a holds its i entries below the diagonal.
+template <class Table>
+EmbeddedPair pairOf(EmbeddedPair::Dense dense) {
+  EmbeddedPair pair;
+  pair.tableau.name = Table::name;
+  for (std::size_t i = 0; i < Table::stages; ++i) {
+    pair.tableau.a.emplace_back(Table::a[i], Table::a[i] + i);
+    pair.tableau.b.push_back(Table::b[i]);
+    pair.tableau.c.push_back(Table::c[i]);
+    pair.bHat.push_back(Table::bHat[i]);
+  }
+  pair.order = Table::order;
+  pair.embeddedOrder = Table::embeddedOrder;
+  pair.dense = dense;
+  return pair;
+}
+
+}  // namespace pairtables
+
 inline const EmbeddedPair& bogackiShampinePair() {
-  static const EmbeddedPair pair{{"bogacki-shampine",
-                                  {{}, {1.0 / 2}, {0.0, 3.0 / 4}, {2.0 / 9, 1.0 / 3, 4.0 / 9}},
-                                  {2.0 / 9, 1.0 / 3, 4.0 / 9, 0.0},
-                                  {0.0, 1.0 / 2, 3.0 / 4, 1.0}},
-                                 {7.0 / 24, 1.0 / 4, 1.0 / 3, 1.0 / 8},
-                                 3,
-                                 2,
-                                 EmbeddedPair::Dense::Hermite};
+  static const EmbeddedPair pair =
+      pairtables::pairOf<pairtables::BogackiShampine>(EmbeddedPair::Dense::Hermite);
   return pair;
 }
 
 inline const EmbeddedPair& dormandPrincePair() {
-  static const EmbeddedPair pair{
-      {"dopri5",
-       {{},
-        {1.0 / 5},
-        {3.0 / 40, 9.0 / 40},
-        {44.0 / 45, -56.0 / 15, 32.0 / 9},
-        {19372.0 / 6561, -25360.0 / 2187, 64448.0 / 6561, -212.0 / 729},
-        {9017.0 / 3168, -355.0 / 33, 46732.0 / 5247, 49.0 / 176, -5103.0 / 18656},
-        {35.0 / 384, 0.0, 500.0 / 1113, 125.0 / 192, -2187.0 / 6784, 11.0 / 84}},
-       {35.0 / 384, 0.0, 500.0 / 1113, 125.0 / 192, -2187.0 / 6784, 11.0 / 84, 0.0},
-       {0.0, 1.0 / 5, 3.0 / 10, 4.0 / 5, 8.0 / 9, 1.0, 1.0}},
-      {5179.0 / 57600, 0.0, 7571.0 / 16695, 393.0 / 640, -92097.0 / 339200, 187.0 / 2100, 1.0 / 40},
-      5,
-      4,
-      EmbeddedPair::Dense::Dopri5};
+  static const EmbeddedPair pair =
+      pairtables::pairOf<pairtables::DormandPrince>(EmbeddedPair::Dense::Dopri5);
   return pair;
 }
 
@@ -126,15 +161,21 @@ class AdaptiveIntegrator {
 
   AdaptiveIntegrator(const EmbeddedPair& pair, const Tolerances& tol, const F& f, const State& x0,
                      T t0)
-      : pair_(pair), tol_(tol), f_(f), fsal_(pair.fsal()), x_(x0), t_(t0) {
-    evaluate(x_, k_[0], t_);
+      : pair_(pair),
+        builtin_(builtinOf(pair)),
+        tol_(tol),
+        f_(f),
+        fsal_(pair.fsal()),
+        x_(x0),
+        t_(t0) {
+    evaluate(x_, k()[0], t_);
     h_ = initialStep();
   }
 
   const State& state() const { return x_; }
   T time() const { return t_; }
   // The derivative at the current state (an evaluation the next step reuses).
-  const State& derivative() const { return k_[0]; }
+  const State& derivative() const { return k()[0]; }
   long long evaluations() const { return evaluations_; }
   long long accepted() const { return accepted_; }
   long long rejected() const { return rejected_; }
@@ -159,7 +200,7 @@ class AdaptiveIntegrator {
         h = room;
         last = true;
       }
-      const T smallest = 16 * std::numeric_limits<T>::epsilon() * std::fmax(std::fabs(t_), T(1e-3));
+      const T smallest = 16 * std::numeric_limits<T>::epsilon() * larger(std::fabs(t_), T(1e-3));
       if (!(h >= smallest) && !last) {
         failure_ = AdaptiveFailure::StepTooSmall;
         return false;
@@ -167,10 +208,10 @@ class AdaptiveIntegrator {
       attempt(h);
       // The error norm: RMS of err_i / (atol + rtol·max(|x_i|, |x+_i|)).
       T sum = 0;
+#pragma GCC unroll 16
       for (std::size_t i = 0; i < N; ++i) {
-        const T scale =
-            static_cast<T>(tol_.atol) +
-            static_cast<T>(tol_.rtol) * std::fmax(std::fabs(x_[i]), std::fabs(next_[i]));
+        const T scale = static_cast<T>(tol_.atol) +
+                        static_cast<T>(tol_.rtol) * larger(std::fabs(x_[i]), std::fabs(next_[i]));
         const T e = err_[i] / scale;
         sum += e * e;
       }
@@ -180,16 +221,16 @@ class AdaptiveIntegrator {
                              : T(StepControl::safety) * std::pow(norm, T(-1) / (q + 1));
         factor = std::clamp(factor, T(StepControl::shrink),
                             rejectedOnce ? T(1) : T(StepControl::growth));
-        x0_ = x_;
+        copy(x0_, x_);
         t0_ = t_;
         hLast_ = h;
-        x_ = next_;
+        copy(x_, next_);
         t_ = last ? until : t_ + h;
-        for (std::size_t i = 0; i < s; ++i) stages_[i] = k_[i];
+        current_ ^= 1;
         if (fsal_)
-          k_[0] = k_[s - 1];
+          copy(k()[0], stages()[s - 1]);
         else
-          evaluate(x_, k_[0], t_);
+          evaluate(x_, k()[0], t_);
         // The step after the last one to `until` starts from the step the
         // controller wanted, not from the shortened one.
         if (!last || h_ * factor < h_) h_ = (last ? h_ : h) * factor;
@@ -216,6 +257,11 @@ class AdaptiveIntegrator {
   // The dense output on the last accepted step, θ in [0, 1].
   State dense(T theta) const {
     State x;
+    for (std::size_t i = 0; i < N; ++i) x[i] = dense(theta, i);
+    return x;
+  }
+  // Its entry i alone.
+  T dense(T theta, std::size_t i) const {
     const T h = hLast_;
     const T t1 = 1 - theta;
     if (pair_.dense == EmbeddedPair::Dense::Dopri5) {
@@ -224,33 +270,58 @@ class AdaptiveIntegrator {
                   d4 = T(-10690763975.0L / 1880347072.0L),
                   d5 = T(701980252875.0L / 199316789632.0L), d6 = T(-1453857185.0L / 822651844.0L),
                   d7 = T(69997945.0L / 29380423.0L);
-      for (std::size_t i = 0; i < N; ++i) {
-        const T diff = x_[i] - x0_[i];
-        const T bspl = h * stages_[0][i] - diff;
-        const T r4 = diff - h * k_[0][i] - bspl;
-        const T r5 = h * (d1 * stages_[0][i] + d3 * stages_[2][i] + d4 * stages_[3][i] +
-                          d5 * stages_[4][i] + d6 * stages_[5][i] + d7 * k_[0][i]);
-        x[i] = x0_[i] + theta * (diff + t1 * (bspl + theta * (r4 + t1 * r5)));
-      }
-    } else {
-      // The cubic Hermite through (x0, f0) and (x1, f1).
-      const T h00 = (1 + 2 * theta) * t1 * t1, h10 = theta * t1 * t1;
-      const T h01 = theta * theta * (3 - 2 * theta), h11 = -theta * theta * t1;
-      for (std::size_t i = 0; i < N; ++i)
-        x[i] = h00 * x0_[i] + h * (h10 * stages_[0][i] + h11 * k_[0][i]) + h01 * x_[i];
+      const T diff = x_[i] - x0_[i];
+      const T bspl = h * stages()[0][i] - diff;
+      const T r4 = diff - h * k()[0][i] - bspl;
+      const T r5 = h * (d1 * stages()[0][i] + d3 * stages()[2][i] + d4 * stages()[3][i] +
+                        d5 * stages()[4][i] + d6 * stages()[5][i] + d7 * k()[0][i]);
+      return x0_[i] + theta * (diff + t1 * (bspl + theta * (r4 + t1 * r5)));
     }
-    return x;
+    // The cubic Hermite through (x0, f0) and (x1, f1).
+    const T h00 = (1 + 2 * theta) * t1 * t1, h10 = theta * t1 * t1;
+    const T h01 = theta * theta * (3 - 2 * theta), h11 = -theta * theta * t1;
+    return h00 * x0_[i] + h * (h10 * stages()[0][i] + h11 * k()[0][i]) + h01 * x_[i];
   }
 
  private:
+  std::array<State, 16>& k() { return buffers_[current_]; }
+  const std::array<State, 16>& k() const { return buffers_[current_]; }
+  const std::array<State, 16>& stages() const { return buffers_[current_ ^ 1]; }
+
+  // std::fmax of two magnitudes (neither is -0), inline: the larger, or the
+  // one that is a number where the other is not.
+  static T larger(T a, T b) { return (a >= b || b != b) ? a : b; }
+
+  // Entry by entry: the entries of the states and stages are written one
+  // by one (by f, by the stages' sums) and read back soon after, which the
+  // processor serves from its pending stores only where the reads are of
+  // the same width as the writes.
+  static void copy(State& to, const State& from) {
+#pragma GCC unroll 16
+    for (std::size_t i = 0; i < N; ++i) to[i] = from[i];
+  }
+
   void evaluate(const State& x, State& d, T t) {
     f_(x, d, t);
     ++evaluations_;
   }
 
-  // The stages of a step of h from (x_, t_) into k_, its solution into
+  // The stages of a step of h from (x_, t_) into k(), its solution into
   // next_ and its error estimate into err_.
   void attempt(T h) {
+    // A built-in pair's step with its constants: where h is finite and so
+    // large that no h·a_ij of a nonzero a_ij is 0, the same operations in the
+    // same order as below, unrolled.
+    if (std::isfinite(h) && std::fabs(h) >= std::numeric_limits<T>::min()) {
+      switch (builtin_) {
+        case Builtin::DormandPrince:
+          return attemptWith<pairtables::DormandPrince>(h);
+        case Builtin::BogackiShampine:
+          return attemptWith<pairtables::BogackiShampine>(h);
+        case Builtin::None:
+          break;
+      }
+    }
     const std::size_t s = pair_.stages();
     const ButcherTableau& tab = pair_.tableau;
     State stage;
@@ -259,25 +330,82 @@ class AdaptiveIntegrator {
       for (std::size_t j = 0; j < i; ++j) {
         const T w = h * static_cast<T>(tab.a[i][j]);
         if (w == 0) continue;
-        for (std::size_t e = 0; e < N; ++e) stage[e] += w * k_[j][e];
+        for (std::size_t e = 0; e < N; ++e) stage[e] += w * k()[j][e];
       }
-      evaluate(stage, k_[i], t_ + static_cast<T>(tab.c[i]) * h);
+      evaluate(stage, k()[i], t_ + static_cast<T>(tab.c[i]) * h);
     }
     if (fsal_) {
       next_ = stage;  // the last stage is the solution
     } else {
       for (std::size_t e = 0; e < N; ++e) {
         T sum = 0;
-        for (std::size_t i = 0; i < s; ++i) sum += static_cast<T>(tab.b[i]) * k_[i][e];
+        for (std::size_t i = 0; i < s; ++i) sum += static_cast<T>(tab.b[i]) * k()[i][e];
         next_[e] = x_[e] + h * sum;
       }
     }
     for (std::size_t e = 0; e < N; ++e) {
       T sum = 0;
       for (std::size_t i = 0; i < s; ++i)
-        sum += static_cast<T>(tab.b[i] - pair_.bHat[i]) * k_[i][e];
+        sum += static_cast<T>(tab.b[i] - pair_.bHat[i]) * k()[i][e];
       err_[e] = h * sum;
     }
+  }
+
+  enum class Builtin { None, BogackiShampine, DormandPrince };
+  static Builtin builtinOf(const EmbeddedPair& pair) {
+    if (&pair == &dormandPrincePair()) return Builtin::DormandPrince;
+    if (&pair == &bogackiShampinePair()) return Builtin::BogackiShampine;
+    return Builtin::None;
+  }
+
+  // attempt() for the pair of Table. Each entry of a stage sums x and
+  // h·a_ij·k_j in the order of j, leaving out the columns whose a_ij is 0
+  // (as attempt() leaves out those whose h·a_ij is); the solution and the
+  // error sum every column, in order.
+  template <class Table>
+  void attemptWith(T h) {
+    // The stages are formed in next_, which the last of them (the solution
+    // of a pair whose first stage is the last one's) then holds.
+    stagesFrom<Table>(h, next_, std::make_index_sequence<Table::stages - 1>());
+    if (!fsal_) {
+#pragma GCC unroll 16
+      for (std::size_t e = 0; e < N; ++e)
+        next_[e] = x_[e] + h * columnsSum<Table::b>(e, std::make_index_sequence<Table::stages>());
+    }
+#pragma GCC unroll 16
+    for (std::size_t e = 0; e < N; ++e)
+      err_[e] = h * errorSum<Table>(e, std::make_index_sequence<Table::stages>());
+  }
+
+  template <class Table, std::size_t... I>
+  void stagesFrom(T h, State& stage, std::index_sequence<I...>) {
+    (stageOf<Table, I + 1>(h, stage, std::make_index_sequence<I + 1>()), ...);
+  }
+
+  template <class Table, std::size_t I, std::size_t... J>
+  void stageOf(T h, State& stage, std::index_sequence<J...>) {
+    const T w[] = {h * static_cast<T>(Table::a[I][J])...};
+#pragma GCC unroll 16
+    for (std::size_t e = 0; e < N; ++e) {
+      T sum = x_[e];
+      ((Table::a[I][J] != 0 ? void(sum += w[J] * k()[J][e]) : void()), ...);
+      stage[e] = sum;
+    }
+    evaluate(stage, k()[I], t_ + static_cast<T>(Table::c[I]) * h);
+  }
+
+  template <const double* Weights, std::size_t... J>
+  T columnsSum(std::size_t e, std::index_sequence<J...>) const {
+    T sum = 0;
+    ((sum += static_cast<T>(Weights[J]) * k()[J][e]), ...);
+    return sum;
+  }
+
+  template <class Table, std::size_t... J>
+  T errorSum(std::size_t e, std::index_sequence<J...>) const {
+    T sum = 0;
+    ((sum += static_cast<T>(Table::b[J] - Table::bHat[J]) * k()[J][e]), ...);
+    return sum;
   }
 
   // Hairer's starting step (HINIT): one Euler step of a size from the
@@ -289,17 +417,17 @@ class AdaptiveIntegrator {
     for (std::size_t i = 0; i < N; ++i) {
       scale[i] = static_cast<T>(tol_.atol) + static_cast<T>(tol_.rtol) * std::fabs(x_[i]);
       d0 += (x_[i] / scale[i]) * (x_[i] / scale[i]);
-      d1 += (k_[0][i] / scale[i]) * (k_[0][i] / scale[i]);
+      d1 += (k()[0][i] / scale[i]) * (k()[0][i] / scale[i]);
     }
     d0 = std::sqrt(d0 / N);
     d1 = std::sqrt(d1 / N);
     T h0 = (d0 < T(1e-5) || d1 < T(1e-5)) ? T(1e-6) : T(0.01) * d0 / d1;
     State x1, f1;
-    for (std::size_t i = 0; i < N; ++i) x1[i] = x_[i] + h0 * k_[0][i];
+    for (std::size_t i = 0; i < N; ++i) x1[i] = x_[i] + h0 * k()[0][i];
     evaluate(x1, f1, t_ + h0);
     T d2 = 0;
     for (std::size_t i = 0; i < N; ++i) {
-      const T e = (f1[i] - k_[0][i]) / scale[i];
+      const T e = (f1[i] - k()[0][i]) / scale[i];
       d2 += e * e;
     }
     d2 = std::sqrt(d2 / N) / h0;
@@ -309,12 +437,17 @@ class AdaptiveIntegrator {
   }
 
   const EmbeddedPair& pair_;
+  Builtin builtin_;
   Tolerances tol_;
   const F& f_;
   bool fsal_;
   State x_, x0_{}, next_{}, err_{};
   T t_, t0_ = 0, h_ = 0, hLast_ = 0;
-  std::array<State, 16> k_{}, stages_{};
+  // The stages of the step being taken, k(), and of the last accepted one,
+  // stages(): an accepted step's become the last accepted step's by
+  // swapping the two buffers' roles.
+  std::array<std::array<State, 16>, 2> buffers_{};
+  std::size_t current_ = 0;
   long long evaluations_ = 0, accepted_ = 0, rejected_ = 0;
   AdaptiveFailure failure_ = AdaptiveFailure::None;
 };

@@ -180,6 +180,10 @@ const char* stopName(SpringStop stop) {
 
 namespace {
 
+// Room for an adaptive flight's points at first: a smooth flight takes tens
+// of steps even at tolerances near what double precision resolves.
+constexpr std::size_t kAdaptivePoints = 64;
+
 // An adaptive flight to the ground, in double precision: the accepted
 // steps as points, the ground point placed on the last step by `landing`.
 void flyAdaptive(FlightRun& run, const FlightCase& c, const RunScheme& scheme,
@@ -188,6 +192,9 @@ void flyAdaptive(FlightRun& run, const FlightCase& c, const RunScheme& scheme,
   AdaptiveIntegrator<double, 6, FlightEquations<double>> in(
       *scheme.pair(), scheme.tolerances, equations, FlightEquations<double>::launchState(c.params),
       0.0);
+  reserve(run.wide, kAdaptivePoints);
+  run.t.reserve(kAdaptivePoints);
+  run.stepSize.reserve(kAdaptivePoints);
   auto record = [&run, &in] {
     const auto& s = in.state();
     push(run.wide, s[0], s[1], s[2], s[3], s[4], s[5]);
@@ -228,7 +235,7 @@ void flyAdaptive(FlightRun& run, const FlightCase& c, const RunScheme& scheme,
     } else if (scheme.landing == Landing::Linear) {
       theta = groundFraction(run.wide.y[n - 2], run.wide.y[n - 1]);
     } else {
-      theta = crossing([&in](double th) { return in.dense(th)[1]; });
+      theta = crossing([&in](double th) { return in.dense(th, 1); });
     }
     if (n >= 2) {
       double gx, gz;

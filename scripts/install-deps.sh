@@ -18,6 +18,7 @@ packages=(
   python3-matplotlib python3-nbformat python3-nbclient python3-ipykernel python3-scipy
   # pip's way in (pyproject.toml, setup.py) and its tests: builds offline, virtual environments
   python3-pip python3-setuptools python3-wheel python3-venv
+  python3-scipy  # bench/python/dopri5_scipy.py: scipy's solve_ivp beside the module's adaptive flight
 )
 
 [[ $# -eq 0 ]] || packages=("$@")
