@@ -34,6 +34,26 @@ struct Tolerances {
   double atol = 1e-9;
 };
 
+// x^(1/n) for a finite x > 0 by Newton's method from above, in the basic
+// operations only, which IEEE 754 rounds alike everywhere: a step size
+// comes out the same bits under every C library (std::pow's last bit is
+// the library's own).
+template <class T>
+T nthRoot(T x, int n) {
+  int e = 0;
+  std::frexp(x, &e);                                   // x < 2^e
+  const int k = e >= 0 ? e / n : -((-e + n - 1) / n);  // floor(e / n)
+  T r = std::ldexp(T(1), k + 1);                       // r^n > x: the iteration falls to the root
+  for (int i = 0; i < 200; ++i) {
+    T power = 1;
+    for (int j = 1; j < n; ++j) power *= r;
+    const T next = ((n - 1) * r + x / power) / n;
+    if (!(next < r)) break;
+    r = next;
+  }
+  return r;
+}
+
 // The controller's constants, as scipy's and Hairer's codes use them.
 struct StepControl {
   static constexpr double safety = 0.9;
@@ -189,7 +209,7 @@ class AdaptiveIntegrator {
   // would have to fall below the smallest the time resolves.
   bool step(T until = std::numeric_limits<T>::infinity()) {
     const std::size_t s = pair_.stages();
-    const T q = static_cast<T>(std::min(pair_.order, pair_.embeddedOrder));
+    const int q = std::min(pair_.order, pair_.embeddedOrder);
     if (!(until - t_ > 0)) return false;
     bool rejectedOnce = false;
     for (;;) {
@@ -217,8 +237,8 @@ class AdaptiveIntegrator {
       }
       const T norm = std::sqrt(sum / static_cast<T>(N));
       if (norm <= 1) {
-        T factor = norm == 0 ? T(StepControl::growth)
-                             : T(StepControl::safety) * std::pow(norm, T(-1) / (q + 1));
+        T factor =
+            norm == 0 ? T(StepControl::growth) : T(StepControl::safety) / nthRoot(norm, q + 1);
         factor = std::clamp(factor, T(StepControl::shrink),
                             rejectedOnce ? T(1) : T(StepControl::growth));
         copy(x0_, x_);
@@ -242,10 +262,10 @@ class AdaptiveIntegrator {
       }
       ++rejected_;
       rejectedOnce = true;
-      const T factor = std::isfinite(norm)
-                           ? std::fmax(T(StepControl::shrink),
-                                       T(StepControl::safety) * std::pow(norm, T(-1) / (q + 1)))
-                           : T(StepControl::shrink);
+      const T factor =
+          std::isfinite(norm)
+              ? std::fmax(T(StepControl::shrink), T(StepControl::safety) / nthRoot(norm, q + 1))
+              : T(StepControl::shrink);
       h_ = h * factor;
       if (!(h_ >= smallest)) {
         failure_ = AdaptiveFailure::StepTooSmall;
@@ -411,7 +431,7 @@ class AdaptiveIntegrator {
   // Hairer's starting step (HINIT): one Euler step of a size from the
   // state's and derivative's norms, then h from the second derivative's.
   T initialStep() {
-    const T p = static_cast<T>(std::min(pair_.order, pair_.embeddedOrder) + 1);
+    const int p = std::min(pair_.order, pair_.embeddedOrder) + 1;
     T d0 = 0, d1 = 0;
     State scale;
     for (std::size_t i = 0; i < N; ++i) {
@@ -432,7 +452,7 @@ class AdaptiveIntegrator {
     }
     d2 = std::sqrt(d2 / N) / h0;
     const T m = std::fmax(d1, d2);
-    const T h1 = m <= T(1e-15) ? std::fmax(T(1e-6), h0 * T(1e-3)) : std::pow(T(0.01) / m, 1 / p);
+    const T h1 = m <= T(1e-15) ? std::fmax(T(1e-6), h0 * T(1e-3)) : nthRoot(T(0.01) / m, p);
     return std::fmin(100 * h0, h1);
   }
 

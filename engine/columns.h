@@ -13,6 +13,7 @@
 
 #include "convergence.h"
 #include "runs.h"
+#include "stability.h"
 
 enum class Kind {
   Text,     // a word: scheme, stop, precision
@@ -198,6 +199,25 @@ inline constexpr std::array<Field<ConvergenceRow>, 10> kConvergenceFields{{
 // stay the same from run to run.
 inline constexpr std::array<Field<ConvergenceRow>, 1> kConvergenceTimes{{
     {"wall_ms", "ms", Kind::Double, "%.3f", [](const ConvergenceRow& r) { return r.wallMs; }},
+}};
+
+// The rows of a stability study (stability.h): per scheme, the largest
+// stable step measured and the one theory gives, and which bound that is.
+inline constexpr std::array<Field<StabilityRow>, 9> kStabilityFields{{
+    {"scheme", "", Kind::Text, "", nullptr, [](const StabilityRow& r) { return r.scheme; }},
+    {"kind", "", Kind::Text, "", nullptr,
+     [](const StabilityRow& r) { return std::string(r.info ? schemeKindName(r.info->kind) : ""); }},
+    {"measured_dt", "s", Kind::Double, "%.6g", [](const StabilityRow& r) { return r.measured; },
+     nullptr, "none"},
+    {"theory_dt", "s", Kind::Double, "%.6g", [](const StabilityRow& r) { return r.theory; },
+     nullptr, "none"},
+    {"relative_difference", "", Kind::Double, "%.3e",
+     [](const StabilityRow& r) { return r.relativeDifference(); }},
+    {"bound", "", Kind::Text, "", nullptr, [](const StabilityRow& r) { return r.bound; }},
+    {"steps", "", Kind::Count, "", [](const StabilityRow& r) { return double(r.steps); }},
+    {"searched_to", "s", Kind::Double, "%.6g", [](const StabilityRow& r) { return r.searchedTo; }},
+    {"unstable_at_dt", "", Kind::Flag, "unstable at dt",
+     [](const StabilityRow& r) { return r.unstableAtDt ? 1.0 : 0.0; }},
 }};
 
 // The rows of the exact solution beside a study's runs: the summary fields

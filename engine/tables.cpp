@@ -217,6 +217,12 @@ void writeSummary(std::ostream& out, const SpringStudy& study) {
 
 void writeSummary(std::ostream& out, const ConvergenceStudy& study) { writeCsv(out, study); }
 
+void writeCsv(std::ostream& out, const StabilityStudy& study, const Progress&) {
+  writeFields(out, study.rows, kStabilityFields);
+}
+
+void writeSummary(std::ostream& out, const StabilityStudy& study) { writeCsv(out, study); }
+
 namespace {
 
 // A run that ended on a failing step, and a warning about its settings.

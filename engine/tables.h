@@ -32,6 +32,9 @@ double exactLandingValue(const ExactLanding& e, std::string_view name);
 void writeSummary(std::ostream& out, const FlightStudy& study);
 void writeSummary(std::ostream& out, const SpringStudy& study);
 void writeSummary(std::ostream& out, const ConvergenceStudy& study);
+// A stability study's rows (kStabilityFields); its CSV is its summary.
+void writeCsv(std::ostream& out, const StabilityStudy& study, const Progress& progress = {});
+void writeSummary(std::ostream& out, const StabilityStudy& study);
 
 // What a user should know before trusting a study's numbers.
 struct Note {

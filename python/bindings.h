@@ -20,3 +20,5 @@ void register_runs(py::module_& m);
 void register_convergence(py::module_& m);
 // The closed forms over arrays of times.
 void register_closed_forms(py::module_& m);
+// Stability limits on the spring as columns.
+void register_stability(py::module_& m);

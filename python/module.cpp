@@ -14,4 +14,5 @@ PYBIND11_MODULE(_pbsim, m) {
   register_runs(m);
   register_convergence(m);
   register_closed_forms(m);
+  register_stability(m);
 }

@@ -22,6 +22,7 @@
 #include "delivery.h"
 #include "parameters.h"
 #include "springmasssetup.h"
+#include "stabilitystudy.h"
 #include "studies.h"
 #include "suggest.h"
 #include "validation.h"
@@ -184,6 +185,7 @@ void addOutputOptions(CLI::App* app, Outputs& o, const std::vector<std::string>&
                   "table)")
       ->type_name("FILE")
       ->check(kFileName);
+  if (figures.empty()) return;  // a command without figures
   app->add_option("--plot", o.paths.plot, "draw the figure into FILE (.svg, .png or .pdf)")
       ->type_name("FILE")
       ->check(kFileName)
@@ -332,6 +334,38 @@ void runSpringConvergence(const SpringConvergenceOptions& o) {
   runConvergenceOf(SpringCase(springParamsFromPanel(o.values)), o.convergence, o.outputs);
 }
 
+// The largest stable time step of each scheme on the spring.
+struct StabilityOptions {
+  SpringPanelValues values;
+  Outputs outputs;
+};
+
+void runStability(const StabilityOptions& o) {
+  if (auto p = springProblem(o.values)) fail(p->text("--"));
+  const SpringCase c(springParamsFromPanel(o.values));
+  if (auto p = stabilityProblem(c)) fail(p->text("--"));
+  const std::vector<RunScheme> schemes = chosenSchemes(o.outputs);
+  Delivery delivery(o.outputs.paths, &cancelled);
+  open(delivery);
+  deliver(delivery, runStability(c, schemes, delivery.progress(), &cancelled));
+}
+
+void setupStability(CLI::App& app) {
+  CLI::App* stability = app.add_subcommand(
+      "stability", "the largest stable time step of each scheme, measured and in theory");
+  stability->require_subcommand(1);
+  auto o = std::make_shared<StabilityOptions>();
+  o->outputs.schemes.clear();
+  for (const RunScheme& s : stabilitySchemes()) o->outputs.schemes.push_back(s.name());
+  CLI::App* spring = stability->add_subcommand(
+      "spring",
+      "bisection on the growth of the spring's energy, beside the bound of each scheme's step "
+      "matrix on the spring's eigenvalues (--dt: the step the last column judges)");
+  addParameterOptions(spring, o->values);
+  addOutputOptions(spring, o->outputs, {});
+  spring->callback([o] { runStability(*o); });
+}
+
 // ---- Commands -------------------------------------------------------------
 
 void setupFlight(CLI::App& app) {
@@ -414,6 +448,7 @@ int main(int argc, char** argv) {
   setupFlight(app);
   setupSpring(app);
   setupConvergence(app);
+  setupStability(app);
 
   struct sigaction action {};
   action.sa_handler = onSignal;

@@ -165,3 +165,19 @@ std::vector<std::string> warningsOf(const Study& study) {
 std::vector<std::string> warnings(const FlightStudy& study) { return warningsOf(study); }
 std::vector<std::string> warnings(const SpringStudy& study) { return warningsOf(study); }
 std::vector<std::string> warnings(const ConvergenceStudy&) { return {}; }
+
+void printTable(std::ostream& out, const SpringStability& study) {
+  const SpringMassParams& p = study.params;
+  const SpringParams& s = p.springs[0];
+  char head[512];
+  std::snprintf(head, sizeof head,
+                "stability on the spring: mass %g kg, ks %g N/m, kd %g kg/s, rest length %g m, "
+                "gravity %g N; the largest stable dt per scheme, measured and in theory "
+                "(unstable at dt: at --dt %g s)\n",
+                p.mass, s.ks, s.kd, s.restLength, p.gravity, p.timeStep);
+  out << head;
+  summaryTable(study.rows, kStabilityFields, true).print(out);
+  for (const std::string& line : stabilityNotes(study)) out << line << '\n';
+}
+
+std::vector<std::string> warnings(const SpringStability&) { return {}; }

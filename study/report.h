@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convergencestudy.h"
+#include "stabilitystudy.h"
 #include "studies.h"
 #include "tables.h"
 
@@ -17,9 +18,11 @@ void printTable(std::ostream& out, const FlightStudy& study);
 void printTable(std::ostream& out, const SpringStudy& study);
 void printTable(std::ostream& out, const FlightConvergence& study);
 void printTable(std::ostream& out, const SpringConvergence& study);
+void printTable(std::ostream& out, const SpringStability& study);
 
 // What a user should know before trusting the numbers: a run that ended
 // within its first steps. One line each, for standard error.
 std::vector<std::string> warnings(const FlightStudy& study);
 std::vector<std::string> warnings(const SpringStudy& study);
 std::vector<std::string> warnings(const ConvergenceStudy& study);
+std::vector<std::string> warnings(const SpringStability& study);

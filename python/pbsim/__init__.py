@@ -16,6 +16,7 @@ closed form: its errors are measured against a reference integration
     >>> pbsim.convergence("flight", precision="double", drag="quadratic")
     >>> pbsim.flight(scheme="dopri5", rtol=1e-10, atol=1e-12, landing="interpolated")
     >>> pbsim.convergence("flight", schemes=["dopri5"], quantity="landing")
+    >>> pbsim.stability(ks=1e4, mass=1)
 
 Parameters use the units of pbsim's panels (degrees, kg, s; in the spring
 model gravity is a force in N). A scheme is a name of ``SCHEMES``, a
@@ -78,6 +79,7 @@ __all__ = [
     "parameters",
     "spring",
     "spring_closed_form",
+    "stability",
 ]
 
 #: A flight still in the air after this many steps is stopped (stop "step_limit").
@@ -576,7 +578,35 @@ def convergence(model: str,
     return frame
 
 
+def stability(schemes: Optional[Union[SchemeLike, Sequence[SchemeLike]]] = None,
+              **physics: float) -> Any:
+    """The largest stable time step of each scheme on the spring, measured and in theory,
+    as a pandas DataFrame with the columns of pbsim-study's stability table.
+
+    measured_dt is found by bisection on the growth of the spring's energy over a fixed
+    span of natural periods, run with each scheme's own double-precision step; theory_dt
+    is the bound of the scheme's step matrix on the spring's eigenvalues -a ± iω, and
+    bound says which ("|R(hλ)| = 1", "spectral radius = 1", "h < 2a/(a²+ω²)", "none" for
+    the implicit schemes, "not applicable" for the adaptive ones). unstable_at_dt judges
+    the spring's own dt. schemes: names of SCHEMES (a list, or one); None: every
+    fixed-step scheme. physics takes the parameters of spring(). The frame's attrs hold
+    params, the spring's modes (a, omega, natural_omega, period, oscillates, eigenvalues)
+    and the engine's notes.
+    """
+    pd = _pandas()
+    values = dict(_defaults("spring"), **physics)
+    data = _pbsim.stability(values, None if schemes is None else _scheme_list(schemes))
+    frame = pd.DataFrame(data["columns"])
+    frame.attrs["params"] = values
+    frame.attrs["modes"] = dict(data["modes"])
+    frame.attrs["notes"] = list(data["notes"])
+    return frame
+
+
 compare.__doc__ = (compare.__doc__ or "") + _physics_doc()
+stability.__doc__ = ((stability.__doc__ or "")
+                     + f"\n    Columns: {_listed(_pbsim.stability_fields())}.\n"
+                     + _physics_doc())
 convergence.__doc__ = ((convergence.__doc__ or "")
                        + f"\n    Columns: {_listed(_pbsim.convergence_fields())}.\n"
                        + _physics_doc())

@@ -45,6 +45,7 @@ __all__ = [
     "parameters",
     "spring",
     "spring_closed_form",
+    "stability",
 ]
 
 MAX_FLIGHT_STEPS: int
@@ -212,6 +213,10 @@ def compare(
     rtol: float = 1e-06,
     atol: float = 1e-09,
     landing: Optional[str] = None,
+    **physics: float,
+) -> pd.DataFrame: ...
+def stability(
+    schemes: Optional[Union[SchemeLike, Sequence[SchemeLike]]] = None,
     **physics: float,
 ) -> pd.DataFrame: ...
 def convergence(

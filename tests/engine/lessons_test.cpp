@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/numeric/odeint.hpp>
+#include <cfloat>
 #include <cmath>
 
 #include "ballisticssetup.h"
@@ -81,6 +82,18 @@ TEST(EmbeddedPairs, Dopri5IsOdeintsStepAndItsDenseOutputFollowsTheFlight) {
 // Across rtol 1e-4 ... 1e-10 both pairs stay within ten times rtol of the
 // closed form on both models (relative to the solution's size), counting
 // every evaluation; an unreachable tolerance stops the run, not a loop.
+// The controller's root in basic operations is the root to within an ulp
+// or two, over the whole range of doubles.
+TEST(EmbeddedPairs, TheControllersRootIsPowsWithinRounding) {
+  for (int n = 1; n <= 6; ++n)
+    for (double e = -300; e <= 300; e += 0.37) {
+      const double x = std::pow(10.0, e);
+      // In long double: 1/n rounded to double would be off by up to 4e-14 here.
+      const double want = static_cast<double>(std::pow(static_cast<long double>(x), 1.0L / n));
+      EXPECT_NEAR(nthRoot(x, n), want, 4 * DBL_EPSILON * want) << "x " << x << ", n " << n;
+    }
+}
+
 TEST(EmbeddedPairs, ErrorsFollowTheToleranceAndAnImpossibleOneStops) {
   const FlightCase flight(startUpShot());
   const SpringCase spring(dampedSpring(0.5f, 0.1f));
