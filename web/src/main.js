@@ -5,9 +5,10 @@
 // This one sets the page up from the engine's tables and wires its controls.
 import { installScriptEngine } from './engine-client.js';
 import { BallisticsView, SpringView } from './scene.js';
-import { cssColour, markerGlyph } from './plots.js';
+import { plotColour, markerGlyph } from './plots.js';
 import { startFlightSchemes, startSpringScheme, fieldValue, settingsInAddress, shownInAddress, addressOf } from './address.js';
 import { $, shared, simulations, setTables, status, inputStarts, download } from './page.js';
+import { focusableWhileScrolling } from './alternative.js';
 import { buildFields, fillStartUp, inputOf, fieldsOf } from './fields.js';
 import { setUpFlights, recomputeFlights, submitFlights, flightPlots, parametersOfFlight, checkedFlightSchemes, setFlightView, lastFlight } from './flights.js';
 import { setUpSprings, recomputeSpring, springPlots, parametersOfSpring, checkedSpringScheme, setSpringView, setPlayTime, play, pause, speed, lastSpring } from './springs.js';
@@ -74,7 +75,7 @@ function schemeToggle(scheme, type, group) {
   input.id = `${group}-${scheme.name}`;
   const glyph = document.createElement('span');
   glyph.textContent = markerGlyph[scheme.marker] || '';
-  glyph.style.color = cssColour(scheme.colour);
+  glyph.style.color = plotColour(scheme.colour);
   glyph.setAttribute('aria-hidden', 'true');
   label.append(input, glyph, scheme.title);
   label.title = `${scheme.kind}, order ${scheme.order}, ${scheme.evaluations} evaluations per step${scheme.adaptive ? ' (an accepted one)' : ''}`;
@@ -113,6 +114,9 @@ function selectTab(name, save = true) {
   for (const panel of Object.keys(simulations)) {
     const on = panel === name;
     $(`tab-${panel}`).setAttribute('aria-selected', String(on));
+    // One stop of the Tab key for the tabs: the one selected (the arrows
+    // move between them).
+    $(`tab-${panel}`).tabIndex = on ? 0 : -1;
     $(panel).hidden = !on;
   }
   if (name === 'ballistics') pause();
@@ -121,6 +125,20 @@ function selectTab(name, save = true) {
   viewOf(name)?.resize();
   const plots = name === 'ballistics' ? flightPlots() : springPlots();
   for (const plot of [...plots, ...studyPlots(simulations[name].model)]) plot.resize();
+}
+
+// The tabs' keys: Left and Right move to the tab before or after (round
+// the ends), Home and End to the first and the last; the tab reached is
+// selected and focused.
+function tabKey(e) {
+  const names = Object.keys(simulations);
+  const at = names.indexOf(shared.active);
+  const to = { ArrowLeft: at - 1, ArrowRight: at + 1, Home: 0, End: names.length - 1 }[e.key];
+  if (to === undefined || e.altKey || e.ctrlKey || e.metaKey) return;
+  e.preventDefault();
+  const name = names[(to + names.length) % names.length];
+  selectTab(name);
+  $(`tab-${name}`).focus();
 }
 
 // A simulation's 3-D view, made when first shown: each costs a WebGL
@@ -199,6 +217,7 @@ function wire() {
   $('b-view-reset').addEventListener('click', () => bView?.reset());
   $('s-view-reset').addEventListener('click', () => sView?.reset());
   for (const name of Object.keys(simulations)) $(`tab-${name}`).addEventListener('click', () => selectTab(name));
+  $('tab-ballistics').parentElement.addEventListener('keydown', tabKey);
   $('reset').addEventListener('click', () => {
     fillAllStartUp();
     bView?.reset();
@@ -260,6 +279,7 @@ async function start() {
     if (model === 'flight') return lastFlight;
     return lastSpring && { values: lastSpring.values, schemes: shared.tables.schemes.map((s) => s.name), every: true };
   });
+  for (const box of document.querySelectorAll('[data-scrolls]')) focusableWhileScrolling(box);
   fillAllStartUp();
   const sim = loadAddress();
   wire();

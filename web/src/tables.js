@@ -3,7 +3,7 @@
 // engine's readable cells); the scheme's column shows the scheme's marker
 // and title. A summary gathers its flags into a last column, "note", as
 // pbsim-study's tables do. And the notes below a table, worded by the engine.
-import { cssColour, markerGlyph } from './plots.js';
+import { plotColour, markerGlyph } from './plots.js';
 
 // The field that names a row's scheme, joining it to the scheme table.
 const kSchemeField = 'scheme';
@@ -21,12 +21,19 @@ export function tableColumns(fields, flagsAsNote) {
   return columns;
 }
 
+// A heading's text with a place to break after each underscore and before
+// a unit, so that a narrow column's heading wraps (its text stays the same).
+function breakable(heading) {
+  const parts = heading.split(/(?<=_)|(?= \[)/);
+  return parts.flatMap((part, i) => (i ? [document.createElement('wbr'), part] : [part]));
+}
+
 export function fillHead(table, columns) {
   const tr = document.createElement('tr');
   for (const c of columns) {
     const th = document.createElement('th');
     th.scope = 'col';
-    th.textContent = c.heading;
+    th.append(...breakable(c.heading));
     th.dataset.fields = c.fields.map((f) => f.name).join(' ');
     tr.append(th);
   }
@@ -39,7 +46,7 @@ function schemeCell(scheme) {
   const glyph = document.createElement('span');
   glyph.className = 'glyph';
   glyph.textContent = markerGlyph[scheme.marker] || '';
-  glyph.style.color = cssColour(scheme.colour);
+  glyph.style.color = plotColour(scheme.colour);
   glyph.setAttribute('aria-hidden', 'true');
   td.append(glyph, scheme.title);
   td.dataset.scheme = scheme.name;
