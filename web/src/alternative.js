@@ -33,15 +33,16 @@ export function spread(n, most) {
 }
 
 export class TextAlternative {
-  // The alternative of `picture` (an element), placed after `after`.
+  // The alternative of `picture` (an element), placed after `after`; its
+  // sentence's id is `${picture.id}-words`.
   constructor(picture, after, what) {
-    const id = `alternative-${++made}`;
+    const id = picture.id || `alternative-${++made}`;
     this.details = document.createElement('details');
     this.details.className = 'alternative';
     const summary = document.createElement('summary');
     summary.textContent = `The numbers of ${what}`;
     this.sentence = document.createElement('p');
-    this.sentence.id = `${id}-sentence`;
+    this.sentence.id = `${id}-words`;
     this.table = document.createElement('table');
     this.caption = this.table.createCaption();
     this.caption.textContent = `The numbers of ${what}`;
