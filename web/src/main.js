@@ -6,7 +6,7 @@
 import { installScriptEngine } from './engine-client.js';
 import { BallisticsView, SpringView } from './scene.js';
 import { plotColour, markerGlyph } from './plots.js';
-import { startFlightSchemes, startSpringScheme, fieldValue, settingsInAddress, shownInAddress, addressOf } from './address.js';
+import { startFlightSchemes, startSpringScheme, fieldValue, settingsInAddress, shownInAddress, addressOf, pastedSettings } from './address.js';
 import { $, shared, simulations, setTables, status, inputStarts, download } from './page.js';
 import { focusableWhileScrolling } from './alternative.js';
 import { buildFields, fillStartUp, inputOf, fieldsOf } from './fields.js';
@@ -201,8 +201,11 @@ function wire() {
   });
   for (const { model, prefix } of Object.values(simulations)) {
     $(`${prefix}-conv-run`).addEventListener('click', () => runStudy(model));
-    $(`${prefix}-levels`).addEventListener('change', () => runStudy(model));
-    $(`${prefix}-double`).addEventListener('change', () => runStudy(model));
+    for (const setting of ['levels', 'double'])
+      $(`${prefix}-${setting}`).addEventListener('change', () => {
+        saveAddress();
+        runStudy(model);
+      });
     for (const setting of ['quantity', 'sweep'])
       $(`${prefix}-${setting}`)?.addEventListener('change', () => {
         saveAddress();
@@ -244,14 +247,25 @@ function wire() {
     view.render();
     view.renderer.domElement.toBlob((blob) => blob && download(`pbsim-${shared.active}.png`, blob), 'image/png');
   });
+  // The settings travel as the address's part from # on, which any copy of
+  // the page reads (a file's own path, with its user's name, stays behind).
   $('copy-link').addEventListener('click', async () => {
     saveAddress();
     try {
-      await navigator.clipboard.writeText(location.href);
-      status('The link to these settings is copied.');
+      await navigator.clipboard.writeText(location.hash);
+      status('These settings are copied: paste them into "Paste settings" of any copy of the page, or after its address.');
     } catch {
-      status(`The link to these settings: ${location.href}`);
+      status(`These settings, to paste into any copy of the page: ${location.hash}`);
     }
+  });
+  $('paste-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    const hash = pastedSettings($('paste-settings').value);
+    $('paste-settings-msg').textContent = hash ? '' : 'Paste settings must be what "Copy settings" copied (#sim=…) or a link to the page';
+    if (!hash) return;
+    $('paste-settings').value = '';
+    if (hash === location.hash) return;
+    location.hash = hash; // hashchange reads them
   });
   window.addEventListener('hashchange', () => {
     selectTab(loadAddress());

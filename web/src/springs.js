@@ -7,7 +7,7 @@ import { readValues, ranValues, fieldsOf, showAdaptiveFields } from './fields.js
 import { tableColumns, fillHead, tableRow, showLines, precisionLines } from './tables.js';
 import { Plot, align, thin } from './plots.js';
 import { TextAlternative, readable, spread } from './alternative.js';
-import { startSpringScheme } from './address.js';
+import { startSpringScheme, fieldValue } from './address.js';
 import { energyBalance, sampleBefore } from './curves.js';
 
 const springs = new LatestOnly(shared.client);
@@ -137,8 +137,8 @@ export function setPlayTime(t) {
 }
 
 export function speed() {
-  const v = Number($('s-speed').value);
-  const ok = Number.isFinite(v) && v > 0;
+  const v = fieldValue($('s-speed').value);
+  const ok = typeof v === 'number' && Number.isFinite(v) && v > 0;
   $('s-speed-msg').textContent = ok ? '' : 'Speed must be a number greater than 0';
   return ok ? v : null;
 }

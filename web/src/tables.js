@@ -53,6 +53,17 @@ function schemeCell(scheme) {
   return td;
 }
 
+// A browser's clock counts in steps of 0.1 ms (a page that is not
+// cross-origin isolated), so a wall time in ms shows to that step, and one
+// below it as "< 0.1": what is finer is the timer's noise.
+const kTimerUnit = 'ms';
+const kTimerStep = 0.1;
+export function wallTime(text) {
+  const v = Number(text);
+  if (text === undefined || text === '' || !Number.isFinite(v)) return text || '';
+  return v < kTimerStep ? `< ${kTimerStep}` : v.toFixed(1);
+}
+
 // One row: `readable` ({field: text}) under `columns`; the scheme's cell
 // from `schemeByName`, or `name` for a row of no scheme (the exact solution).
 export function tableRow(columns, readable, schemeByName) {
@@ -65,7 +76,7 @@ export function tableRow(columns, readable, schemeByName) {
     }
     const td = document.createElement('td');
     td.textContent = c.fields
-      .map((f) => readable[f.name] || '')
+      .map((f) => (f.unit === kTimerUnit ? wallTime(readable[f.name]) : readable[f.name] || ''))
       .filter((text) => text !== '')
       .join(', ');
     if (scheme !== null) td.dataset.scheme = scheme;

@@ -11,10 +11,12 @@ const engine = await loadEngine();
 
 test('a field holds a number only when all of its text is one', () => {
   const numbers = [['1000', 1000], [' 1000 ', 1000], ['1e3', 1000], ['-9.8', -9.8], ['.5', 0.5], ['0', 0]];
+  // A decimal comma is a decimal point.
+  numbers.push(['0,1', 0.1], ['1,5', 1.5], ['-9,81', -9.81], [',5', 0.5], ['2,5e-3', 0.0025]);
   for (const [text, value] of numbers) assert.equal(fieldValue(text), value, JSON.stringify(text));
   // Text with a number in front is no number: the engine is given the text
   // and refuses it, never a value read from its first digits.
-  for (const text of ['1000kg', '1000 kg', '10m', '1,5', '5e', '--5', 'ten', '', '   ', '1 000']) {
+  for (const text of ['1000kg', '1000 kg', '10m', '1,5,0', '1,5.0', ',', '5e', '--5', 'ten', '', '   ', '1 000']) {
     const v = fieldValue(text);
     assert.equal(typeof v, 'string', `${JSON.stringify(text)} read as ${v}`);
   }
