@@ -65,6 +65,15 @@ export function nameJudge(judge) {
   }
 }
 
+// A gun below the horizon lands at once, whatever the step: the engine's
+// advice for few steps (a smaller step) becomes the page's, to raise it.
+const kSmallerStep = /\s*\(take a smaller [^)]*\)$/;
+function intoTheGround(text, values) {
+  if (!(values.elevation < 0) || !kSmallerStep.test(text)) return text;
+  const label = parametersOfFlight().find((p) => p.name === 'elevation')?.label || 'elevation';
+  return `${text.replace(kSmallerStep, '')}: the gun points into the ground (${label} ${values.elevation} below 0), so the shot lands at once; raise the ${label} above 0`;
+}
+
 function showFlights(result, values, schemes) {
   showUnits('b', parametersOfFlight(), values);
   const ran = ranValues('b', parametersOfFlight(), result);
@@ -79,7 +88,7 @@ function showFlights(result, values, schemes) {
   body.replaceChildren(...runs.map((r) => tableRow(columns, r.readable, shared.schemeByName)));
   // The exact (or reference) landing, its scheme cell naming it.
   if (result.exact) body.append(tableRow(columns, result.exact, shared.schemeByName));
-  const lines = [...precisionLines(runs, shared.schemeByName), ...result.notes.map((n) => n.text)];
+  const lines = [...precisionLines(runs, shared.schemeByName), ...result.notes.map((n) => intoTheGround(n.text, values))];
   if (!runs.length) lines.push('No scheme is ticked: tick one to fly the shot.');
   showLines($('b-warnings'), lines);
 

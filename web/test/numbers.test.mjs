@@ -350,3 +350,14 @@ test('settings copied from one copy of the page restore every field in another c
   assert.deepEqual(errors, []);
   for (const p of [page, other, third]) await p.close();
 });
+
+test('a gun below the horizon: the advice says it points into the ground, not to take a smaller step', async () => {
+  const { page, errors } = await open(browser);
+  const before = await type(page, '#b-elevation', '-45');
+  await waitForPicture(page, before);
+  const notes = await page.$$eval('#b-warnings p', (ps) => ps.map((p) => p.textContent));
+  assert.ok(notes.some((t) => /points into the ground/.test(t)), notes.join(' | '));
+  assert.deepEqual(notes.filter((t) => /smaller Time Step/.test(t)), []);
+  assert.deepEqual(errors, []);
+  await page.close();
+});
