@@ -13,6 +13,9 @@ import { setUpFlights, recomputeFlights, submitFlights, flightPlots, parametersO
 import { setUpSprings, recomputeSpring, springPlots, parametersOfSpring, checkedSpringScheme, setSpringView, setPlayTime, play, pause, speed, lastSpring } from './springs.js';
 import { setUpStudies, fillStudySettings, scheduleStudy, studyIfStale, cancelStudy, runStudy, studyPlots, lastStudy, studySettingsShown, setStudySettings } from './studies.js';
 
+import { setUpOwnScheme } from './ownscheme.js';
+import { setUpStability } from './stability.js';
+
 installScriptEngine();
 
 const parametersOf = { ballistics: parametersOfFlight, spring: parametersOfSpring };
@@ -260,6 +263,8 @@ async function start() {
     if (model === 'flight') return lastFlight;
     return lastSpring && { values: lastSpring.values, schemes: shared.tables.schemes.map((s) => s.name), every: true };
   });
+  setUpOwnScheme();
+  setUpStability();
   fillAllStartUp();
   const sim = loadAddress();
   wire();
