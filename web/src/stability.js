@@ -18,6 +18,16 @@ export function lastStability() {
   return last;
 }
 
+// Each cell holds its field's value too, as the engine computed it (the
+// shortest text that reads back to it; nothing where it has none).
+function valued(tr, row) {
+  columns.forEach((c, i) => {
+    const v = row[c.fields[0].name];
+    tr.cells[i].dataset.value = typeof v === 'number' && Number.isNaN(v) ? '' : String(v);
+  });
+  return tr;
+}
+
 function show(result) {
   const progress = $('s-stab-progress');
   const body = $('s-stab-table').tBodies[0];
@@ -29,7 +39,7 @@ function show(result) {
     return;
   }
   last = result;
-  body.replaceChildren(...result.rows.map((r) => tableRow(columns, r.readable, shared.schemeByName)));
+  body.replaceChildren(...result.rows.map((r) => valued(tableRow(columns, r.readable, shared.schemeByName), r)));
   showLines($('s-stab-notes'), result.notes);
   progress.textContent = `Stability limits for the spring's values; its own time step is ${result.dt} s.`;
 }

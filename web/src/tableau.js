@@ -29,7 +29,7 @@ function entry(text) {
 }
 
 function entries(text, where) {
-  const list = text.trim() === '' ? [] : text.trim().split(/[\s,]+/);
+  const list = text.split(/[\s,]+/).filter((t) => t !== '');
   const values = list.map(entry);
   const bad = list.find((t, i) => Number.isNaN(values[i]));
   if (bad !== undefined) throw new Error(`${where}: '${bad}' is not a number (a decimal or a fraction p/q)`);
