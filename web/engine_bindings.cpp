@@ -15,6 +15,12 @@
 // schemes) and a flight its `landing` rule; without `precision` a scheme
 // runs in its default precision (double where it has no single-precision
 // arithmetic).
+// Wherever a scheme is named (a run's `scheme`, a study's list), a user's
+// own may stand instead, as an object {name, a, b, c} (an explicit tableau)
+// or {name, a, b, c, bHat} (an embedded pair, adaptive): the engine checks
+// it in its words (ButcherTableau::problem, EmbeddedPair::problem), and
+// ownScheme() tells its algebraic order. stability() measures the spring's
+// stability limits (stability.h) by the stability fields.
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
