@@ -254,6 +254,9 @@ class AdaptiveIntegrator {
         // The step after the last one to `until` starts from the step the
         // controller wanted, not from the shortened one.
         if (!last || h_ * factor < h_) h_ = (last ? h_ : h) * factor;
+        // A step that grew beyond every number (an error estimate of 0 step
+        // after step) keeps its length instead.
+        if (!std::isfinite(h_)) h_ = h;
         ++accepted_;
         return true;
       }

@@ -514,7 +514,7 @@ std::optional<Problem> prepareConvergence(const FlightCase& c, ConvergenceSettin
 
 std::optional<Problem> prepareConvergence(const SpringCase& c, ConvergenceSettings& settings) {
   if (settings.quantity == ConvergenceQuantity::Landing)
-    return Problem{"at", "landing is the flight's: a spring's study measures at a time T"};
+    return Problem{"quantity", "landing is the flight's: a spring's study measures at a time T"};
   if (c.exact.regime() == ExactSpring::NoClosedForm)
     return Problem{"",
                    "the spring has no closed-form solution for these values (it needs mass > 0 "

@@ -208,6 +208,7 @@ void flyAdaptive(FlightRun& run, const FlightCase& c, const RunScheme& scheme,
       run.stop = FlightEnd::StepLimit;
       break;
     }
+    const auto before = in.state();
     if (!in.step()) {
       run.failure = RunFailure::StepTooSmall;
       run.failureText =
@@ -215,6 +216,12 @@ void flyAdaptive(FlightRun& run, const FlightCase& c, const RunScheme& scheme,
       break;
     }
     record();
+    if (in.state() == before) {
+      // As the fixed-step flights: a step that leaves position and velocity
+      // as they were would be followed by the same again.
+      run.stop = FlightEnd::Stuck;
+      break;
+    }
     if (in.accepted() % kCancelEvery == 0) checkCancel(cancel);
   }
   run.steps = in.accepted();

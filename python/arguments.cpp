@@ -78,11 +78,42 @@ Precision precisionArgument(const std::string& name) {
                         "' or '" + precisionName(Precision::Double) + "', not '" + name + "'");
 }
 
-Precision precisionArgument(py::handle name, bool anyOwnStep) {
-  if (name.is_none()) return anyOwnStep ? Precision::Double : Precision::Single;
+std::optional<Precision> precisionArgument(py::handle name) {
+  if (name.is_none()) return std::nullopt;
   if (!py::isinstance<py::str>(name))
     throw py::type_error("precision must be a str, not " + typeName(name));
   return precisionArgument(py::cast<std::string>(name));
+}
+
+Precision RunOptions::apply(RunScheme& scheme, std::optional<Precision> precision) const {
+  scheme.tolerances = tolerances;
+  scheme.landing = landing;
+  const Precision p = precision.value_or(scheme.defaultPrecision());
+  if (const std::string problem = scheme.problem(p); !problem.empty())
+    throw py::value_error(problem);
+  return p;
+}
+
+Tolerances toleranceArguments(py::handle rtol, py::handle atol, Tolerances defaults) {
+  Tolerances t = defaults;
+  if (!rtol.is_none()) t.rtol = number("rtol", rtol);
+  if (!atol.is_none()) t.atol = number("atol", atol);
+  raise(toleranceProblem(t));
+  return t;
+}
+
+std::string wordArgument(const std::string& name, const std::vector<std::string>& words,
+                         py::handle value) {
+  if (!py::isinstance<py::str>(value))
+    throw py::type_error(name + " must be a str, not " + typeName(value));
+  const std::string word = py::cast<std::string>(value);
+  raise(wordProblem(name, words, word));
+  return word;
+}
+
+Landing landingArgument(py::handle landing) {
+  if (landing.is_none()) return RunScheme{}.landing;
+  return *landingNamed(wordArgument("landing", landingWords(), landing));
 }
 
 namespace {

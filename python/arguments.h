@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ballisticsparams.h"
 #include "cases.h"
@@ -37,10 +38,32 @@ SpringMassParams springParams(const py::dict& given, std::optional<double> until
 
 // "single" or "double".
 Precision precisionArgument(const std::string& name);
-// The same, or for None the precision every scheme can run in: double when
-// one of them is the user's own step (which runs in double only), single
-// (pbsim's) otherwise.
-Precision precisionArgument(py::handle name, bool anyOwnStep);
+// The same, or nothing for None: each scheme then runs in its own
+// defaultPrecision() (single where it has pbsim's arithmetic, double
+// otherwise).
+std::optional<Precision> precisionArgument(py::handle name);
+
+// A run's choices beside the model's parameters: the adaptive schemes'
+// tolerances (None keeps the engine's Tolerances) and the flight's landing
+// rule (None: the engine's default, linear).
+struct RunOptions {
+  Tolerances tolerances;
+  Landing landing = RunScheme{}.landing;
+  // Gives the scheme these choices, and raises ValueError with the engine's
+  // words when the scheme cannot run in `precision` (nothing: its default).
+  // Returns the precision it runs in.
+  Precision apply(RunScheme& scheme, std::optional<Precision> precision) const;
+};
+// rtol and atol as numbers (TypeError otherwise), refused with the engine's
+// words (toleranceProblem) whatever the schemes; None keeps `defaults`.
+Tolerances toleranceArguments(py::handle rtol, py::handle atol, Tolerances defaults = {});
+// landing as one of the engine's words (ValueError listing them; TypeError
+// for a value that is not a str); None is linear.
+Landing landingArgument(py::handle landing);
+// One of `words` (ValueError listing them, in the engine's words);
+// TypeError for a value that is not a str.
+std::string wordArgument(const std::string& name, const std::vector<std::string>& words,
+                         py::handle value);
 
 // The model called `model` ("flight" or "spring", as describeParameters
 // names them), or ValueError naming the models.

@@ -11,6 +11,7 @@
 #include "bindings.h"
 #include "convergence.h"
 #include "parameters.h"
+#include "validation.h"
 
 namespace {
 
@@ -46,6 +47,12 @@ void register_parameters(py::module_& m) {
         "as the target).");
   const ConvergenceSettings settings;
   m.attr("CONVERGENCE_LEVELS") = settings.levels;
+  m.attr("CONVERGENCE_RTOL_LEVELS") = settings.rtolLevels;
+  m.attr("CONVERGENCE_RTOL") = settings.rtolStart;
+  m.attr("QUANTITY") = quantityName(settings.quantity);
+  m.attr("SWEEP") = sweepName(settings.sweep);
+  m.attr("QUANTITIES") = py::tuple(py::cast(quantityWords()));
+  m.attr("SWEEPS") = py::tuple(py::cast(sweepWords()));
   py::list laws;
   for (const DragLaw law : kDragLaws) laws.append(dragLawName(law));
   m.attr("DRAG_LAWS") = py::tuple(laws);

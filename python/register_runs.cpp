@@ -22,6 +22,7 @@
 #include "scheme_arguments.h"
 #include "studies.h"
 #include "tables.h"
+#include "validation.h"
 
 namespace {
 
@@ -34,6 +35,21 @@ struct Holder {
   std::vector<std::vector<std::int64_t>> counts;  // computed Count columns
   std::vector<std::vector<double>> numbers;       // other computed columns
 };
+
+// A warning's kind, by which the pure-Python layer picks its class: the
+// engine's note kinds that warn, by word.
+const char* warningKind(Note::Kind kind) {
+  switch (kind) {
+    case Note::Kind::Diverged:
+      return "diverged";
+    case Note::Kind::Failed:
+      return "failed";
+    case Note::Kind::Tolerance:
+      return "tolerance";
+    default:
+      return "few_steps";
+  }
+}
 
 template <class T>
 py::array view(const T* data, std::size_t n, const py::capsule& owner) {
@@ -78,9 +94,9 @@ py::dict result(Run&& run, const Columns& columns, const Summary& summary,
   py::list lines, warnings;
   for (const Note& note : notes) {
     lines.append(note.text);
-    // (diverged, text): a diverged run warns as such, the others as few steps.
+    // (kind, text): diverged, failed, tolerance or few_steps.
     if (!note.warning.empty())
-      warnings.append(py::make_tuple(note.kind == Note::Kind::Diverged, note.warning));
+      warnings.append(py::make_tuple(warningKind(note.kind), note.warning));
   }
 
   py::dict out;
@@ -103,52 +119,65 @@ std::vector<Note> notesOf(Study& study, Run& run) {
   return out;
 }
 
-bool anyOwnStep(const std::vector<PyScheme>& schemes) {
-  for (const PyScheme& s : schemes)
-    if (s.custom()) return true;
-  return false;
+// What every run reports beside its columns: its choices as run.
+void addChoices(py::dict& r, const RunScheme& s) {
+  r["algebraic_order"] = s.algebraicOrder();
+  r["adaptive"] = s.adaptive();
+  r["rtol"] = s.tolerances.rtol;
+  r["atol"] = s.tolerances.atol;
 }
 
 py::list runFlights(const py::dict& values, const py::iterable& schemes, py::handle precision,
-                    py::handle drag) {
+                    py::handle drag, py::handle rtol, py::handle atol, py::handle landing) {
   const FlightCase c(flightParams(values, drag));
-  const std::vector<PyScheme> chosen = toSchemes(schemes);
-  const Precision p = precisionArgument(precision, anyOwnStep(chosen));
+  std::vector<PyScheme> chosen = toSchemes(schemes);
+  const std::optional<Precision> asked = precisionArgument(precision);
+  const RunOptions options{toleranceArguments(rtol, atol), landingArgument(landing)};
+  std::vector<Precision> precisions;
+  for (PyScheme& s : chosen) precisions.push_back(options.apply(s.scheme, asked));
   FlightStudy study = runStudy(c, {});  // the exact landing, for the notes
   py::list out;
-  for (const PyScheme& s : chosen) {
+  for (std::size_t i = 0; i < chosen.size(); ++i) {
+    const PyScheme& s = chosen[i];
     SlotGuard guard{s.slot};
-    FlightRun run = runEngine(
-        s.custom(), [&](const CancelFlag* cancel) { return runFlight(c, s.scheme, p, cancel); });
+    FlightRun run = runEngine(s.custom(), [&](const CancelFlag* cancel) {
+      return runFlight(c, s.scheme, precisions[i], cancel);
+    });
     const std::vector<Note> notes = notesOf(study, run);
     py::dict r = result(std::move(run), kFlightColumns, kFlightSummary, notes, c.judge());
     r["target"] = py::make_tuple(c.params.target.x, c.params.target.z);
     r["judge"] = c.judge();
     r["judge_error"] = c.judgeError();
     r["drag"] = dragLawName(c.params.drag);
-    r["algebraic_order"] = s.scheme.algebraicOrder();
+    r["landing"] = landingName(s.scheme.landing);
+    addChoices(r, s.scheme);
     out.append(r);
   }
   return out;
 }
 
 py::list runSprings(const py::dict& values, const py::iterable& schemes, py::handle precision,
-                    std::optional<double> until) {
+                    std::optional<double> until, py::handle rtol, py::handle atol) {
   const SpringCase c(springParams(values, until));
-  const std::vector<PyScheme> chosen = toSchemes(schemes);
-  const Precision p = precisionArgument(precision, anyOwnStep(chosen));
+  std::vector<PyScheme> chosen = toSchemes(schemes);
+  const std::optional<Precision> asked = precisionArgument(precision);
+  RunOptions options;
+  options.tolerances = toleranceArguments(rtol, atol);
+  std::vector<Precision> precisions;
+  for (PyScheme& s : chosen) precisions.push_back(options.apply(s.scheme, asked));
   SpringStudy study = runStudy(c, {}, until);
   py::list out;
-  for (const PyScheme& s : chosen) {
+  for (std::size_t i = 0; i < chosen.size(); ++i) {
+    const PyScheme& s = chosen[i];
     SlotGuard guard{s.slot};
     SpringRun run = runEngine(s.custom(), [&](const CancelFlag* cancel) {
-      return runSpring(c, s.scheme, p, until, cancel);
+      return runSpring(c, s.scheme, precisions[i], until, cancel);
     });
     const std::vector<Note> notes = notesOf(study, run);
     py::dict r = result(std::move(run), kSpringColumns, kSpringSummary, notes);
     r["judge"] = "exact";
     r["judge_error"] = 0.0;
-    r["algebraic_order"] = s.scheme.algebraicOrder();
+    addChoices(r, s.scheme);
     out.append(r);
   }
   return out;
@@ -183,11 +212,22 @@ void register_runs(py::module_& m) {
 
   m.def("run_flights", &runFlights, py::arg("values"), py::arg("schemes"),
         py::arg("precision") = py::none(), py::arg("drag") = py::none(),
+        py::arg("rtol") = py::none(), py::arg("atol") = py::none(), py::arg("landing") = py::none(),
         "One flight per scheme: a list of dicts with 'columns' (exact_x ... named by the judge: "
         "reference_x for quadratic drag), 'summary', 'precision', 'notes', 'warnings' "
-        "((diverged, text) pairs), 'target', 'judge', 'judge_error', 'drag' and 'algebraic_order' "
-        "(a tableau's, else None).");
+        "((kind, text) pairs: diverged, failed, tolerance or few_steps), 'target', 'judge', "
+        "'judge_error', 'drag', 'landing', 'adaptive', 'rtol', 'atol' and 'algebraic_order' (a "
+        "tableau's or a pair's, else None). precision None runs each scheme in its default "
+        "precision; rtol and atol None keep the engine's tolerances.");
   m.def("run_springs", &runSprings, py::arg("values"), py::arg("schemes"),
         py::arg("precision") = py::none(), py::arg("until") = py::none(),
+        py::arg("rtol") = py::none(), py::arg("atol") = py::none(),
         "One spring run per scheme, as run_flights.");
+
+  const Tolerances tolerances;
+  m.attr("RTOL") = tolerances.rtol;
+  m.attr("ATOL") = tolerances.atol;
+  m.attr("SMALLEST_RTOL") = kSmallestRtol;
+  m.attr("LANDING") = landingName(RunScheme{}.landing);
+  m.attr("LANDINGS") = py::tuple(py::cast(landingWords()));
 }

@@ -103,6 +103,23 @@ std::shared_ptr<ButcherTableau> makeTableau(std::vector<std::vector<double>> a,
   return t;
 }
 
+// A user's embedded pair: the tableau (a, b, c) checked as a tableau, the
+// second weight row as the engine checks a pair's; the orders of both rows
+// by the order conditions, which the step control needs.
+std::shared_ptr<EmbeddedPair> makePair(std::vector<std::vector<double>> a, std::vector<double> b,
+                                       std::vector<double> bHat, std::vector<double> c,
+                                       std::string name) {
+  auto pair = std::make_shared<EmbeddedPair>();
+  pair->tableau = *makeTableau(std::move(a), std::move(b), std::move(c), std::move(name));
+  pair->bHat = std::move(bHat);
+  if (const std::string p = pair->problem(); !p.empty()) throw py::value_error(p);
+  ButcherTableau second = pair->tableau;
+  second.b = pair->bHat;
+  pair->order = algebraicOrder(pair->tableau);
+  pair->embeddedOrder = algebraicOrder(second);
+  return pair;
+}
+
 }  // namespace
 
 PyScheme toScheme(const py::handle& value) {
@@ -111,19 +128,25 @@ PyScheme toScheme(const py::handle& value) {
     const std::string name = py::cast<std::string>(value);
     s.scheme.builtin = schemeNamed(name);
     if (!s.scheme.builtin)
-      throw py::value_error("unknown scheme '" + name + "' (" + schemeNames() +
-                            ", a ButcherTableau or a callable step(f, t, state, h))");
+      throw py::value_error(
+          "unknown scheme '" + name + "' (" + schemeNames() +
+          ", a ButcherTableau, an EmbeddedTableau or a callable step(f, t, state, h))");
     return s;
   }
   if (py::isinstance<ButcherTableau>(value)) {
     s.scheme.tableau = py::cast<std::shared_ptr<ButcherTableau>>(value);
     return s;
   }
+  if (py::isinstance<EmbeddedPair>(value)) {
+    s.scheme.embedded = py::cast<std::shared_ptr<EmbeddedPair>>(value);
+    return s;
+  }
   if (PyCallable_Check(value.ptr()))
     return customScheme(py::reinterpret_borrow<py::function>(value));
-  throw py::type_error("scheme must be a scheme name (" + schemeNames() +
-                       "), a ButcherTableau or a callable step(f, t, state, h), not " +
-                       typeName(value));
+  throw py::type_error(
+      "scheme must be a scheme name (" + schemeNames() +
+      "), a ButcherTableau, an EmbeddedTableau or a callable step(f, t, state, h), not " +
+      typeName(value));
 }
 
 std::vector<PyScheme> toSchemes(const py::iterable& schemes) {
@@ -138,7 +161,7 @@ void register_schemes(py::module_& m) {
   for (const SchemeInfo& s : kSchemes)
     schemes.append(py::make_tuple(std::string(s.name), std::string(s.title), s.order, s.evaluations,
                                   py::make_tuple(s.colour.r, s.colour.g, s.colour.b),
-                                  std::string(s.marker)));
+                                  std::string(s.marker), schemeKindName(s.kind)));
   m.attr("SCHEMES") = schemes;
 
   py::class_<ButcherTableau, std::shared_ptr<ButcherTableau>>(
@@ -168,5 +191,43 @@ void register_schemes(py::module_& m) {
           "'order 2: Σ b·c² = 0.25 but must be 1/3 for order 3'.")
       .def("__repr__", [](const ButcherTableau& t) {
         return "ButcherTableau(name='" + t.name + "', stages=" + std::to_string(t.stages()) + ")";
+      });
+
+  py::class_<EmbeddedPair, std::shared_ptr<EmbeddedPair>>(
+      m, "EmbeddedTableau",
+      "An embedded Runge-Kutta pair of your own: a Butcher tableau with a second weight row "
+      "b_hat whose solution, compared with b's, estimates each step's error. It runs "
+      "adaptively, as bogacki-shampine and dopri5 do, under rtol and atol, in double precision "
+      "only. Its rows are checked as a ButcherTableau's are; b_hat must have as many entries as "
+      "b, be finite, sum to 1 and differ from b. algebraic_order and embedded_order are the two "
+      "rows' orders by the Butcher order conditions (checked up to 5); the step control uses "
+      "the lower.")
+      .def(py::init(&makePair), py::arg("a"), py::arg("b"), py::arg("b_hat"), py::arg("c"),
+           py::arg("name") = "pair",
+           "a: s rows (row i needs at least i entries; entries on and above the diagonal must be "
+           "0), b: the solution's s weights, b_hat: the error estimate's s weights, c: s nodes.")
+      .def_property_readonly("a", [](const EmbeddedPair& p) { return p.tableau.a; })
+      .def_property_readonly("b", [](const EmbeddedPair& p) { return p.tableau.b; })
+      .def_property_readonly("b_hat", [](const EmbeddedPair& p) { return p.bHat; })
+      .def_property_readonly("c", [](const EmbeddedPair& p) { return p.tableau.c; })
+      .def_property_readonly("name", [](const EmbeddedPair& p) { return p.tableau.name; })
+      .def_property_readonly("stages", [](const EmbeddedPair& p) { return p.stages(); })
+      .def_property_readonly(
+          "fsal", [](const EmbeddedPair& p) { return p.fsal(); },
+          "Whether the last stage is the derivative at the step's end (first same as last), "
+          "reused as the next step's first.")
+      .def_property_readonly(
+          "algebraic_order", [](const EmbeddedPair& p) { return p.order; },
+          "The order of b's solution by the Butcher order conditions (5: at least 5).")
+      .def_property_readonly(
+          "embedded_order", [](const EmbeddedPair& p) { return p.embeddedOrder; },
+          "The order of b_hat's solution by the Butcher order conditions (5: at least 5).")
+      .def_property_readonly(
+          "order_report", [](const EmbeddedPair& p) { return orderReport(p.tableau).text(); },
+          "b's algebraic order in words, with the first order condition it fails.")
+      .def("__repr__", [](const EmbeddedPair& p) {
+        return "EmbeddedTableau(name='" + p.tableau.name +
+               "', stages=" + std::to_string(p.stages()) + ", orders=" + std::to_string(p.order) +
+               "(" + std::to_string(p.embeddedOrder) + "))";
       });
 }

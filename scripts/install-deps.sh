@@ -15,7 +15,7 @@ packages=(
   clang-14 libclang-rt-14-dev  # the fuzz build: clang and its libFuzzer and sanitizer runtimes
   # the Python module, its tests and the lab notebook
   pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-mypy
-  python3-matplotlib python3-nbformat python3-nbclient python3-ipykernel
+  python3-matplotlib python3-nbformat python3-nbclient python3-ipykernel python3-scipy
   # pip's way in (pyproject.toml, setup.py) and its tests: builds offline, virtual environments
   python3-pip python3-setuptools python3-wheel python3-venv
   python3-scipy  # bench/python/dopri5_scipy.py: scipy's solve_ivp beside the module's adaptive flight

@@ -14,11 +14,16 @@ closed form: its errors are measured against a reference integration
     >>> pbsim.compare("flight", schemes=["euler", "midpoint", "rk4"])
     >>> pbsim.convergence("flight", precision="both")
     >>> pbsim.convergence("flight", precision="double", drag="quadratic")
+    >>> pbsim.flight(scheme="dopri5", rtol=1e-10, atol=1e-12, landing="interpolated")
+    >>> pbsim.convergence("flight", schemes=["dopri5"], quantity="landing")
     >>> pbsim.stability(ks=1e4, mass=1)
 
 Parameters use the units of pbsim's panels (degrees, kg, s; in the spring
 model gravity is a force in N). A scheme is a name of ``SCHEMES``, a
-``ButcherTableau``, or a callable ``step(f, t, state, h) -> new_state``.
+``ButcherTableau``, an ``EmbeddedTableau`` (a pair of your own, run adaptively) or a
+callable ``step(f, t, state, h) -> new_state``. Explicit schemes and tableaus run in
+pbsim's single precision unless asked otherwise; implicit and adaptive ones, pairs and
+steps of your own in double (``SCHEMES`` gives each scheme's kind).
 """
 
 from __future__ import annotations
@@ -33,27 +38,38 @@ from typing import Any, Callable, NamedTuple, Optional, Sequence, Union
 import numpy as np
 
 from . import _pbsim
-from ._pbsim import ButcherTableau
+from ._pbsim import ButcherTableau, EmbeddedTableau
 
 __version__: str = _pbsim.__version__
 
 __all__ = [
+    "ATOL",
     "ButcherTableau",
+    "CONVERGENCE_RTOL",
+    "CONVERGENCE_RTOL_LEVELS",
     "DRAG_LAWS",
     "DivergedWarning",
+    "EmbeddedTableau",
     "ExactFlight",
     "ExactSpring",
     "FEW_STEPS",
+    "FailedWarning",
     "FewStepsWarning",
     "FlightResult",
+    "LANDINGS",
     "MAX_FLIGHT_STEPS",
     "MAX_SPRING_SAMPLES",
     "Parameter",
+    "QUANTITIES",
     "REST_SPEED",
+    "RTOL",
     "SCHEMES",
     "SETTLE_THRESHOLD",
+    "SMALLEST_RTOL",
+    "SWEEPS",
     "Scheme",
     "SpringResult",
+    "ToleranceWarning",
     "compare",
     "convergence",
     "exact_flight",
@@ -78,10 +94,29 @@ REST_SPEED: float = _pbsim.REST_SPEED
 FEW_STEPS: int = _pbsim.FEW_STEPS
 #: The flight's drag laws, by the engine's words: pbsim's "linear" first.
 DRAG_LAWS: tuple[str, ...] = _pbsim.DRAG_LAWS
+#: The adaptive schemes' default tolerances: relative (rtol) and absolute (atol, in the
+#: state's units).
+RTOL: float = _pbsim.RTOL
+ATOL: float = _pbsim.ATOL
+#: An rtol below this is finer than double precision resolves (a ToleranceWarning).
+SMALLEST_RTOL: float = _pbsim.SMALLEST_RTOL
+#: Where a flight's ground point is placed within its last step: "linear" (pbsim's rule,
+#: the default) or "interpolated" (on an interpolant of the scheme's own order).
+LANDINGS: tuple[str, ...] = _pbsim.LANDINGS
+#: What a convergence study measures ("at_time" first, the default; "landing") and what it
+#: sweeps ("auto" first, the default: dt for fixed-step schemes, rtol for adaptive ones).
+QUANTITIES: tuple[str, ...] = _pbsim.QUANTITIES
+SWEEPS: tuple[str, ...] = _pbsim.SWEEPS
+#: A convergence study's coarsest rtol for the adaptive schemes, divided by 10 per level,
+#: CONVERGENCE_RTOL_LEVELS levels in all.
+CONVERGENCE_RTOL: float = _pbsim.CONVERGENCE_RTOL
+CONVERGENCE_RTOL_LEVELS: int = _pbsim.CONVERGENCE_RTOL_LEVELS
 
 
 class Scheme(NamedTuple):
-    """A built-in scheme: its name, title, order, evaluations per step, colour and marker."""
+    """A built-in scheme: its name, title, order, evaluations per step (an adaptive
+    scheme's per accepted step), colour, marker and kind ("explicit", "implicit" or
+    "adaptive")."""
 
     name: str
     title: str
@@ -89,6 +124,7 @@ class Scheme(NamedTuple):
     evaluations: int
     colour: tuple[float, float, float]
     marker: str
+    kind: str
 
 
 #: The built-in schemes, in the order of the engine's scheme table (pbsim's three first).
@@ -104,9 +140,25 @@ class DivergedWarning(UserWarning):
     errors (NaN) and its notes say from which step on."""
 
 
+class FailedWarning(UserWarning):
+    """A run stopped on a step that failed: an adaptive step that would fall below what the
+    time resolves (stop "step_too_small"), an implicit step whose Newton iteration did not
+    converge (stop "newton_failed")."""
+
+
+class ToleranceWarning(UserWarning):
+    """An adaptive scheme's rtol is finer than double precision resolves (SMALLEST_RTOL):
+    rounding, not the tolerance, then limits the error."""
+
+
+_WARNINGS = {"diverged": DivergedWarning, "failed": FailedWarning,
+             "tolerance": ToleranceWarning, "few_steps": FewStepsWarning}
+
+
 # f(t, state) -> d(state)/dt; a user's step(f, t, state, h) -> new state.
 Derivative = Callable[[float, np.ndarray], np.ndarray]
-SchemeLike = Union[str, ButcherTableau, Callable[[Derivative, float, np.ndarray, float], Any]]
+SchemeLike = Union[str, ButcherTableau, EmbeddedTableau,
+                   Callable[[Derivative, float, np.ndarray, float], Any]]
 
 
 class Parameter(NamedTuple):
@@ -198,10 +250,15 @@ class _Result:
         self.judge_error: float = data["judge_error"]
         #: The engine's notes on this run, as pbsim-study prints them below its table.
         self.notes: list[str] = list(data["notes"])
-        #: A tableau's order by the Butcher order conditions (checked up to 5), beside the
-        #: order its runs show; None for a built-in scheme (SCHEMES has its order) or a step.
+        #: A tableau's (or a pair's) order by the Butcher order conditions (checked up to
+        #: 5), beside the order its runs show; None for a built-in scheme (SCHEMES has its
+        #: order) or a step.
         self.algebraic_order: Optional[int] = data["algebraic_order"]
-        self.params: dict[str, Any] = dict(params, scheme=self.scheme, precision=self.precision)
+        #: Whether the scheme chose its own steps (an adaptive scheme or a pair), under
+        #: rtol and atol; the h array holds each step's length.
+        self.adaptive: bool = data["adaptive"]
+        self.params: dict[str, Any] = dict(params, scheme=self.scheme, precision=self.precision,
+                                           rtol=data["rtol"], atol=data["atol"])
 
     def __len__(self) -> int:
         return len(self.t)
@@ -246,6 +303,9 @@ class FlightResult(_Result):
         self.target: tuple[float, float] = tuple(data["target"])  # type: ignore[assignment]
         #: The drag law it flew: "linear" or "quadratic".
         self.drag: str = data["drag"]
+        #: How its ground point was placed within the last step: "linear" or "interpolated".
+        self.landing: str = data["landing"]
+        self.params["landing"] = self.landing
 
     def __getattr__(self, name: str) -> Any:
         # Only for names not found: the exact_* arrays of a flight judged by a reference.
@@ -265,6 +325,7 @@ class FlightResult(_Result):
 
     def __repr__(self) -> str:
         drag = "" if self.drag == DRAG_LAWS[0] else f", drag={self.drag!r}"
+        drag += "" if self.landing == LANDINGS[0] else f", landing={self.landing!r}"
         return (f"FlightResult(scheme={self.scheme!r}, precision={self.precision!r}{drag}, "
                 f"steps={self.steps}, stop={self.stop!r}, landing_x={self.landing_x:.6g}, "
                 f"landing_z={self.landing_z:.6g}, flight_time={self.flight_time:.6g})")
@@ -287,14 +348,13 @@ class SpringResult(_Result):
 def _warn(data: list[dict[str, Any]], stacklevel: int) -> None:
     # The engine's warnings, worded as pbsim-study words them on its command line.
     for d in data:
-        for diverged, text in d["warnings"]:
-            warnings.warn(text, DivergedWarning if diverged else FewStepsWarning,
-                          stacklevel=stacklevel + 1)
+        for kind, text in d["warnings"]:
+            warnings.warn(text, _WARNINGS[kind], stacklevel=stacklevel + 1)
 
 
 def _scheme_list(schemes: Any) -> list[Any]:
     """schemes as a list: one scheme (a name, a tableau or a step) is a list of one."""
-    if isinstance(schemes, (str, ButcherTableau)) or callable(schemes):
+    if isinstance(schemes, (str, ButcherTableau, EmbeddedTableau)) or callable(schemes):
         return [schemes]
     return list(schemes)
 
@@ -349,23 +409,34 @@ def _with_parameters(model: str, *extra: _Option,
     return wrap
 
 
+_TOLERANCES = [_Option("rtol", RTOL, "float"), _Option("atol", ATOL, "float")]
+
+
 @_with_parameters("flight", _Option("scheme", "rk4", "SchemeLike"),
                   _Option("precision", None, "Optional[str]"),
-                  keyword_only=[_Option("drag", _pbsim.DRAG, "str")])
-def flight(values: dict[str, float], scheme: SchemeLike,
-           precision: Optional[str], drag: str) -> FlightResult:
+                  keyword_only=[_Option("drag", _pbsim.DRAG, "str"), *_TOLERANCES,
+                                _Option("landing", _pbsim.LANDING, "str")])
+def flight(values: dict[str, float], scheme: SchemeLike, precision: Optional[str], drag: str,
+           rtol: float, atol: float, landing: str) -> FlightResult:
     """Fire one shot, as pbsim's ballistics panel does, and integrate it with `scheme`.
 
     precision "single" is pbsim's float arithmetic, "double" the engine's double-precision
-    twin. By default (None) a built-in scheme or a tableau runs in single precision and a
-    step of your own, which runs in double only, in double. drag "linear" is pbsim's law
-    (friction in kg/s); "quadratic" decelerates by friction/mass x |v| x v (friction in
-    kg/m), which has no closed form: its exact_* arrays are then reference_*, a reference
-    integration, and judge says so. A run that ends within its first few steps draws a
-    FewStepsWarning, one whose state overflows a DivergedWarning. The parameters, in the
-    units of pbsim's panel:
+    twin. By default (None) each scheme runs in its own: single where it has pbsim's
+    arithmetic (the explicit schemes, tableaus), double otherwise (implicit and adaptive
+    schemes, pairs, a step of your own); asking single of those is a ValueError. An
+    adaptive scheme chooses its steps so that each step's error estimate stays within
+    atol + rtol x |state| (the h array holds their lengths); other schemes ignore rtol and
+    atol, which must still be finite numbers above 0. landing "linear" places the ground
+    point on the straight line through the last step's ends (pbsim's rule); "interpolated"
+    where an interpolant of the scheme's own order crosses the ground. drag "linear" is
+    pbsim's law (friction in kg/s); "quadratic" decelerates by friction/mass x |v| x v
+    (friction in kg/m), which has no closed form: its exact_* arrays are then reference_*,
+    a reference integration, and judge says so. A run that ends within its first few steps
+    draws a FewStepsWarning, one whose state overflows a DivergedWarning, one stopped by a
+    failing step a FailedWarning, an rtol below SMALLEST_RTOL a ToleranceWarning. The
+    parameters, in the units of pbsim's panel:
     """
-    (data,) = _pbsim.run_flights(values, [scheme], precision, drag)
+    (data,) = _pbsim.run_flights(values, [scheme], precision, drag, rtol, atol, landing)
     result = FlightResult(data, dict(values, drag=drag))
     _warn([data], 3)
     return result
@@ -373,15 +444,19 @@ def flight(values: dict[str, float], scheme: SchemeLike,
 
 @_with_parameters("spring", _Option("scheme", "rk4", "SchemeLike"),
                   _Option("precision", None, "Optional[str]"),
-                  _Option("until", None, "Optional[float]"))
+                  _Option("until", None, "Optional[float]"), keyword_only=_TOLERANCES)
 def spring(values: dict[str, float], scheme: SchemeLike, precision: Optional[str],
-           until: Optional[float]) -> SpringResult:
+           until: Optional[float], rtol: float, atol: float) -> SpringResult:
     """Release the body on its spring, as pbsim's spring-mass panel does, and integrate
-    until it comes to rest (or, with `until`, until the first step at or after that time).
+    until it comes to rest (or, with `until`, until the first step at or after that time;
+    an adaptive scheme ends on it exactly).
 
-    scheme and precision as for flight(). The parameters, in the units of pbsim's panel:
+    scheme, precision, rtol and atol as for flight(). damping_work is the work the damping
+    has taken out of the body up to each sample, so that energy + damping_work - energy[0]
+    is the integrator's own drift (its largest relative value: energy_balance_drift). The
+    parameters, in the units of pbsim's panel:
     """
-    (data,) = _pbsim.run_springs(values, [scheme], precision, until)
+    (data,) = _pbsim.run_springs(values, [scheme], precision, until, rtol, atol)
     result = SpringResult(data, dict(values, until=until))
     _warn([data], 3)
     return result
@@ -395,15 +470,17 @@ def _physics_doc() -> str:
 def compare(model: str,
             schemes: Union[SchemeLike, Sequence[SchemeLike]] = ("euler", "midpoint", "rk4"),
             precision: Optional[str] = None, until: Optional[float] = None,
-            drag: Optional[str] = None, **physics: float) -> Any:
+            drag: Optional[str] = None, rtol: float = RTOL, atol: float = ATOL,
+            landing: Optional[str] = None, **physics: float) -> Any:
     """Run `model` ("flight" or "spring") once per scheme and return the summaries as a
     pandas DataFrame, one row per scheme, in the columns of pbsim-study's summary.
 
-    schemes: a list, or one scheme. precision: as for flight(); by default single, or
-    double for every scheme when one of them is a step of your own. physics takes the
-    parameters of flight() or spring(); until only for the spring, drag only for the
-    flight. The frame's attrs hold params, judge, judge_error, the engine's notes and
-    algebraic_order: each tableau's order by the order conditions, by scheme name.
+    schemes: a list, or one scheme. precision, rtol and atol: as for flight(); by default
+    each scheme runs in its own precision (attrs["precision"] says which, by scheme name).
+    physics takes the parameters of flight() or spring(); until only for the spring, drag
+    and landing only for the flight. The frame's attrs hold params, judge, judge_error, the
+    engine's notes and algebraic_order: each tableau's order by the order conditions, by
+    scheme name.
     """
     pd = _pandas()
     values = dict(_defaults(model), **physics)
@@ -411,20 +488,28 @@ def compare(model: str,
     if model == "flight":
         if until is not None:
             raise TypeError("until applies to the spring only")
-        data = _pbsim.run_flights(values, _scheme_list(schemes), precision, drag)
-        params = dict(values, drag=data[0]["drag"])
+        data = _pbsim.run_flights(values, _scheme_list(schemes), precision, drag, rtol, atol,
+                                  landing)
+        params = dict(values, drag=data[0]["drag"], landing=data[0]["landing"])
         results = [FlightResult(d, params) for d in data]
         columns = FlightResult._summary
     else:
         if drag is not None:
             raise TypeError("drag applies to the flight only")
-        data = _pbsim.run_springs(values, _scheme_list(schemes), precision, until)
+        if landing is not None:
+            raise TypeError("landing applies to the flight only")
+        data = _pbsim.run_springs(values, _scheme_list(schemes), precision, until, rtol, atol)
         params = values
         results = [SpringResult(d, dict(values, until=until)) for d in data]
         columns = SpringResult._summary
     _warn(data, 2)
     frame = pd.DataFrame([r.summary() for r in results], columns=list(columns))
-    frame.attrs["params"] = dict(params, precision=data[0]["precision"])
+    # One precision for all, or None when the schemes ran in their own (attrs["precision"]).
+    precisions = {r.scheme: r.precision for r in results}
+    shared = set(precisions.values())
+    frame.attrs["params"] = dict(params, precision=shared.pop() if len(shared) == 1 else None,
+                                 rtol=data[0]["rtol"], atol=data[0]["atol"])
+    frame.attrs["precision"] = precisions
     frame.attrs["judge"] = data[0]["judge"]
     frame.attrs["judge_error"] = data[0]["judge_error"]
     frame.attrs["notes"] = list(dict.fromkeys(n for d in data for n in d["notes"]))
@@ -435,18 +520,33 @@ def compare(model: str,
 
 def convergence(model: str,
                 schemes: Union[SchemeLike, Sequence[SchemeLike]] = ("euler", "midpoint", "rk4"),
-                precision: str = "single", dt: Optional[float] = None,
+                precision: Optional[str] = None, dt: Optional[float] = None,
                 levels: int = _pbsim.CONVERGENCE_LEVELS, at: Optional[float] = None,
-                drag: Optional[str] = None, **physics: float) -> Any:
+                drag: Optional[str] = None, quantity: str = _pbsim.QUANTITY,
+                sweep: str = _pbsim.SWEEP, rtol: Optional[float] = None,
+                atol: Optional[float] = None,
+                rtol_levels: int = CONVERGENCE_RTOL_LEVELS, landing: Optional[str] = None,
+                **physics: float) -> Any:
     """The error at time `at` as the time step halves from dt, `levels` times in all, and
     the order each scheme shows, as a pandas DataFrame with the columns of pbsim-study's
     convergence summary and each row's wall time (wall_ms, its own run's: noise below a
     few tenths of a millisecond).
 
+    An adaptive scheme (or an EmbeddedTableau) is swept over its tolerance instead: rtol
+    from `rtol` (default CONVERGENCE_RTOL) divided by 10 per level, `rtol_levels` levels,
+    atol in proportion (from `atol`, by default in the proportion of RTOL and ATOL); its
+    rows carry rtol (h is NaN), rejected steps, and as order the slope of log error against
+    log rtol (1: error proportional to rtol). sweep "auto" does both, "dt" or "rtol" only
+    one, refusing the schemes it does not fit. quantity "at_time" measures the distance to
+    the exact position at T; "landing" (flights only) the miss of the landing point, placed
+    by `landing` ("linear" or "interpolated", as for flight()).
+
     schemes: a list, or one scheme (a name or a tableau; a Python step cannot be studied
-    here, see the error it raises). precision "single" gives the model's own rows,
-    "double" the same schemes in double precision, "both" both. `at` defaults to 3/4 of
-    the exact (or reference) flight, 4 s for the spring. floor marks rows where rounding,
+    here, see the error it raises). precision None gives each scheme's own rows (single
+    where it has pbsim's arithmetic, double otherwise), "single" the model's single rows
+    (refused for schemes without them), "double" every scheme in double precision, "both"
+    both. `at` defaults to 3/4 of the exact (or reference) flight, 4 s for the spring.
+    floor marks rows where rounding,
     or the reference's own error, not the scheme, dominates the error. drag as for
     flight(); under quadratic drag the errors are measured against the reference
     (attrs["judge"], attrs["judge_error"], attrs["notes"]). attrs["algebraic_order"] holds
@@ -460,12 +560,17 @@ def convergence(model: str,
     if dt is not None:
         values["dt"] = dt
     data = _pbsim.convergence(model, values, _scheme_list(schemes), precision, levels, at,
-                              drag)
+                              drag, quantity, sweep, rtol, atol, rtol_levels, landing)
+    if data["warning"]:
+        warnings.warn(data["warning"], ToleranceWarning, stacklevel=2)
     frame = pd.DataFrame(data["columns"])
     frame.attrs["at"] = data["at"]
-    params = dict(values, drag=drag if drag is not None else _pbsim.DRAG) \
-        if model == "flight" else values
-    frame.attrs["params"] = dict(params, precision=precision, levels=levels)
+    params = dict(values, drag=drag if drag is not None else _pbsim.DRAG,
+                  landing=data["landing"]) if model == "flight" else values
+    frame.attrs["params"] = dict(params, precision=precision, levels=levels,
+                                 quantity=data["quantity"], sweep=data["sweep"],
+                                 rtol=data["rtol"], atol=data["atol"],
+                                 rtol_levels=data["rtol_levels"])
     frame.attrs["judge"] = data["judge"]
     frame.attrs["judge_error"] = data["judge_error"]
     frame.attrs["notes"] = list(data["notes"])

@@ -5,25 +5,37 @@ import numpy as np
 import pandas as pd  # type: ignore[import]  # pandas ships no stubs
 
 from ._pbsim import ButcherTableau as ButcherTableau
+from ._pbsim import EmbeddedTableau as EmbeddedTableau
 
 __version__: str
 __all__ = [
+    "ATOL",
     "ButcherTableau",
+    "CONVERGENCE_RTOL",
+    "CONVERGENCE_RTOL_LEVELS",
     "DRAG_LAWS",
     "DivergedWarning",
+    "EmbeddedTableau",
     "ExactFlight",
     "ExactSpring",
     "FEW_STEPS",
+    "FailedWarning",
     "FewStepsWarning",
     "FlightResult",
+    "LANDINGS",
     "MAX_FLIGHT_STEPS",
     "MAX_SPRING_SAMPLES",
     "Parameter",
+    "QUANTITIES",
     "REST_SPEED",
+    "RTOL",
     "SCHEMES",
     "SETTLE_THRESHOLD",
+    "SMALLEST_RTOL",
+    "SWEEPS",
     "Scheme",
     "SpringResult",
+    "ToleranceWarning",
     "compare",
     "convergence",
     "exact_flight",
@@ -42,6 +54,14 @@ SETTLE_THRESHOLD: float
 REST_SPEED: float
 FEW_STEPS: int
 DRAG_LAWS: tuple[str, ...]
+RTOL: float
+ATOL: float
+SMALLEST_RTOL: float
+LANDINGS: tuple[str, ...]
+QUANTITIES: tuple[str, ...]
+SWEEPS: tuple[str, ...]
+CONVERGENCE_RTOL: float
+CONVERGENCE_RTOL_LEVELS: int
 
 class Scheme(NamedTuple):
     name: str
@@ -50,11 +70,14 @@ class Scheme(NamedTuple):
     evaluations: int
     colour: tuple[float, float, float]
     marker: str
+    kind: str
 
 SCHEMES: tuple[Scheme, ...]
 
 class FewStepsWarning(UserWarning): ...
 class DivergedWarning(UserWarning): ...
+class FailedWarning(UserWarning): ...
+class ToleranceWarning(UserWarning): ...
 
 class Parameter(NamedTuple):
     name: str
@@ -71,7 +94,9 @@ def parameters(model: str) -> list[Parameter]: ...
 
 # f(t, state) -> d(state)/dt; a user's step(f, t, state, h) -> new state.
 Derivative = Callable[[float, np.ndarray], np.ndarray]
-SchemeLike = Union[str, ButcherTableau, Callable[[Derivative, float, np.ndarray, float], Any]]
+SchemeLike = Union[
+    str, ButcherTableau, EmbeddedTableau, Callable[[Derivative, float, np.ndarray, float], Any]
+]
 
 class _Result:
     precision: str
@@ -79,6 +104,7 @@ class _Result:
     judge_error: float
     notes: list[str]
     algebraic_order: Optional[int]
+    adaptive: bool
     params: dict[str, Any]
     def __init__(self, data: dict[str, Any], params: dict[str, Any]) -> None: ...
     def __len__(self) -> int: ...
@@ -102,6 +128,7 @@ class FlightResult(_Result):
     reference_y: np.ndarray
     reference_z: np.ndarray
     path_error: np.ndarray
+    h: np.ndarray
     scheme: str
     steps: int
     evaluations: int
@@ -112,9 +139,11 @@ class FlightResult(_Result):
     flight_time: float
     landing_miss: float
     max_path_error: float
+    rejected: int
     wall_ms: float
     target: tuple[float, float]
     drag: str
+    landing: str
     @property
     def target_miss(self) -> float: ...
 
@@ -126,6 +155,8 @@ class SpringResult(_Result):
     exact_y: np.ndarray
     height_error: np.ndarray
     energy: np.ndarray
+    damping_work: np.ndarray
+    h: np.ndarray
     scheme: str
     steps: int
     evaluations: int
@@ -135,6 +166,8 @@ class SpringResult(_Result):
     resting_height: float
     max_height_error: float
     energy_drift: float
+    energy_balance_drift: float
+    rejected: int
     wall_ms: float
 
 # The defaults are the engine's start-up values (tests/test_tables.py checks them).
@@ -153,6 +186,9 @@ def flight(
     target_z: float = 0.0,
     *,
     drag: str = "linear",
+    rtol: float = 1e-06,
+    atol: float = 1e-09,
+    landing: str = "linear",
 ) -> FlightResult: ...
 def spring(
     mass: float = 5.0,
@@ -164,6 +200,9 @@ def spring(
     scheme: SchemeLike = "rk4",
     precision: Optional[str] = None,
     until: Optional[float] = None,
+    *,
+    rtol: float = 1e-06,
+    atol: float = 1e-09,
 ) -> SpringResult: ...
 def compare(
     model: str,
@@ -171,6 +210,9 @@ def compare(
     precision: Optional[str] = None,
     until: Optional[float] = None,
     drag: Optional[str] = None,
+    rtol: float = 1e-06,
+    atol: float = 1e-09,
+    landing: Optional[str] = None,
     **physics: float,
 ) -> pd.DataFrame: ...
 def stability(
@@ -180,11 +222,17 @@ def stability(
 def convergence(
     model: str,
     schemes: Union[SchemeLike, Sequence[SchemeLike]] = ("euler", "midpoint", "rk4"),
-    precision: str = "single",
+    precision: Optional[str] = None,
     dt: Optional[float] = None,
     levels: int = 8,
     at: Optional[float] = None,
     drag: Optional[str] = None,
+    quantity: str = "at_time",
+    sweep: str = "auto",
+    rtol: Optional[float] = None,
+    atol: Optional[float] = None,
+    rtol_levels: int = 7,
+    landing: Optional[str] = None,
     **physics: float,
 ) -> pd.DataFrame: ...
 

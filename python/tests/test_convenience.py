@@ -30,11 +30,17 @@ def test_a_step_of_your_own_runs_in_double_by_default(run):
         run(scheme=heun, precision="single")
 
 
-def test_a_comparison_with_a_step_of_your_own_runs_every_scheme_in_double():
-    table = pbsim.compare("flight", schemes=["rk4", heun])
-    assert table.attrs["params"]["precision"] == "double"
-    rk4 = pbsim.flight(scheme="rk4", precision="double")
-    assert table.landing_x[0] == rk4.landing_x
+def test_a_comparison_runs_each_scheme_in_its_own_precision():
+    # rk4 in pbsim's single precision, a step of your own and dopri5 in double (the only
+    # precision they have), unless one precision is asked for.
+    table = pbsim.compare("flight", schemes=["rk4", heun, "dopri5"])
+    assert table.attrs["precision"] == {"rk4": "single", "heun": "double", "dopri5": "double"}
+    assert table.attrs["params"]["precision"] is None
+    assert table.landing_x[0] == pbsim.flight(scheme="rk4", precision="single").landing_x
+    assert table.landing_x[1] == pbsim.flight(scheme=heun, precision="double").landing_x
+    both = pbsim.compare("flight", schemes=["rk4", heun], precision="double")
+    assert both.attrs["params"]["precision"] == "double"
+    assert both.landing_x[0] == pbsim.flight(scheme="rk4", precision="double").landing_x
     assert pbsim.compare("flight", schemes=["rk4"]).attrs["params"]["precision"] == "single"
 
 

@@ -35,7 +35,7 @@ BAD = [
     (lambda: pbsim.convergence("flight", at=3.0), ValueError, "at must be before the exact landing"),
     (lambda: pbsim.convergence("flight", levels=99), ValueError, "levels must lie between 1 and"),
     (lambda: pbsim.convergence("spring", ks=0), ValueError, "no closed-form solution"),
-    (lambda: pbsim.convergence("flight", precision="half"), ValueError, "precision must be 'single', 'double' or 'both'"),
+    (lambda: pbsim.convergence("flight", precision="half"), ValueError, "precision must be 'single', 'double', 'both' or None, not 'half'"),
     (lambda: pbsim.convergence("flight", schemes=[lambda f, t, x, h: x]), ValueError, "built-in schemes and tableaus only"),
     (lambda: pbsim.flight(scheme=lambda f, t, x, h: x, precision="single"), ValueError, "runs in double precision only"),
     (lambda: pbsim.ButcherTableau([[0, 1], [1, 0]], [0.5, 0.5], [0, 1]), ValueError, "a is not explicit: a[0][1] must be 0"),

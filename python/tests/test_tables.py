@@ -65,9 +65,11 @@ def test_each_parameter_is_a_keyword_argument_with_the_tables_default(model):
         assert signature.parameters[p.name].default == p.default, p.name
         assert p.name in RUN[model].__doc__, p.name
     # compare() and convergence() fill in the same defaults (and the flight's drag law).
-    drag = {"drag": pbsim.DRAG_LAWS[0]} if model == "flight" else {}
+    # The flight's drag law and landing rule, both models' tolerances: the engine's defaults.
+    drag = {"drag": pbsim.DRAG_LAWS[0], "landing": pbsim.LANDINGS[0]} if model == "flight" else {}
     assert pbsim.compare(model, schemes=["rk4"]).attrs["params"] == dict(
-        {p.name: p.default for p in pbsim.parameters(model)}, precision="single", **drag)
+        {p.name: p.default for p in pbsim.parameters(model)}, precision="single",
+        rtol=pbsim.RTOL, atol=pbsim.ATOL, **drag)
 
 
 @pytest.mark.parametrize("model", MODELS)

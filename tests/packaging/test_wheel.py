@@ -122,9 +122,10 @@ FLIGHTS = textwrap.dedent("""
            "default": [pbsim.flight().scheme, pbsim.flight().steps], "schemes": {}}
     for scheme in pbsim.SCHEMES:
         r = pbsim.flight(scheme=scheme.name)
+        bits = np.uint32 if r.precision == "single" else np.uint64
         out["schemes"][scheme.name] = {
-            "steps": r.steps,
-            **{c: getattr(r, c).view(np.uint32).tolist() for c in %r}}
+            "steps": r.steps, "precision": r.precision,
+            **{c: getattr(r, c).view(bits).tolist() for c in %r}}
     json.dump(out, sys.stdout)
 """ % (FLOAT32_COLUMNS,))
 
@@ -159,10 +160,14 @@ def test_the_installed_module_flies_pbsim_study_s_flight_bit_for_bit(venv, tmp_p
     for scheme in schemes:
         mine = got["schemes"][scheme]
         assert mine["steps"] == int(summary[scheme]["steps"]), scheme
+        # Each scheme in its default precision on both sides: the model's float32 bits,
+        # or the double bits of the schemes that run in double only.
+        real, bits = ((np.float32, np.uint32) if mine["precision"] == "single"
+                      else (np.float64, np.uint64))
         for column in FLOAT32_COLUMNS:
-            theirs = np.array([np.float32(float(r[column])) for r in rows[scheme]],
-                              dtype=np.float32).view(np.uint32)
-            np.testing.assert_array_equal(np.array(mine[column], dtype=np.uint32), theirs,
+            theirs = np.array([real(float(r[column])) for r in rows[scheme]],
+                              dtype=real).view(bits)
+            np.testing.assert_array_equal(np.array(mine[column], dtype=bits), theirs,
                                           err_msg=f"{scheme} {column}")
     # pbsim.flight() with no arguments: pbsim's start-up shot, as pbsim-study flies it.
     scheme, steps = got["default"]

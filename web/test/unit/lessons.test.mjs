@@ -101,7 +101,7 @@ test("a convergence study's quantity and sweep: the engine's names, and its word
     ['spring', ['backward-euler'], { sweep: 'rtol' }, '', 'backward-euler steps with a fixed dt: it has no rtol to sweep'],
     ['flight', ['rk4'], { sweep: 'h' }, 'sweep', "must be auto, dt or rtol, not 'h'"],
     ['flight', ['rk4'], { quantity: 'apex' }, 'quantity', "must be at_time or landing, not 'apex'"],
-    ['spring', ['rk4'], { quantity: 'landing' }, 'at', "landing is the flight's: a spring's study measures at a time T"],
+    ['spring', ['rk4'], { quantity: 'landing' }, 'quantity', "landing is the flight's: a spring's study measures at a time T"],
     ['flight', ['rk4'], { levels: 2.5 }, 'levels', 'must be a whole number'],
   ];
   for (const [model, names, s, parameter, message] of refused) {
