@@ -26,6 +26,7 @@
 #include <emscripten/val.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <optional>
 #include <sstream>
@@ -202,6 +203,14 @@ std::optional<RunScheme> ownScheme(const val& o, std::optional<Problem>& problem
     return fail("needs a name (a word of its own)");
   t.name = o["name"].as<std::string>();
   if (schemeNamed(t.name)) return fail("'" + t.name + "' is a built-in scheme's name");
+  // The name stands in CSV cells, the page's address and element ids.
+  const bool word =
+      t.name.size() <= 40 && std::all_of(t.name.begin(), t.name.end(), [](unsigned char ch) {
+        return std::isalnum(ch) || ch == '-' || ch == '_' || ch == '.';
+      });
+  if (!word)
+    return fail("name '" + t.name +
+                "' must be a word of at most 40 letters, digits, '-', '_' or '.'");
   if (!o["a"].isArray()) return fail("a must be a list of rows of numbers");
   const int rows = o["a"]["length"].as<int>();
   for (int i = 0; i < rows; ++i) {

@@ -28,7 +28,7 @@ function valued(tr, row) {
   return tr;
 }
 
-function show(result) {
+function show(result, values) {
   const progress = $('s-stab-progress');
   const body = $('s-stab-table').tBodies[0];
   if (result.problem) {
@@ -41,7 +41,8 @@ function show(result) {
   last = result;
   body.replaceChildren(...result.rows.map((r) => valued(tableRow(columns, r.readable, shared.schemeByName), r)));
   showLines($('s-stab-notes'), result.notes);
-  progress.textContent = `Stability limits for the spring's values; its own time step is ${result.dt} s.`;
+  const step = parametersOfSpring().find((p) => p.name === 'dt');
+  progress.textContent = `Stability limits for the spring's values in the fields; "unstable at dt": unstable at its ${step ? step.label : 'dt'}, ${values.dt} ${step ? step.unit : ''}.`;
 }
 
 async function measure() {
@@ -52,7 +53,7 @@ async function measure() {
   progress.textContent = 'Measuring …';
   const values = readValues('s', parametersOfSpring());
   try {
-    show(await client.request('stability', { values }, (text) => (progress.textContent = `Measuring: ${text} …`)));
+    show(await client.request('stability', { values }, (text) => (progress.textContent = `Measuring: ${text} …`)), values);
   } catch (error) {
     if (!error.superseded) progress.textContent = `The measurement failed: ${error.message}`;
   }

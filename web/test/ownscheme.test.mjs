@@ -177,3 +177,28 @@ test("the spring's stability table is pbsim-study's stability CSV, value for val
   }
   assert.deepEqual(errors, []);
 });
+
+// Bogacki and Shampine's 3(2) pair (Appl. Math. Lett. 2, 1989), typed in.
+const kBs = `0   |
+1/2 | 1/2
+3/4 | 0    3/4
+1   | 2/9  1/3  4/9
+----+--------------------
+    | 2/9  1/3  4/9  0
+    | 7/24 1/4  1/3  1/8`;
+
+test('an embedded pair typed into the page runs adaptively as the built-in bogacki-shampine, bit for bit', async () => {
+  await page.click('#tab-ballistics');
+  if (!(await page.$eval('#b-scheme-bogacki-shampine', (b) => b.checked))) await picturesAfter(() => page.click('#b-scheme-bogacki-shampine'));
+  let said;
+  await picturesAfter(async () => (said = await useScheme('mybs', kBs)));
+  assert.match(said, /^mybs: 4 stages, algebraic order 3 .*an embedded pair, its second row of order 2, first same as last/);
+  // An adaptive scheme: the tolerances' fields show.
+  assert.equal(await page.$eval('#b-rtol', (i) => i.closest('.field').hidden), false);
+  const rows = csvRows(await downloaded('#download-csv', 'pbsim-flight.csv'));
+  const mine = rows.filter((r) => r.scheme === 'mybs');
+  const builtin = rows.filter((r) => r.scheme === 'bogacki-shampine');
+  assert.ok(mine.length > 5 && mine.length === builtin.length, `${mine.length} rows`);
+  mine.forEach((r, i) => assert.deepEqual({ ...r, scheme: 'bogacki-shampine' }, builtin[i], `row ${i}`));
+  assert.deepEqual(errors, []);
+});

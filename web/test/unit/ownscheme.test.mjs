@@ -94,6 +94,7 @@ test("a tableau the engine refuses is refused by every way in, in the engine's w
     { what: 'b_hat sums to 0.9', scheme: { ...rk4, bHat: [0.1, 0.4, 0.3, 0.1] }, words: /^the second weight row sums to 0\.9 but must sum to 1/ },
     { what: 'A not explicit', scheme: { ...rk4, a: [[0, 1], [0.5], [0, 0.5], [0, 0, 1]] }, words: /^a is not explicit: a\[0\]\[1\] must be 0$/ },
     { what: 'a built-in name', scheme: { ...rk4, name: 'rk4' }, words: /^'rk4' is a built-in scheme's name$/ },
+    { what: 'a name that is no word', scheme: { ...rk4, name: 'my,scheme' }, words: /^name 'my,scheme' must be a word of at most 40 letters, digits, '-', '_' or '\.'$/ },
     { what: 'a row of A not numbers', scheme: { ...rk4, a: [[], ['x']] }, words: /^a must be a list of rows of numbers$/ },
   ];
   for (const { what, scheme, words } of cases) {
