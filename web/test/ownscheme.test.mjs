@@ -163,6 +163,9 @@ test("the spring's stability table is pbsim-study's stability CSV, value for val
       else assert.equal(shown, value, `row ${i} ${fields[j]}`);
     }),
   );
+  // Its download and the scripts' answer: pbsim-study's CSV, byte for byte.
+  assert.equal(await downloaded('#s-stab-csv', 'pbsim-stability-spring.csv'), printed);
+  assert.equal(await page.evaluate(() => window.pbsimEngine.stability({ ks: 1e4, mass: 1 }).then((s) => s.csv)), printed);
   // The notes below pbsim-study's table.
   const table = study(['stability', 'spring', '--ks', '1e4', '--mass', '1']).trim().split('\n');
   const notes = await page.$$eval('#s-stab-notes p', (ps) => ps.map((p) => p.textContent));
