@@ -1,7 +1,7 @@
 #pragma once
 
 // Running the engine without the GIL, interruptible with Ctrl+C. A run of a
-// built-in scheme or a tableau goes to a worker thread while the calling
+// built-in scheme or a tableau goes to one of the engine's threads while the calling
 // thread looks for signals every 50 ms: Ctrl+C sets the engine's cancel flag
 // and the call raises KeyboardInterrupt. A user's own step runs on the
 // calling thread and takes the GIL for each of its calls.
@@ -10,7 +10,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -19,6 +21,46 @@
 #include "cases.h"
 
 namespace py = pybind11;
+
+// Threads kept for the engine's runs: a run takes an idle one, or a new one
+// when all are busy, so that a short run does not pay for starting a thread
+// (about 30 µs, ten times a whole adaptive flight). The pool is never
+// destroyed: its threads wait for work until the process ends.
+class EngineThreads {
+ public:
+  static EngineThreads& instance() {
+    static EngineThreads* pool = new EngineThreads;  // NOLINT: outlives every caller
+    return *pool;
+  }
+  void run(std::function<void()> job) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    jobs_.push_back(std::move(job));
+    if (idle_ > 0) {
+      wake_.notify_one();
+    } else {
+      std::thread([this] { serve(); }).detach();
+    }
+  }
+
+ private:
+  void serve() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      ++idle_;
+      wake_.wait(lock, [this] { return !jobs_.empty(); });
+      --idle_;
+      std::function<void()> job = std::move(jobs_.front());
+      jobs_.pop_front();
+      lock.unlock();
+      job();
+      lock.lock();
+    }
+  }
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> jobs_;
+  int idle_ = 0;
+};
 
 // work(cancel) -> result, with `custom` set when Python code runs inside.
 template <class Work>
@@ -39,7 +81,7 @@ auto runEngine(bool custom, Work&& work) -> decltype(work(nullptr)) {
   std::optional<py::error_already_set> interrupt;
   {
     py::gil_scoped_release release;
-    std::thread worker([&] {
+    EngineThreads::instance().run([&] {
       try {
         result.emplace(work(&cancel));
       } catch (...) {
@@ -62,8 +104,8 @@ auto runEngine(bool custom, Work&& work) -> decltype(work(nullptr)) {
       }
       lock.lock();
     }
-    lock.unlock();
-    worker.join();
+    // The job has told `finished` under the lock: nothing of it is left
+    // to touch this frame's variables.
   }
   if (interrupt) throw std::move(*interrupt);
   if (error) std::rethrow_exception(error);

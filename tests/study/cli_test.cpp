@@ -1035,4 +1035,18 @@ TEST_F(StudyCli, AdaptiveSchemesKeepTheirTolerance) {
   }
 }
 
+// The implicit schemes show their orders, 1 and 2, on the ordinary spring.
+TEST_F(StudyCli, ImplicitSchemesShowTheirOrders) {
+  const Result r = run({"convergence", "spring", "--schemes", "backward-euler,implicit-midpoint",
+                        "--levels", "5", "--csv", "-"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::map<std::string, std::vector<Row>> rows;
+  for (const Row& row :
+       parseCsv(r.out, "scheme,precision,h,steps,evaluations,error,order,floor,rtol,rejected"))
+    rows[row.at("scheme")].push_back(row);
+  ASSERT_EQ(rows["backward-euler"].size(), 5u);
+  EXPECT_NEAR(fittedSlope(rows["backward-euler"], "h"), 1.0, 0.15);
+  EXPECT_NEAR(fittedSlope(rows["implicit-midpoint"], "h"), 2.0, 0.1);
+}
+
 }  // namespace

@@ -11,13 +11,18 @@ export const startSpringScheme = 'rk4';
 
 // The address's settings that are no field of the engine's tables: the
 // schemes ticked or chosen, the playback's speed, a convergence study's
-// quantity and sweep.
-const kOwnSettings = ['schemes', 'scheme', 'speed', 'quantity', 'sweep'];
+// quantity, sweep, levels and double twin (1 or 0).
+const kOwnSettings = ['schemes', 'scheme', 'speed', 'quantity', 'sweep', 'levels', 'double'];
 
-// What a field's text means for the engine: a number, or the text itself
-// when it is no number (the engine then says so).
+// A number written with a decimal comma (0,1 as many countries write 0.1):
+// one comma, no point.
+const kDecimalComma = /^[+-]?(\d+,\d*|,\d+)(e[+-]?\d+)?$/i;
+
+// What a field's text means for the engine: a number (a decimal comma read
+// as a point), or the text itself when it is no number (the engine then
+// says so).
 export function fieldValue(text) {
-  const trimmed = text.trim();
+  const trimmed = kDecimalComma.test(text.trim()) ? text.trim().replace(',', '.') : text.trim();
   const v = Number(trimmed);
   return trimmed === '' || Number.isNaN(v) ? trimmed : v;
 }
@@ -63,4 +68,13 @@ export function addressOf({ sim, simulations }) {
     for (const [name, text] of Object.entries(s.own)) p.set(`${s.prefix}.${name}`, text);
   }
   return `#${p.toString()}`;
+}
+
+// The settings in `text` a user pastes: a link to any copy of the page, or
+// its part from # on; null when it holds none.
+export function pastedSettings(text) {
+  const at = text.indexOf('#');
+  const hash = (at >= 0 ? text.slice(at) : `#${text.trim()}`).trim();
+  const p = new URLSearchParams(hash.slice(1));
+  return [...p.keys()].some((k) => k === 'sim' || /^[bs]\./.test(k)) ? hash : null;
 }

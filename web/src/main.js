@@ -5,9 +5,10 @@
 // This one sets the page up from the engine's tables and wires its controls.
 import { installScriptEngine } from './engine-client.js';
 import { BallisticsView, SpringView } from './scene.js';
-import { cssColour, markerGlyph } from './plots.js';
-import { startFlightSchemes, startSpringScheme, fieldValue, settingsInAddress, shownInAddress, addressOf } from './address.js';
+import { plotColour, markerGlyph } from './plots.js';
+import { startFlightSchemes, startSpringScheme, fieldValue, settingsInAddress, shownInAddress, addressOf, pastedSettings } from './address.js';
 import { $, shared, simulations, setTables, status, inputStarts, download } from './page.js';
+import { focusableWhileScrolling } from './alternative.js';
 import { buildFields, fillStartUp, inputOf, fieldsOf } from './fields.js';
 import { setUpFlights, recomputeFlights, submitFlights, flightPlots, parametersOfFlight, checkedFlightSchemes, setFlightView, lastFlight } from './flights.js';
 import { setUpSprings, recomputeSpring, springPlots, parametersOfSpring, checkedSpringScheme, setSpringView, setPlayTime, play, pause, speed, lastSpring } from './springs.js';
@@ -77,7 +78,7 @@ function schemeToggle(scheme, type, group) {
   input.id = `${group}-${scheme.name}`;
   const glyph = document.createElement('span');
   glyph.textContent = markerGlyph[scheme.marker] || '';
-  glyph.style.color = cssColour(scheme.colour);
+  glyph.style.color = plotColour(scheme.colour);
   glyph.setAttribute('aria-hidden', 'true');
   label.append(input, glyph, scheme.title);
   label.title = `${scheme.kind}, order ${scheme.order}, ${scheme.evaluations} evaluations per step${scheme.adaptive ? ' (an accepted one)' : ''}`;
@@ -116,6 +117,9 @@ function selectTab(name, save = true) {
   for (const panel of Object.keys(simulations)) {
     const on = panel === name;
     $(`tab-${panel}`).setAttribute('aria-selected', String(on));
+    // One stop of the Tab key for the tabs: the one selected (the arrows
+    // move between them).
+    $(`tab-${panel}`).tabIndex = on ? 0 : -1;
     $(panel).hidden = !on;
   }
   if (name === 'ballistics') pause();
@@ -124,6 +128,20 @@ function selectTab(name, save = true) {
   viewOf(name)?.resize();
   const plots = name === 'ballistics' ? flightPlots() : springPlots();
   for (const plot of [...plots, ...studyPlots(simulations[name].model)]) plot.resize();
+}
+
+// The tabs' keys: Left and Right move to the tab before or after (round
+// the ends), Home and End to the first and the last; the tab reached is
+// selected and focused.
+function tabKey(e) {
+  const names = Object.keys(simulations);
+  const at = names.indexOf(shared.active);
+  const to = { ArrowLeft: at - 1, ArrowRight: at + 1, Home: 0, End: names.length - 1 }[e.key];
+  if (to === undefined || e.altKey || e.ctrlKey || e.metaKey) return;
+  e.preventDefault();
+  const name = names[(to + names.length) % names.length];
+  selectTab(name);
+  $(`tab-${name}`).focus();
 }
 
 // A simulation's 3-D view, made when first shown: each costs a WebGL
@@ -186,8 +204,11 @@ function wire() {
   });
   for (const { model, prefix } of Object.values(simulations)) {
     $(`${prefix}-conv-run`).addEventListener('click', () => runStudy(model));
-    $(`${prefix}-levels`).addEventListener('change', () => runStudy(model));
-    $(`${prefix}-double`).addEventListener('change', () => runStudy(model));
+    for (const setting of ['levels', 'double'])
+      $(`${prefix}-${setting}`).addEventListener('change', () => {
+        saveAddress();
+        runStudy(model);
+      });
     for (const setting of ['quantity', 'sweep'])
       $(`${prefix}-${setting}`)?.addEventListener('change', () => {
         saveAddress();
@@ -202,6 +223,7 @@ function wire() {
   $('b-view-reset').addEventListener('click', () => bView?.reset());
   $('s-view-reset').addEventListener('click', () => sView?.reset());
   for (const name of Object.keys(simulations)) $(`tab-${name}`).addEventListener('click', () => selectTab(name));
+  $('tab-ballistics').parentElement.addEventListener('keydown', tabKey);
   $('reset').addEventListener('click', () => {
     fillAllStartUp();
     bView?.reset();
@@ -228,14 +250,25 @@ function wire() {
     view.render();
     view.renderer.domElement.toBlob((blob) => blob && download(`pbsim-${shared.active}.png`, blob), 'image/png');
   });
+  // The settings travel as the address's part from # on, which any copy of
+  // the page reads (a file's own path, with its user's name, stays behind).
   $('copy-link').addEventListener('click', async () => {
     saveAddress();
     try {
-      await navigator.clipboard.writeText(location.href);
-      status('The link to these settings is copied.');
+      await navigator.clipboard.writeText(location.hash);
+      status('These settings are copied: paste them into "Paste settings" of any copy of the page, or after its address.');
     } catch {
-      status(`The link to these settings: ${location.href}`);
+      status(`These settings, to paste into any copy of the page: ${location.hash}`);
     }
+  });
+  $('paste-form').addEventListener('submit', (e) => {
+    e.preventDefault();
+    const hash = pastedSettings($('paste-settings').value);
+    $('paste-settings-msg').textContent = hash ? '' : 'Paste settings must be what "Copy settings" copied (#sim=…) or a link to the page';
+    if (!hash) return;
+    $('paste-settings').value = '';
+    if (hash === location.hash) return;
+    location.hash = hash; // hashchange reads them
   });
   window.addEventListener('hashchange', () => {
     selectTab(loadAddress());
@@ -265,6 +298,7 @@ async function start() {
   });
   setUpOwnScheme();
   setUpStability();
+  for (const box of document.querySelectorAll('[data-scrolls]')) focusableWhileScrolling(box);
   fillAllStartUp();
   const sim = loadAddress();
   wire();

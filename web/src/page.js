@@ -76,3 +76,4 @@ export function download(name, blob) {
   a.remove();
   setTimeout(() => URL.revokeObjectURL(url), 10000);
 }
+

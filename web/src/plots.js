@@ -1,12 +1,12 @@
-// The page's plots, drawn with uPlot: curves in the engine's colours, each
+// The page's plots, drawn with uPlot: curves in the engine's colours (made
+// dark enough to read on white, onWhite), each
 // scheme's marker drawn along its curve, exact curves dashed, log axes where
 // errors span decades.
 import uPlot from 'uplot';
 
-export function cssColour(rgb, alpha = 1) {
-  const c = rgb.map((v) => Math.round(v * 255));
-  return alpha === 1 ? `rgb(${c[0]},${c[1]},${c[2]})` : `rgba(${c[0]},${c[1]},${c[2]},${alpha})`;
-}
+export { cssColour, contrastOnWhite, kGraphicsContrast, onWhite, plotColour } from './colours.js';
+import { plotColour } from './colours.js';
+import { TextAlternative, readable, spread } from './alternative.js';
 
 // The glyph shown in tables and legends for each of the engine's markers.
 export const markerGlyph = { circle: '●', square: '■', triangle: '▲', diamond: '◆', cross: '✕', plus: '✚', star: '★', 'triangle-down': '▼', hexagon: '⬢' };
@@ -117,6 +117,8 @@ export class Plot {
     this.container = container;
     this.options = { title, xLabel, yLabel, logX, logY, markerCount };
     this.plot = null;
+    this.alternative = new TextAlternative(container, container, `the plot “${title}”`);
+    this.alternative.clear();
     this.resizeObserver = new ResizeObserver(() => this.resize());
     this.resizeObserver.observe(container);
   }
@@ -141,6 +143,7 @@ export class Plot {
     // What the plot shows, for a screen reader (and a test): its title and curves.
     this.container.setAttribute('role', 'img');
     this.container.setAttribute('aria-label', `${o.title}: ${series.map((s) => s.label).join('; ')}`);
+    this.describe(xs, series, every);
     const kind = JSON.stringify([every, o.xLabel, o.yLabel, series.map((s) => [s.label, s.css, s.colour, s.width, s.dash, s.marker, s.spanGaps])]);
     if (this.plot && kind === this.kind) {
       this.plot.setData(data);
@@ -164,7 +167,7 @@ export class Plot {
         {},
         ...series.map((s) => ({
           label: s.label,
-          stroke: s.css || cssColour(s.colour),
+          stroke: s.css || plotColour(s.colour),
           width: s.width || 1.5,
           dash: s.dash,
           points: { show: false },
@@ -177,7 +180,30 @@ export class Plot {
     this.plot = new uPlot(opts, data, this.container);
   }
 
+  // The text alternative: each curve's span in a sentence, and the numbers
+  // (every point of a study, about 25 of a curve over time) in a table.
+  describe(xs, series, every) {
+    const o = this.options;
+    const at = [...xs.keys()].filter((i) => series.some((s) => s.values[i] != null && Number.isFinite(s.values[i])));
+    const kept = every ? at : spread(at.length, 25).map((k) => at[k]);
+    const spans = series.map((s) => {
+      const points = at.filter((i) => s.values[i] != null && Number.isFinite(s.values[i]));
+      if (!points.length) return `${s.label}: no value it can show`;
+      const ys = points.map((i) => s.values[i]);
+      const first = points[0];
+      const lastAt = points[points.length - 1];
+      return `${s.label}: from ${readable(s.values[first])} at ${readable(xs[first])} to ${readable(s.values[lastAt])} at ${readable(xs[lastAt])}, between ${readable(Math.min(...ys))} and ${readable(Math.max(...ys))}`;
+    });
+    const sentence = `${o.title}, ${o.yLabel} against ${o.xLabel}${o.logY ? ' (log scale)' : ''}. ${spans.join('. ')}.`;
+    this.alternative.show(
+      sentence,
+      [o.xLabel, ...series.map((s) => `${s.label}, ${o.yLabel}`)],
+      kept.map((i) => [readable(xs[i]), ...series.map((s) => readable(s.values[i]) + (s.hollow && s.hollow[i] ? ' (at the floor)' : ''))]),
+    );
+  }
+
   clear() {
+    this.alternative.clear();
     this.container.removeAttribute('role');
     this.container.removeAttribute('aria-label');
     if (this.plot) this.plot.destroy();

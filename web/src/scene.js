@@ -50,6 +50,8 @@ class View {
     const canvas = this.renderer.domElement;
     canvas.tabIndex = 0;
     canvas.setAttribute('role', 'img');
+    // Described by the page's words and numbers of the view (alternative.js).
+    if (container.id) canvas.setAttribute('aria-describedby', `${container.id}-words`);
     canvas.setAttribute('aria-label', `${label}. Drag to turn, wheel or pinch to zoom, right-drag to pan; arrows turn, shift+arrows pan, + and - zoom, 0 resets.`);
     container.appendChild(canvas);
 

@@ -6,13 +6,15 @@ import { LatestOnly } from './engine-client.js';
 import { readValues, ranValues, fieldsOf, showAdaptiveFields } from './fields.js';
 import { tableColumns, fillHead, tableRow, showLines, precisionLines } from './tables.js';
 import { Plot, align, thin } from './plots.js';
-import { startSpringScheme } from './address.js';
+import { TextAlternative, readable, spread } from './alternative.js';
+import { startSpringScheme, fieldValue } from './address.js';
 import { energyBalance, sampleBefore } from './curves.js';
 
 const springs = new LatestOnly(shared.client);
 let plots = null;
 let columns = null;
 let view = null;
+let viewWords = null; // the 3-D view's text alternative
 export let lastSpring = null; // {result, values, scheme}
 
 let after = () => {};
@@ -20,6 +22,7 @@ export function setUpSprings(onShown) {
   after = onShown;
   columns = tableColumns(shared.tables.models.spring.summary, true);
   fillHead($('s-table'), columns);
+  viewWords = new TextAlternative($('s-view'), $('s-view'), 'the 3-D view');
   plots = {
     height: new Plot($('s-height-plot'), { title: 'Height', xLabel: 't [s]', yLabel: 'y [m]' }),
     energy: new Plot($('s-energy-plot'), { title: 'Energy', xLabel: 't [s]', yLabel: 'E [J]' }),
@@ -82,6 +85,16 @@ function showSpring(result, values, scheme) {
   a = align([thin(run.t, run.height_error, 1500, true)]);
   plots.error.show(a.xs, [{ ...runLine, values: a.ys[0] }]);
 
+  const ys = [...run.y].filter(Number.isFinite);
+  const sentence = ys.length
+    ? `The body (a block) hangs from the anchor on the spring, the exact body a dashed outline; played from 0 to ${readable(run.t[run.t.length - 1])} s, ${s.title}'s body moves between ${readable(Math.min(...ys))} and ${readable(Math.max(...ys))} m from the anchor.`
+    : `${s.title}'s body has no height it can show.`;
+  viewWords.show(
+    sentence,
+    ['t [s]', `${s.title}: y [m]`, 'exact: y [m]'],
+    spread(run.t.length, 25).map((k) => [readable(run.t[k]), readable(run.y[k]), readable(run.exact_y[k])]),
+  );
+
   const slider = $('s-time');
   const end = run.t[run.t.length - 1] || 0;
   slider.max = String(end);
@@ -118,15 +131,27 @@ export function setPlayTime(t) {
   const exact = lerp(run.exact_y);
   $('s-time').value = String(playTime);
   $('s-time-out').textContent = `${playTime.toFixed(3)} s`;
+  // What a screen reader says of the slider: the time rounded, with its unit.
+  $('s-time').setAttribute('aria-valuetext', `${playTime.toFixed(2)} s`);
   if (view) view.show(y, exact);
 }
 
 export function speed() {
-  const v = Number($('s-speed').value);
-  const ok = Number.isFinite(v) && v > 0;
+  const v = fieldValue($('s-speed').value);
+  const ok = typeof v === 'number' && Number.isFinite(v) && v > 0;
   $('s-speed-msg').textContent = ok ? '' : 'Speed must be a number greater than 0';
   return ok ? v : null;
 }
+
+// Whoever asks the system for less motion gets the playback as stills, one
+// a second (each a second of the run at the speed asked for), instead of a
+// moving picture.
+const kStillEvery = 1000; // ms
+export function reducedMotion() {
+  return window.matchMedia('(prefers-reduced-motion: reduce)').matches;
+}
+
+let stills = null; // the timer of the stills, while they play
 
 export function play() {
   if (!lastSpring || playing) return;
@@ -136,6 +161,15 @@ export function play() {
   const end = run.t[run.t.length - 1] || 0;
   if (playTime >= end) setPlayTime(0);
   playing = true;
+  if (reducedMotion()) {
+    stills = setInterval(() => {
+      const s = speed();
+      if (!playing || s === null) return pause();
+      setPlayTime(playTime + (kStillEvery / 1000) * s);
+      if (playTime >= end) pause();
+    }, kStillEvery);
+    return;
+  }
   let last = performance.now();
   const frame = (now) => {
     if (!playing) return;
@@ -151,4 +185,6 @@ export function play() {
 
 export function pause() {
   playing = false;
+  if (stills !== null) clearInterval(stills);
+  stills = null;
 }

@@ -70,15 +70,18 @@ export function fillStudySettings() {
   }
 }
 
-// The quantity and sweep chosen, for the address: {quantity, sweep}.
+// The study's settings shown, for the address: {quantity, sweep, levels, double}.
 export function studySettingsShown(prefix) {
-  const shown = { sweep: $(`${prefix}-sweep`).value };
+  const shown = { sweep: $(`${prefix}-sweep`).value, levels: $(`${prefix}-levels`).value, double: $(`${prefix}-double`).checked ? '1' : '0' };
   if ($(`${prefix}-quantity`)) shown.quantity = $(`${prefix}-quantity`).value;
   return shown;
 }
 
-// The address's quantity and sweep, where they are among the choices.
-export function setStudySettings(prefix, { quantity, sweep }) {
+// The address's quantity and sweep, where they are among the choices; its
+// levels and double twin.
+export function setStudySettings(prefix, { quantity, sweep, levels, double }) {
+  if (levels !== undefined) $(`${prefix}-levels`).value = levels;
+  if (double !== undefined) $(`${prefix}-double`).checked = double === '1';
   for (const [name, value] of [['quantity', quantity], ['sweep', sweep]]) {
     const select = $(`${prefix}-${name}`);
     if (select && value !== undefined && [...select.options].some((o) => o.value === value)) select.value = value;
@@ -154,7 +157,8 @@ export function runStudy(model) {
     return;
   }
   $(`${prefix}-levels-msg`).textContent = '';
-  const settings = { levels, withDouble: $(`${prefix}-double`).checked, ...studySettingsShown(prefix) };
+  const { quantity, sweep } = studySettingsShown(prefix);
+  const settings = { levels, withDouble: $(`${prefix}-double`).checked, sweep, ...(quantity !== undefined ? { quantity } : {}) };
   const schemes = run.every ? schemesForSweep(run.schemes, settings.sweep, shared.schemeByName) : run.schemes;
   if (!schemes.length) return;
   const progress = $(`${prefix}-conv-progress`);

@@ -4,7 +4,8 @@
 // scheme's (its rtol; h is not a number there).
 import { align, cssColour } from './plots.js';
 
-const kReference = cssColour([0.5, 0.5, 0.5], 0.8);
+// A grey that, at its opacity, keeps 3:1 against the white ground.
+const kReference = cssColour([0.4, 0.4, 0.4], 0.8);
 
 // The rows by scheme and precision, in the order they come.
 function groupsOf(rows, schemeByName) {

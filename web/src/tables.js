@@ -3,7 +3,7 @@
 // engine's readable cells); the scheme's column shows the scheme's marker
 // and title. A summary gathers its flags into a last column, "note", as
 // pbsim-study's tables do. And the notes below a table, worded by the engine.
-import { cssColour, markerGlyph } from './plots.js';
+import { plotColour, markerGlyph } from './plots.js';
 
 // The field that names a row's scheme, joining it to the scheme table.
 const kSchemeField = 'scheme';
@@ -21,12 +21,19 @@ export function tableColumns(fields, flagsAsNote) {
   return columns;
 }
 
+// A heading's text with a place to break after each underscore and before
+// a unit, so that a narrow column's heading wraps (its text stays the same).
+function breakable(heading) {
+  const parts = heading.split(/(?<=_)|(?= \[)/);
+  return parts.flatMap((part, i) => (i ? [document.createElement('wbr'), part] : [part]));
+}
+
 export function fillHead(table, columns) {
   const tr = document.createElement('tr');
   for (const c of columns) {
     const th = document.createElement('th');
     th.scope = 'col';
-    th.textContent = c.heading;
+    th.append(...breakable(c.heading));
     th.dataset.fields = c.fields.map((f) => f.name).join(' ');
     tr.append(th);
   }
@@ -39,11 +46,22 @@ function schemeCell(scheme) {
   const glyph = document.createElement('span');
   glyph.className = 'glyph';
   glyph.textContent = markerGlyph[scheme.marker] || '';
-  glyph.style.color = cssColour(scheme.colour);
+  glyph.style.color = plotColour(scheme.colour);
   glyph.setAttribute('aria-hidden', 'true');
   td.append(glyph, scheme.title);
   td.dataset.scheme = scheme.name;
   return td;
+}
+
+// A browser's clock counts in steps of 0.1 ms (a page that is not
+// cross-origin isolated), so a wall time in ms shows to that step, and one
+// below it as "< 0.1": what is finer is the timer's noise.
+const kTimerUnit = 'ms';
+const kTimerStep = 0.1;
+export function wallTime(text) {
+  const v = Number(text);
+  if (text === undefined || text === '' || !Number.isFinite(v)) return text || '';
+  return v < kTimerStep ? `< ${kTimerStep}` : v.toFixed(1);
 }
 
 // One row: `readable` ({field: text}) under `columns`; the scheme's cell
@@ -58,7 +76,7 @@ export function tableRow(columns, readable, schemeByName) {
     }
     const td = document.createElement('td');
     td.textContent = c.fields
-      .map((f) => readable[f.name] || '')
+      .map((f) => (f.unit === kTimerUnit ? wallTime(readable[f.name]) : readable[f.name] || ''))
       .filter((text) => text !== '')
       .join(', ');
     if (scheme !== null) td.dataset.scheme = scheme;

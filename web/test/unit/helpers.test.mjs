@@ -4,17 +4,19 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { fieldValue } from '../../src/address.js';
-import { thin, cssColour, markerGlyph } from '../../src/plots.js';
+import { thin, cssColour, markerGlyph, onWhite, plotColour } from '../../src/plots.js';
 import { loadEngine, schemeTable } from './engine.mjs';
 
 const engine = await loadEngine();
 
 test('a field holds a number only when all of its text is one', () => {
   const numbers = [['1000', 1000], [' 1000 ', 1000], ['1e3', 1000], ['-9.8', -9.8], ['.5', 0.5], ['0', 0]];
+  // A decimal comma is a decimal point.
+  numbers.push(['0,1', 0.1], ['1,5', 1.5], ['-9,81', -9.81], [',5', 0.5], ['2,5e-3', 0.0025]);
   for (const [text, value] of numbers) assert.equal(fieldValue(text), value, JSON.stringify(text));
   // Text with a number in front is no number: the engine is given the text
   // and refuses it, never a value read from its first digits.
-  for (const text of ['1000kg', '1000 kg', '10m', '1,5', '5e', '--5', 'ten', '', '   ', '1 000']) {
+  for (const text of ['1000kg', '1000 kg', '10m', '1,5,0', '1,5.0', ',', '5e', '--5', 'ten', '', '   ', '1 000']) {
     const v = fieldValue(text);
     assert.equal(typeof v, 'string', `${JSON.stringify(text)} read as ${v}`);
   }
@@ -74,6 +76,46 @@ test('every scheme shows with the colour, marker, title, order and kind of the s
     assert.equal(markerGlyph[s.marker].codePointAt(0), shapes[s.marker], `${s.name}: ${s.marker}`);
     const rgb = s.colour.map((v) => Math.round(v * 255));
     assert.equal(cssColour(s.colour), `rgb(${rgb.join(',')})`, s.name);
+  }
+});
+
+// WCAG 2's contrast ratio of two sRGB colours (0..255), written here from
+// its definition: (L1 + 0.05) / (L2 + 0.05) of their relative luminances.
+function contrast(a, b) {
+  const L = (c) => {
+    const [r, g, bl] = c.map((v) => {
+      const s = v / 255;
+      return s <= 0.03928 ? s / 12.92 : Math.pow((s + 0.055) / 1.055, 2.4);
+    });
+    return 0.2126 * r + 0.7152 * g + 0.0722 * bl;
+  };
+  const [hi, lo] = [L(a), L(b)].sort((x, y) => y - x);
+  return (hi + 0.05) / (lo + 0.05);
+}
+
+// The hue of an sRGB colour in degrees (NaN for a grey).
+function hue([r, g, b]) {
+  const h = (Math.atan2(Math.sqrt(3) * (g - b), 2 * r - g - b) * 180) / Math.PI;
+  return r === g && g === b ? NaN : (h + 360) % 360;
+}
+
+test("the plots' colours: each scheme's hue, at least 3:1 on white, darkened no more than needed", () => {
+  const white = [255, 255, 255];
+  // The ratios WCAG's definition gives for known pairs.
+  assert.equal(contrast(white, [0, 0, 0]), 21);
+  assert.ok(Math.abs(contrast(white, [0, 255, 0]) - 1.37) < 0.005);
+  for (const s of schemeTable()) {
+    const own = s.colour.map((v) => Math.round(v * 255));
+    const drawn = onWhite(s.colour);
+    assert.equal(plotColour(s.colour), `rgb(${drawn.join(',')})`, s.name);
+    assert.ok(contrast(white, drawn) >= 3, `${s.name}: ${drawn} is ${contrast(white, drawn).toFixed(2)}:1 on white`);
+    if (contrast(white, own) >= 3) {
+      assert.deepEqual(drawn, own, `${s.name}: dark enough already, kept`);
+      continue;
+    }
+    assert.ok(Math.abs(hue(drawn) - hue(own)) < 2, `${s.name}: hue ${hue(own)} kept (${hue(drawn)})`);
+    // Only as dark as 3:1 needs: a step lighter would not reach it.
+    assert.ok(contrast(white, drawn) < 3.1, `${s.name}: ${contrast(white, drawn).toFixed(2)}:1, darker than needed`);
   }
 });
 
