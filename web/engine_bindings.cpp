@@ -15,11 +15,18 @@
 // schemes) and a flight its `landing` rule; without `precision` a scheme
 // runs in its default precision (double where it has no single-precision
 // arithmetic).
+// Wherever a scheme is named (a run's `scheme`, a study's list), a user's
+// own may stand instead, as an object {name, a, b, c} (an explicit tableau)
+// or {name, a, b, c, bHat} (an embedded pair, adaptive): the engine checks
+// it in its words (ButcherTableau::problem, EmbeddedPair::problem), and
+// ownScheme() tells its algebraic order. stability() measures the spring's
+// stability limits (stability.h) by the stability fields.
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <optional>
 #include <sstream>
@@ -27,7 +34,9 @@
 #include <vector>
 
 #include "columns.h"
+#include "orderconditions.h"
 #include "parameters.h"
+#include "stability.h"
 #include "studies.h"
 #include "tables.h"
 #include "validation.h"
@@ -162,6 +171,90 @@ val wordList(const std::vector<std::string>& words) {
   return list;
 }
 
+// ---- a scheme of the user's own ----
+
+// The numbers of a JavaScript array, or nothing when `v` is not an array of
+// numbers.
+std::optional<std::vector<double>> numbersOf(const val& v) {
+  if (!v.isArray()) return std::nullopt;
+  std::vector<double> out;
+  const int n = v["length"].as<int>();
+  for (int i = 0; i < n; ++i) {
+    if (!v[i].isNumber()) return std::nullopt;
+    out.push_back(v[i].as<double>());
+  }
+  return out;
+}
+
+// A user's explicit Runge-Kutta scheme from {name, a, b, c} (a: the rows of
+// A, each at least as long as its row number; b: the weights; c: the
+// nodes), an embedded pair when the object holds `bHat` too (the second
+// weight row, of the error estimate): the scheme, or the problem with it,
+// in the engine's words (ButcherTableau::problem, EmbeddedPair::problem).
+// Its name may not be a built-in scheme's.
+std::optional<RunScheme> ownScheme(const val& o, std::optional<Problem>& problem,
+                                   const std::string& parameter) {
+  auto fail = [&](const std::string& message) {
+    if (!problem) problem = Problem{parameter, message};
+    return std::nullopt;
+  };
+  ButcherTableau t;
+  if (!o["name"].isString() || o["name"].as<std::string>().empty())
+    return fail("needs a name (a word of its own)");
+  t.name = o["name"].as<std::string>();
+  if (schemeNamed(t.name)) return fail("'" + t.name + "' is a built-in scheme's name");
+  // The name stands in CSV cells, the page's address and element ids.
+  const bool word =
+      t.name.size() <= 40 && std::all_of(t.name.begin(), t.name.end(), [](unsigned char ch) {
+        return std::isalnum(ch) || ch == '-' || ch == '_' || ch == '.';
+      });
+  if (!word)
+    return fail("name '" + t.name +
+                "' must be a word of at most 40 letters, digits, '-', '_' or '.'");
+  if (!o["a"].isArray()) return fail("a must be a list of rows of numbers");
+  const int rows = o["a"]["length"].as<int>();
+  for (int i = 0; i < rows; ++i) {
+    auto row = numbersOf(o["a"][i]);
+    if (!row) return fail("a must be a list of rows of numbers");
+    t.a.push_back(*row);
+  }
+  const auto b = numbersOf(o["b"]);
+  const auto c = numbersOf(o["c"]);
+  if (!b) return fail("b must be a list of numbers");
+  if (!c) return fail("c must be a list of numbers");
+  t.b = *b;
+  t.c = *c;
+  RunScheme s;
+  if (given(o, "bHat")) {
+    const auto bHat = numbersOf(o["bHat"]);
+    if (!bHat) return fail("bHat must be a list of numbers");
+    auto pair = std::make_shared<EmbeddedPair>();
+    pair->tableau = t;
+    pair->bHat = *bHat;
+    if (const std::string p = pair->problem(); !p.empty()) return fail(p);
+    // Each weight row's order by the order conditions: the step control's
+    // exponent takes the lower.
+    ButcherTableau second = t;
+    second.b = pair->bHat;
+    pair->order = algebraicOrder(t);
+    pair->embeddedOrder = algebraicOrder(second);
+    s.embedded = pair;
+  } else {
+    if (const std::string p = t.problem(); !p.empty()) return fail(p);
+    s.tableau = std::make_shared<const ButcherTableau>(t);
+  }
+  return s;
+}
+
+// A scheme given by name (a built-in one) or as an object (ownScheme).
+std::optional<RunScheme> schemeOf(const val& v, std::optional<Problem>& problem,
+                                  const std::string& parameter) {
+  if (isObject(v) && !v.isArray()) return ownScheme(v, problem, parameter);
+  const std::string name = v.isString() ? v.as<std::string>() : std::string("?");
+  if (const SchemeInfo* s = schemeArgument(name, problem, parameter)) return RunScheme(s);
+  return std::nullopt;
+}
+
 // The arguments of one run or study of model M: the parameter table's
 // values, the scheme, the precision, the step control's tolerances, the
 // flight's landing rule and (the spring) the time to run until.
@@ -169,9 +262,9 @@ template <class M>
 struct Arguments {
   typename M::Values values;
   std::optional<double> until;
-  std::string scheme = std::string(kSchemes[RK4].name);
-  std::optional<std::string> precision;    // the scheme's default precision when not given
-  std::optional<std::string> drag;         // the flight's drag law by name, when given
+  RunScheme scheme = RunScheme(&kSchemes[RK4]);  // a built-in's name or a user's own (ownScheme)
+  std::optional<std::string> precision;          // the scheme's default precision when not given
+  std::optional<std::string> drag;               // the flight's drag law by name, when given
   RunScheme options;                       // the tolerances and landing every scheme runs with
   std::optional<Problem> problem;          // the first problem, in the order found
   std::vector<Problem> parameterProblems;  // every parameter's, for a form
@@ -226,7 +319,9 @@ Arguments<M> argumentsOf(const val& object) {
       double x = 0.0;
       if (number(key, x)) setParameter(a.values, key, x);
     } else if (key == "scheme") {
-      text(key, a.scheme);
+      std::optional<Problem> p;
+      if (auto scheme = schemeOf(object[key], p, key)) a.scheme = *scheme;
+      if (p) a.fail(p->parameter, p->message);
     } else if (key == "precision") {
       if (text(key, word)) a.precision = word;
     } else if (key == "rtol" || key == "atol") {
@@ -276,26 +371,29 @@ Arguments<M> argumentsOf(const val& object) {
   return a;
 }
 
-// The schemes of a study named in `list` (an array), in the scheme table's
-// order, each with the tolerances and landing of `options`.
+// The schemes of a study named in `list` (an array): the built-in ones
+// named, in the scheme table's order, then the user's own (objects, as
+// ownScheme reads them) in the list's order, each with the tolerances and
+// landing of `options`.
 std::vector<RunScheme> schemeList(const val& list, std::optional<Problem>& problem,
                                   const RunScheme& options) {
-  std::vector<std::string> names;
+  std::vector<RunScheme> given, chosen;
   if (list.isArray()) {
     const int n = list["length"].as<int>();
     for (int i = 0; i < n; ++i)
-      names.push_back(list[i].isString() ? list[i].as<std::string>() : std::string("?"));
+      if (auto s = schemeOf(list[i], problem, "schemes")) given.push_back(*s);
   } else if (!problem) {
     problem = Problem{"schemes", "must be a list of scheme names"};
   }
-  for (const std::string& n : names) schemeArgument(n, problem, "schemes");
-  std::vector<RunScheme> chosen;
-  for (const SchemeInfo& s : kSchemes) {
-    if (std::find(names.begin(), names.end(), s.name) == names.end()) continue;
-    RunScheme r(&s);
+  for (const SchemeInfo& s : kSchemes)
+    if (std::any_of(given.begin(), given.end(),
+                    [&](const RunScheme& r) { return r.builtin == &s; }))
+      chosen.push_back(&s);
+  for (const RunScheme& r : given)
+    if (!r.builtin) chosen.push_back(r);
+  for (RunScheme& r : chosen) {
     r.tolerances = options.tolerances;
     r.landing = options.landing;
-    chosen.push_back(r);
   }
   return chosen;
 }
@@ -494,10 +592,32 @@ val columns(const std::string& model) {
          : model == Spring::kName ? describe(Spring::kColumns)
                                   : val::null();
 }
+// Beside a convergence row's measured order, the page shows a user's
+// tableau's algebraic order (RunScheme::algebraicOrder; empty for a
+// built-in scheme, whose order is its table's).
+constexpr const char* kAlgebraicOrder = "algebraic_order";
+
+val describeConvergence() {
+  val list = describe(kConvergenceFields);
+  const int n = list["length"].as<int>();
+  for (int i = 0; i < n; ++i) {
+    if (list[i]["name"].as<std::string>() != "order") continue;
+    val o = val::object();
+    o.set("name", std::string(kAlgebraicOrder));
+    o.set("unit", std::string());
+    o.set("kind", std::string(kindName(Kind::Count)));
+    o.set("heading", heading(kAlgebraicOrder, ""));
+    list.call<void>("splice", i + 1, 0, o);
+    break;
+  }
+  return list;
+}
+
 val summary(const std::string& model) {
   return model == Flight::kName   ? describe(Flight::kSummary)
          : model == Spring::kName ? describe(Spring::kSummary)
-         : model == "convergence" ? describe(kConvergenceFields)
+         : model == "convergence" ? describeConvergence()
+         : model == "stability"   ? describe(kStabilityFields)
                                   : val::null();
 }
 
@@ -557,11 +677,10 @@ val run(const std::string& model, const val& args) {
   return withModel(model, [&](auto m) {
     using M = decltype(m);
     Arguments<M> a = argumentsOf<M>(args);
-    const SchemeInfo* scheme = schemeArgument(a.scheme, a.problem);
     std::optional<Precision> precision;
     if (a.precision) precision = precisionArgument(*a.precision, a.problem);
     if (a.problem) return refusal(*a.problem);
-    const RunScheme s = a.with(scheme);
+    const RunScheme s = a.with(a.scheme);
     const Precision p = precision.value_or(s.defaultPrecision());
     if (const std::string words = s.problem(p); !words.empty()) return refusal(enginesWords(words));
     const typename M::Case c = M::makeCase(a.values);
@@ -741,8 +860,10 @@ val convergence(const std::string& model, const val& args, const val& schemeName
         o.set(std::string(f.name), summaryValue(f, r));
         readable.set(std::string(f.name), readableCell(f, r));
       }
-      o.set("readable", readable);
       o.set("algebraicOrder", r.algebraicOrder ? val(*r.algebraicOrder) : val::null());
+      o.set(kAlgebraicOrder, r.algebraicOrder ? val(*r.algebraicOrder) : val::null());
+      readable.set(kAlgebraicOrder, r.algebraicOrder ? std::to_string(*r.algebraicOrder) : "");
+      o.set("readable", readable);
       rows.call<void>("push", o);
     }
     val slopes = val::array();
@@ -786,6 +907,75 @@ val csv(const std::string& model, const val& args, const val& schemeNames) {
   });
 }
 
+// A user's own scheme ({name, a, b, c} and, for a pair, bHat) as the engine
+// judges it: {problem} in the engine's words, or its name, stages, whether
+// it is an adaptive pair, its algebraic order by the order conditions (up to
+// 5) with the report's words, and a pair's second row's order.
+val ownSchemeReport(const val& object) {
+  std::optional<Problem> problem;
+  const std::optional<RunScheme> s = ownScheme(object, problem, "scheme");
+  if (problem) return refusal(*problem);
+  const ButcherTableau& t = s->tableau ? *s->tableau : s->embedded->tableau;
+  val o = val::object();
+  o.set("name", t.name);
+  o.set("stages", static_cast<int>(t.stages()));
+  o.set("adaptive", s->adaptive());
+  o.set("single", s->hasSingle());
+  o.set("defaultPrecision", std::string(precisionName(s->defaultPrecision())));
+  o.set("precisionNote", s->problem(Precision::Single));
+  o.set("algebraicOrder", *s->algebraicOrder());
+  o.set("orderReport", orderReport(t).text());
+  if (s->embedded) {
+    o.set("embeddedOrder", s->embedded->embeddedOrder);
+    o.set("fsal", s->embedded->fsal());
+  }
+  return o;
+}
+
+// The spring's stability limits for the values (stability.h): every
+// fixed-step scheme's (or those of the list `schemeNames`, when it is an
+// array) measured and from theory, by the stability fields (and as
+// pbsim-study shows them), the notes below its table, and its CSV;
+// progress(text) is told each scheme.
+val stability(const val& args, const val& schemeNames, const val& progress) {
+  Arguments<Spring> a = argumentsOf<Spring>(args);
+  std::vector<RunScheme> chosen = stabilitySchemes();
+  if (schemeNames.isArray()) chosen = schemeList(schemeNames, a.problem, a.options);
+  if (a.problem) return refusal(*a.problem);
+  const SpringCase c = Spring::makeCase(a.values);
+  if (auto p = stabilityProblem(c)) return refusal(*p);
+  const Progress tell = [&progress](const std::string& s) {
+    if (progress.typeOf().as<std::string>() == "function") progress(s);
+  };
+  StabilityStudy study;
+  try {
+    study = studyStability(c, chosen, {}, tell);
+  } catch (const std::invalid_argument& e) {
+    return refusal(enginesWords(e.what()));
+  }
+  val rows = val::array();
+  for (const StabilityRow& r : study.rows) {
+    val o = val::object();
+    val readable = val::object();
+    for (const auto& f : kStabilityFields) {
+      o.set(std::string(f.name), summaryValue(f, r));
+      readable.set(std::string(f.name), readableCell(f, r));
+    }
+    o.set("readable", readable);
+    rows.call<void>("push", o);
+  }
+  val notes = val::array();
+  for (const std::string& line : stabilityNotes(study)) notes.call<void>("push", line);
+  std::ostringstream csv;
+  writeCsv(csv, study);
+  val o = val::object();
+  o.set("dt", study.dt);
+  o.set("rows", rows);
+  o.set("notes", notes);
+  o.set("csv", csv.str());
+  return o;
+}
+
 }  // namespace
 
 EMSCRIPTEN_BINDINGS(pbsim_engine) {
@@ -803,4 +993,6 @@ EMSCRIPTEN_BINDINGS(pbsim_engine) {
   emscripten::function("exactSpring", &exactSpring);
   emscripten::function("convergence", &convergence);
   emscripten::function("csv", &csv);
+  emscripten::function("ownScheme", &ownSchemeReport);
+  emscripten::function("stability", &stability);
 }

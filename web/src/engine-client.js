@@ -5,6 +5,7 @@
 // the first worker and asked it for the first flights; the first worker to
 // compile the engine hands the compiled module over, and every later worker
 // gets it, so that only the first one compiles.
+import { withOwnSchemes } from './tableau.js';
 
 let compiled = null; // the engine's WebAssembly.Module, once a worker has it
 
@@ -80,7 +81,7 @@ export class EngineClient {
     if (!this.worker) this.start();
     return new Promise((resolve, reject) => {
       this.pending.set(id, { resolve, reject, onProgress, op, started: performance.now() });
-      this.worker.postMessage({ id, op, ...data });
+      this.worker.postMessage({ id, op, ...withOwnSchemes(data) });
     });
   }
 
@@ -165,7 +166,9 @@ export class LatestOnly {
 // settings) studies the schemes (settings as convergenceSettings() names
 // them: levels, withDouble, quantity, sweep); schemes() and
 // parameters(model), runOptions(model), columns(model), summary(model),
-// dragLaws(), convergenceSettings() are the engine's tables.
+// dragLaws(), convergenceSettings() are the engine's tables; ownScheme({name,
+// a, b, c, bHat}) judges a user's tableau (any run or study takes one as its
+// scheme); stability(args) measures the spring's stability limits.
 export function installScriptEngine() {
   let client = null;
   const ask = (op, data) => {
@@ -192,6 +195,8 @@ export function installScriptEngine() {
     columns: (model) => ask('columns', { model }),
     summary: (model) => ask('summary', { model }),
     dragLaws: () => ask('dragLaws'),
+    ownScheme: (scheme) => ask('ownScheme', { scheme }),
+    stability: (args, schemes) => ask('stability', { values: args || {}, schemes }).then(refused),
   };
   Object.defineProperty(window, 'pbsimEngine', { value: Object.freeze(api), enumerable: true });
 }

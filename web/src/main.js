@@ -14,6 +14,9 @@ import { setUpFlights, recomputeFlights, submitFlights, flightPlots, parametersO
 import { setUpSprings, recomputeSpring, springPlots, parametersOfSpring, checkedSpringScheme, setSpringView, setPlayTime, play, pause, speed, lastSpring } from './springs.js';
 import { setUpStudies, fillStudySettings, scheduleStudy, studyIfStale, cancelStudy, runStudy, studyPlots, lastStudy, studySettingsShown, setStudySettings } from './studies.js';
 
+import { setUpOwnScheme } from './ownscheme.js';
+import { setUpStability } from './stability.js';
+
 installScriptEngine();
 
 const parametersOf = { ballistics: parametersOfFlight, spring: parametersOfSpring };
@@ -293,6 +296,8 @@ async function start() {
     if (model === 'flight') return lastFlight;
     return lastSpring && { values: lastSpring.values, schemes: shared.tables.schemes.map((s) => s.name), every: true };
   });
+  setUpOwnScheme();
+  setUpStability();
   for (const box of document.querySelectorAll('[data-scrolls]')) focusableWhileScrolling(box);
   fillAllStartUp();
   const sim = loadAddress();

@@ -66,7 +66,7 @@ const ops = {
       tables[model] = { parameters: engine.parameters(model), options: engine.runOptions(model), columns: engine.columns(model), summary: engine.summary(model) };
     }
     tables.flight.dragLaws = engine.dragLaws();
-    return { schemes: engine.schemes(), models: tables, convergence: { fields: engine.summary('convergence'), settings: engine.convergenceSettings() } };
+    return { schemes: engine.schemes(), models: tables, convergence: { fields: engine.summary('convergence'), settings: engine.convergenceSettings() }, stability: { fields: engine.summary('stability') } };
   },
 
   // The page's runs of one model and the exact solution drawn beside them.
@@ -85,6 +85,15 @@ const ops = {
 
   csv(engine, { model, values, schemes }) {
     return engine.csv(model, values, schemes);
+  },
+
+  // A user's tableau as the engine judges it; the spring's stability limits
+  // (schemes: a list, or the engine's own choice when not given).
+  ownScheme(engine, { scheme }) {
+    return engine.ownScheme(scheme);
+  },
+  stability(engine, { values, schemes }, progress) {
+    return engine.stability(values, schemes === undefined ? null : schemes, progress);
   },
 
   // window.pbsimEngine: the engine's own answers, refused values included.
