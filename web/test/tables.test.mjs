@@ -64,7 +64,8 @@ test("the panels' fields are the engine's parameters and run options, with their
     // with the engine's start-up values (and choices).
     assert.deepEqual(
       shown.filter(isOption).map((f) => [f.name, f.value, f.id, f.options]),
-      options.map((o) => [o.name, String(o.startUp), `${s.prefix}-${o.name}`, o.options]),
+      // An optional one (the spring's until) starts empty: not given.
+      options.map((o) => [o.name, o.startUp === null ? '' : String(o.startUp), `${s.prefix}-${o.name}`, o.options]),
       `${s.model}: the run's options`,
     );
     const address = new URLSearchParams((await page.evaluate(() => location.hash)).slice(1));
@@ -121,7 +122,7 @@ test('the tables show every summary field the engine describes, each cell as the
       else assert.deepEqual([c.heading], c.fields.map((f) => summary.find((x) => x.name === f).heading), `${s.model}: heading of ${c.fields.join(', ')}`);
     }
     // The row of each scheme shown, against the script's run of the same values.
-    const values = await page.evaluate((prefix) => Object.fromEntries([...document.querySelectorAll(`#${prefix === 'b' ? 'ballistics' : 'spring'}-panel .field[data-name] input`)].map((i) => [i.id.slice(prefix.length + 1), Number(i.value)])), s.prefix);
+    const values = await page.evaluate((prefix) => Object.fromEntries([...document.querySelectorAll(`#${prefix === 'b' ? 'ballistics' : 'spring'}-panel .field[data-name] input`)].filter((i) => i.value !== '').map((i) => [i.id.slice(prefix.length + 1), Number(i.value)])), s.prefix);
     const rows = (await bodyRows(s.table)).filter((r) => r[0].scheme !== 'exact');
     assert.ok(rows.length > 0, `${s.model}: rows`);
     for (const row of rows) {
