@@ -69,7 +69,7 @@ test("the panels' fields are the engine's parameters and run options, with their
       `${s.model}: the run's options`,
     );
     const address = new URLSearchParams((await page.evaluate(() => location.hash)).slice(1));
-    for (const p of [...parameters, ...options]) assert.equal(address.get(`${s.prefix}.${p.name}`), String(p.startUp), `${s.model}: the address key of ${p.name}`);
+    for (const p of [...parameters, ...options]) assert.equal(address.get(`${s.prefix}.${p.name}`), p.startUp === null ? '' : String(p.startUp), `${s.model}: the address key of ${p.name}`);
   }
   // Reset brings every field back to its start-up value.
   let before = await type(page, '#b-mass', '2000');
@@ -91,7 +91,7 @@ test("the panels' fields are the engine's parameters and run options, with their
     const options = await engine('runOptions', s.model);
     assert.deepEqual(
       (await fields(s.panel)).filter((f) => f.name !== 'drag').map((f) => [f.name, f.value]),
-      [...parameters, ...options].map((p) => [p.name, String(p.startUp)]),
+      [...parameters, ...options].map((p) => [p.name, p.startUp === null ? '' : String(p.startUp)]),
       `${s.model}: fields after Reset`,
     );
     if (s.model === 'flight') assert.equal(await page.$eval('#b-drag', (e) => e.value), (await engine('dragLaws')).startUp, 'the drag law after Reset');

@@ -5,7 +5,9 @@
 // plot's line legend and T rule, and the settings a downloaded CSV records.
 import { test, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
+import { readFileSync, readdirSync, mkdtempSync } from 'node:fs';
+import { join } from 'node:path';
+import { tmpdir } from 'node:os';
 import { launch, open, type, waitForPicture, study, shotPath } from './support.mjs';
 
 const browser = await launch();
@@ -144,6 +146,15 @@ test("the convergence plot's legend, its T rule, and the settings of a study's C
   assert.ok(Math.abs(Number(T) - at) <= 1e-5 * at, `${rule} / pbsim-study T = ${at}`);
   assert.ok(Math.abs(Number(steps) * Number(dt) - at) <= 1e-6 * at, rule);
   console.log(`T rule: ${rule}`);
+  // The study's CSV: a settings line, then pbsim-study's header.
+  const folder = mkdtempSync(join(tmpdir(), 'pbsim-web-'));
+  const cdp = await page.target().createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
+  await page.click('#b-conv-csv');
+  for (let i = 0; i < 200 && !readdirSync(folder).includes('pbsim-convergence-flight.csv'); i++) await new Promise((r) => setTimeout(r, 50));
+  const [settings, header] = readFileSync(join(folder, 'pbsim-convergence-flight.csv'), 'utf8').split('\n');
+  assert.match(settings, /^# pbsim [0-9.]+ convergence flight, settings: .*\bdt=0\.1\b.*, schemes=euler midpoint rk4, levels=\d+, withDouble=false, sweep=auto, quantity=at_time$/);
+  assert.equal(header, study(['convergence', 'flight', '--csv', '-']).split('\n')[0]);
   assert.deepEqual(errors, []);
   await page.close();
 });
