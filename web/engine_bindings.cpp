@@ -522,9 +522,10 @@ val schemes() {
 }
 
 // What every run takes beside the model's parameters, as the engine starts
-// it: the step control's tolerances (read by the adaptive schemes) and, for
-// the flight, the landing rule among its names: [{name, startUp, adaptive,
-// options}]; null for another model.
+// it: the step control's tolerances (read by the adaptive schemes), for the
+// flight the landing rule among its names, for the spring the time it runs
+// until (optional: null, not given, at start-up): [{name, startUp, adaptive,
+// options, optional}]; null for another model.
 val runOptions(const std::string& model) {
   if (model != Flight::kName && model != Spring::kName) return val::null();
   const RunScheme defaults;
@@ -535,6 +536,16 @@ val runOptions(const std::string& model) {
     o.set("name", std::string(name));
     o.set("startUp", value);
     o.set("adaptive", true);
+    list.call<void>("push", o);
+  }
+  if (model == Spring::kName) {
+    // The time a run ends by (at the first step at or after it); not given,
+    // a run goes on until the body rests or pbsim's sample limit.
+    val o = val::object();
+    o.set("name", std::string("until"));
+    o.set("startUp", val::null());
+    o.set("adaptive", false);
+    o.set("optional", true);
     list.call<void>("push", o);
   }
   if (model == Flight::kName) {
@@ -878,6 +889,8 @@ val convergence(const std::string& model, const val& args, const val& schemeName
     }
     val o = val::object();
     o.set("at", study.at);
+    // T as the whole number of time steps the study takes it as.
+    o.set("at_steps", static_cast<double>(std::llround(study.at / c.params.timeStep)));
     o.set("quantity", std::string(quantityName(study.quantity)));
     o.set("sweep", std::string(sweepName(settings.sweep)));
     o.set("rows", rows);

@@ -10,9 +10,10 @@ export const startFlightSchemes = ['euler', 'midpoint', 'rk4'];
 export const startSpringScheme = 'rk4';
 
 // The address's settings that are no field of the engine's tables: the
-// schemes ticked or chosen, the playback's speed, a convergence study's
-// quantity, sweep, levels and double twin (1 or 0).
-const kOwnSettings = ['schemes', 'scheme', 'speed', 'quantity', 'sweep', 'levels', 'double'];
+// schemes ticked or chosen, the schemes whose energies the spring compares,
+// the playback's speed, a convergence study's quantity, sweep, levels and
+// double twin (1 or 0).
+const kOwnSettings = ['schemes', 'scheme', 'energies', 'speed', 'quantity', 'sweep', 'levels', 'double'];
 
 // A number written with a decimal comma (0,1 as many countries write 0.1):
 // one comma, no point.
@@ -77,4 +78,14 @@ export function pastedSettings(text) {
   const hash = (at >= 0 ? text.slice(at) : `#${text.trim()}`).trim();
   const p = new URLSearchParams(hash.slice(1));
   return [...p.keys()].some((k) => k === 'sim' || /^[bs]\./.test(k)) ? hash : null;
+}
+
+// The line a downloaded CSV starts with: what made it and the settings it
+// was made with (`settings`: [[name, value]], as the fields and the
+// address name them), led by "#" so that a CSV reader told to skip
+// comments (pandas' comment='#', R's comment.char) reads the header after
+// it unchanged.
+export function settingsLine(generator, what, settings) {
+  const shown = settings.map(([name, value]) => `${name}=${Array.isArray(value) ? value.join(' ') : value}`).join(', ');
+  return `# ${generator} ${what}, settings: ${shown}\n`;
 }

@@ -20,6 +20,7 @@ const kOptionsGroup = 'Integration';
 const kOptionWords = {
   rtol: { label: 'rtol', help: "the adaptive schemes' relative tolerance: a step is accepted when its estimated error is within atol + rtol x |state| (root mean square over the state)" },
   atol: { label: 'atol', help: "the adaptive schemes' absolute tolerance, in the state's units: what the error may be where the state is near 0" },
+  until: { label: 'Until', unit: 's', help: 'the time the run ends by (at the first step at or after it); empty: it runs until the body rests or pbsim stops it (sample_limit)' },
   landing: { label: 'Landing', help: "where the ground point is placed within the last step: linear (pbsim's rule, the straight line between the step's ends) or interpolated (where an interpolant of the scheme's own order crosses the ground)" },
 };
 
@@ -37,7 +38,7 @@ export function fieldsOf(model) {
   }
   for (const o of tables.options) {
     const words = kOptionWords[o.name] || { label: o.name, help: '' };
-    fields.push({ name: o.name, label: words.label, group: kOptionsGroup, unit: '', help: words.help, startUp: o.startUp, options: o.options, adaptive: o.adaptive });
+    fields.push({ name: o.name, label: words.label, group: kOptionsGroup, unit: words.unit || '', help: words.help, startUp: o.startUp, options: o.options, adaptive: o.adaptive, optional: o.optional });
   }
   return fields;
 }
@@ -95,6 +96,7 @@ function field(prefix, p) {
   const input = control(p);
   input.id = id;
   input.title = p.help;
+  if (p.optional) input.placeholder = 'not given';
   input.setAttribute('aria-describedby', `${id}-msg`);
   const msg = document.createElement('span');
   msg.className = 'msg';
@@ -125,15 +127,19 @@ export function inputOf(prefix, p) {
 }
 
 // What the fields hold, for the engine: numbers, or the text where it is
-// no number (the engine then says so).
+// no number (the engine then says so); an optional field left empty is not
+// given.
 export function readValues(prefix, parameters) {
   const values = {};
-  for (const p of parameters) values[p.name] = fieldValue(inputOf(prefix, p).value);
+  for (const p of parameters) {
+    const v = fieldValue(inputOf(prefix, p).value);
+    if (!(p.optional && v === '')) values[p.name] = v;
+  }
   return values;
 }
 
 export function fillStartUp(prefix, parameters) {
-  for (const p of parameters) inputOf(prefix, p).value = String(p.startUp);
+  for (const p of parameters) inputOf(prefix, p).value = p.startUp === null || p.startUp === undefined ? '' : String(p.startUp);
 }
 
 // The engine's message beside each field it refuses ({name: message}), led

@@ -6,12 +6,12 @@
 import { installScriptEngine } from './engine-client.js';
 import { BallisticsView, SpringView } from './scene.js';
 import { plotColour, markerGlyph } from './plots.js';
-import { startFlightSchemes, startSpringScheme, fieldValue, settingsInAddress, shownInAddress, addressOf, pastedSettings } from './address.js';
+import { startFlightSchemes, startSpringScheme, fieldValue, settingsInAddress, shownInAddress, addressOf, pastedSettings, settingsLine } from './address.js';
 import { $, shared, simulations, setTables, status, inputStarts, download } from './page.js';
 import { focusableWhileScrolling } from './alternative.js';
 import { buildFields, fillStartUp, inputOf, fieldsOf } from './fields.js';
 import { setUpFlights, recomputeFlights, submitFlights, flightPlots, parametersOfFlight, checkedFlightSchemes, setFlightView, lastFlight } from './flights.js';
-import { setUpSprings, recomputeSpring, springPlots, parametersOfSpring, checkedSpringScheme, setSpringView, setPlayTime, play, pause, speed, lastSpring } from './springs.js';
+import { setUpSprings, recomputeSpring, springPlots, parametersOfSpring, checkedSpringScheme, comparedSpringSchemes, setSpringView, setPlayTime, play, pause, speed, lastSpring } from './springs.js';
 import { setUpStudies, fillStudySettings, scheduleStudy, studyIfStale, cancelStudy, runStudy, studyPlots, lastStudy, studySettingsShown, setStudySettings } from './studies.js';
 
 import { setUpOwnScheme } from './ownscheme.js';
@@ -29,7 +29,7 @@ let webgl = true; // false once a view could not be made
 function saveAddress() {
   const own = {
     ballistics: { schemes: checkedFlightSchemes().join(','), ...studySettingsShown('b') },
-    spring: { scheme: checkedSpringScheme(), speed: $('s-speed').value, ...studySettingsShown('s') },
+    spring: { scheme: checkedSpringScheme(), energies: comparedSpringSchemes().join(','), speed: $('s-speed').value, ...studySettingsShown('s') },
   };
   const sims = Object.entries(simulations).map(([name, { prefix }]) => ({
     prefix,
@@ -44,7 +44,7 @@ function loadAddress() {
   for (const [name, { prefix }] of Object.entries(simulations)) {
     const settings = settingsInAddress(location.hash, prefix);
     for (const p of parametersOf[name]()) if (p.name in settings.values) inputOf(prefix, p).value = settings.values[p.name];
-    const { schemes, scheme, speed: playSpeed } = settings.own;
+    const { schemes, scheme, energies, speed: playSpeed } = settings.own;
     setStudySettings(prefix, settings.own);
     if (schemes !== undefined) {
       const chosen = schemes.split(',');
@@ -54,9 +54,27 @@ function loadAddress() {
       const box = document.querySelector(`#${prefix}-schemes input[value="${CSS.escape(scheme)}"]`);
       if (box) box.checked = true;
     }
+    if (energies !== undefined) {
+      const chosen = energies.split(',');
+      for (const box of document.querySelectorAll(`#${prefix}-compare input`)) box.checked = chosen.includes(box.value);
+    }
     if (playSpeed !== undefined) $('s-speed').value = playSpeed;
   }
   return shownInAddress(location.hash);
+}
+
+// ---------- downloads ----------
+
+// What made the page: "pbsim 1.2.0" (the page's generator).
+function generator() {
+  return document.querySelector('meta[name="generator"]')?.content || 'pbsim';
+}
+
+// A convergence study's settings as its CSV's first line records them: the
+// values it ran on, its schemes, and the study's own settings.
+function studySettings(model, study) {
+  const { values, schemes, settings } = study.asked;
+  return [...Object.entries(values), ['schemes', schemes], ...Object.entries(settings)];
 }
 
 // ---------- start-up values ----------
@@ -65,6 +83,7 @@ function fillAllStartUp() {
   for (const [name, { prefix }] of Object.entries(simulations)) fillStartUp(prefix, parametersOf[name]());
   for (const box of document.querySelectorAll('#b-schemes input')) box.checked = startFlightSchemes.includes(box.value);
   for (const box of document.querySelectorAll('#s-schemes input')) box.checked = box.value === startSpringScheme;
+  for (const box of document.querySelectorAll('#s-compare input')) box.checked = false;
   $('s-speed').value = '1';
   fillStudySettings();
 }
@@ -191,6 +210,7 @@ function wire() {
   bSchemes.addEventListener('change', onInput(recomputeFlights));
   for (const p of parametersOfSpring()) inputOf('s', p).addEventListener('input', onInput(recomputeSpring));
   sSchemes.addEventListener('change', onInput(recomputeSpring));
+  $('s-compare').addEventListener('change', onInput(recomputeSpring));
   for (const form of document.querySelectorAll('form')) form.addEventListener('submit', (e) => e.preventDefault());
   $('s-time').addEventListener('input', () => {
     pause();
@@ -216,7 +236,7 @@ function wire() {
       });
     $(`${prefix}-conv-csv`).addEventListener('click', () => {
       const study = lastStudy(model);
-      if (study) download(`pbsim-convergence-${model}.csv`, new Blob([study.csv], { type: 'text/csv' }));
+      if (study) download(`pbsim-convergence-${model}.csv`, new Blob([settingsLine(generator(), `convergence ${model}`, studySettings(model, study)) + study.csv], { type: 'text/csv' }));
       else $(`${prefix}-conv-progress`).textContent = 'No study to download yet.';
     });
   }
@@ -241,7 +261,8 @@ function wire() {
     status('Writing the CSV …');
     const csv = await shared.client.request('csv', { model, values: last.values, schemes });
     if (typeof csv !== 'string') return status('The CSV could not be written for these values.');
-    download(`pbsim-${model}.csv`, new Blob([csv], { type: 'text/csv' }));
+    const settings = [...Object.entries(last.values), ['schemes', schemes]];
+    download(`pbsim-${model}.csv`, new Blob([settingsLine(generator(), model, settings) + csv], { type: 'text/csv' }));
     status('');
   });
   $('download-png').addEventListener('click', async () => {
@@ -290,6 +311,7 @@ async function start() {
   for (const [name, { model, prefix }] of Object.entries(simulations)) buildFields($(`${name}-panel`), prefix, fieldsOf(model));
   schemeToggles($('b-schemes'), 'checkbox', 'b-scheme');
   schemeToggles($('s-schemes'), 'radio', 's-scheme');
+  schemeToggles($('s-compare'), 'checkbox', 's-compare');
   setUpFlights(shown('flight'));
   setUpSprings(shown('spring'));
   setUpStudies((model) => {

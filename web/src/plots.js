@@ -109,6 +109,39 @@ function markersPlugin(count, look) {
   };
 }
 
+// An axis's tick label: a plain decimal for everyday sizes, a power of ten
+// beyond them (a diverged run's 1e38 as "1e+38", not 39 digits), nothing
+// for a tick uPlot leaves out.
+export function tickLabel(x, log = false) {
+  if (x == null || !Number.isFinite(x)) return '';
+  if (log) return x.toExponential(0);
+  const a = Math.abs(x);
+  if (a !== 0 && (a >= 1e5 || a < 1e-3)) return x.toExponential(2).replace(/\.?0+e/, 'e');
+  return String(Number(x.toPrecision(6)));
+}
+
+// The power of ten a plot's values are drawn in: 0 while the largest
+// finite one is within what the axes label (1e12 on a linear axis, 1e15 on
+// a log one), else what brings it there.
+export function yScale(series, log) {
+  let most = 0;
+  for (const s of series) for (const v of s.values) if (v != null && Number.isFinite(v)) most = Math.max(most, Math.abs(v));
+  if (!log) return most >= 1e12 ? Math.floor(Math.log10(most)) : 0;
+  return most >= 1e15 ? Math.ceil(Math.log10(most)) - 15 : 0;
+}
+
+// A log axis's ticks over the decades from min to max, at most about 8 (a
+// tick every few decades where they are many).
+export function decades(min, max) {
+  const e0 = Math.floor(Math.log10(min));
+  const e1 = Math.ceil(Math.log10(max));
+  if (!Number.isFinite(e0) || !Number.isFinite(e1)) return [];
+  const step = Math.max(1, Math.ceil((e1 - e0) / 8));
+  const ticks = [];
+  for (let e = e0; e <= e1; e += step) ticks.push(Number(`1e${e}`));
+  return ticks;
+}
+
 // One plot in `container`: series [{label, colour, marker, dash, values}],
 // x values shared (aligned data). New data for the same series replaces
 // the plot's data in place; other series make a new plot.
@@ -139,12 +172,16 @@ export class Plot {
     const markers = [null, ...series.map((s) => s.marker)];
     const hollows = [null, ...series.map((s) => s.hollow || null)];
     this.look = { markers, every, hollowAt: (s, i) => (hollows[s] ? hollows[s][i] : false) };
-    const data = [xs, ...series.map((s) => s.values)];
+    // Values too large for uPlot's ticks (a diverged run's 1e38: it draws no
+    // tick beyond 17 digits) are drawn in a power of ten the label names.
+    const k = yScale(series, o.logY);
+    const yLabel = k ? `${o.yLabel} × 1e${k}` : o.yLabel;
+    const data = [xs, ...series.map((s) => (k ? s.values.map((v) => (v == null ? v : v / 10 ** k)) : s.values))];
     // What the plot shows, for a screen reader (and a test): its title and curves.
     this.container.setAttribute('role', 'img');
     this.container.setAttribute('aria-label', `${o.title}: ${series.map((s) => s.label).join('; ')}`);
     this.describe(xs, series, every);
-    const kind = JSON.stringify([every, o.xLabel, o.yLabel, series.map((s) => [s.label, s.css, s.colour, s.width, s.dash, s.marker, s.spanGaps])]);
+    const kind = JSON.stringify([every, o.xLabel, yLabel, series.map((s) => [s.label, s.css, s.colour, s.width, s.dash, s.marker, s.spanGaps])]);
     if (this.plot && kind === this.kind) {
       this.plot.setData(data);
       return;
@@ -159,9 +196,10 @@ export class Plot {
         x: { time: false, distr: o.logX ? 3 : 1 },
         y: { distr: o.logY ? 3 : 1 },
       },
+      // Each axis's labels as drawn, kept on the container (data-ticks: [x, y]).
       axes: [
-        { label: o.xLabel, values: o.logX ? (u, v) => v.map((x) => (x == null ? '' : x.toExponential(0))) : undefined },
-        { label: o.yLabel, size: 70, values: o.logY ? (u, v) => v.map((x) => (x == null ? '' : x.toExponential(0))) : undefined },
+        { label: o.xLabel, values: (u, v) => this.ticks(0, v.map((x) => tickLabel(x, o.logX))) },
+        { label: yLabel, size: 70, values: (u, v) => this.ticks(1, v.map((x) => tickLabel(x, o.logY))), ...(k && o.logY ? { splits: (u, i, min, max) => decades(min, max), filter: (u, splits) => splits } : {}) },
       ],
       series: [
         {},
@@ -178,6 +216,13 @@ export class Plot {
     };
     if (this.plot) this.plot.destroy();
     this.plot = new uPlot(opts, data, this.container);
+  }
+
+  ticks(axis, labels) {
+    const all = JSON.parse(this.container.dataset.ticks || '[[],[]]');
+    all[axis] = labels;
+    this.container.dataset.ticks = JSON.stringify(all);
+    return labels;
   }
 
   // The text alternative: each curve's span in a sentence, and the numbers

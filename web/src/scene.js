@@ -1,6 +1,7 @@
 // The 3-D views, drawn with three.js. Like pbsim's viewer: an orthographic
-// view looking down the -z axis with scene coordinates -1..1 across at the
-// start (its box of 20 view units at zoom 10), a black background, and the
+// view (the spring's looking down the -z axis with scene coordinates -1..1
+// across at the start, its box of 20 view units at zoom 10; the flights'
+// from an oblique side, framed on them, with axes), a black background, and the
 // scene painted in drawing order without depth testing, so the last scheme
 // drawn shows where trajectories coincide. Users turn it by dragging,
 // zoom with the wheel or a pinch, pan with the right button, two fingers or
@@ -74,12 +75,19 @@ class View {
     this.resizeObserver.observe(container);
   }
 
+  // Where the view starts (and Reset brings it back): pbsim's view down -z,
+  // or a view's own home ({target, direction, zoom}).
+  home() {
+    return { target: new THREE.Vector3(0, 0, 0), direction: new THREE.Vector3(0, 0, 1), zoom: 1 };
+  }
+
   reset() {
-    this.camera.position.set(0, 0, kDistance);
+    const { target, direction, zoom } = this.home();
+    this.camera.position.copy(target).addScaledVector(direction, kDistance);
     this.camera.up.set(0, 1, 0);
-    this.camera.zoom = 1;
-    this.controls.target.set(0, 0, 0);
-    this.camera.lookAt(0, 0, 0);
+    this.camera.zoom = zoom;
+    this.controls.target.copy(target);
+    this.camera.lookAt(target);
     this.camera.updateProjectionMatrix();
     this.controls.update();
     this.render();
@@ -232,9 +240,39 @@ class Polyline {
   }
 }
 
+// A label drawn on a sprite: the name of an axis at its end.
+function axisLabel(text) {
+  const canvas = document.createElement('canvas');
+  canvas.width = canvas.height = 64;
+  const ctx = canvas.getContext('2d');
+  ctx.fillStyle = '#ddd';
+  ctx.font = 'bold 44px sans-serif';
+  ctx.textAlign = 'center';
+  ctx.textBaseline = 'middle';
+  ctx.fillText(text, 32, 32);
+  const material = new THREE.SpriteMaterial({ map: new THREE.CanvasTexture(canvas), depthTest: false });
+  return new THREE.Sprite(material);
+}
+
+// The oblique view the flights start in: from the side of the flight's
+// plane, a little behind the gun and above the ground, turned 35° and
+// raised 25°, so that the arc shows as an arc over the ground.
+export function obliqueDirection(along) {
+  const d = new THREE.Vector3(along.x, 0, along.z);
+  if (d.lengthSq() < 1e-12) d.set(1, 0, 0);
+  d.normalize();
+  const side = new THREE.Vector3(-d.z, 0, d.x);
+  if (side.z < 0) side.negate();
+  const turn = (35 * Math.PI) / 180;
+  const rise = (25 * Math.PI) / 180;
+  const flat = side.multiplyScalar(Math.cos(turn)).addScaledVector(d, -Math.sin(turn));
+  return flat.multiplyScalar(Math.cos(rise)).add(new THREE.Vector3(0, Math.sin(rise), 0)).normalize();
+}
+
 export class BallisticsView extends View {
   constructor(container) {
-    super(container, 'Ballistics: the trajectories in 3-D');
+    super(container, 'Ballistics: the trajectories in 3-D, seen obliquely, with the x, y and z axes');
+    this.framed = null; // the box of what the view starts on, once shown
     // Ground: a grey square of side 20 under the gun, just below y = 0.
     const ground = new THREE.Mesh(new THREE.PlaneGeometry(20, 20), flat(new THREE.Color(0.7, 0.7, 0.7)).material);
     ground.rotation.x = -Math.PI / 2;
@@ -251,7 +289,52 @@ export class BallisticsView extends View {
     this.runs = []; // one line per scheme shown, drawn in order
     this.addRun();
     this.exact.line.visible = this.runs[0].line.visible = true;
+    // The axes from the gun, grey (the schemes have the colours), named at their ends.
+    this.axes = new THREE.AxesHelper(1);
+    this.axes.setColors(new THREE.Color(0.55, 0.55, 0.55), new THREE.Color(0.55, 0.55, 0.55), new THREE.Color(0.55, 0.55, 0.55));
+    this.axes.material.depthTest = false;
+    this.add(this.axes, 5);
+    this.axisLabels = ['x', 'y', 'z'].map((name) => this.add(axisLabel(name), 6));
+    this.scaleAxes(1);
     this.warmUp();
+  }
+
+  // Axes as long as the flight's largest extent.
+  scaleAxes(length) {
+    this.axes.scale.setScalar(length);
+    const size = 0.08 * length;
+    this.axisLabels.forEach((label, i) => {
+      label.position.set(i === 0 ? 1.08 * length : 0, i === 1 ? 1.08 * length : 0, i === 2 ? 1.08 * length : 0);
+      label.scale.set(size, size, 1);
+    });
+  }
+
+  // The oblique view on the flights shown: centred on their box, zoomed to
+  // show it whole.
+  home() {
+    const box = this.framed;
+    if (!box) return { target: new THREE.Vector3(0, 0, 0), direction: obliqueDirection(new THREE.Vector3(1, 0, 0)), zoom: 1 };
+    const size = box.getSize(new THREE.Vector3());
+    const target = box.getCenter(new THREE.Vector3());
+    const reach = Math.max(1e-6, 0.6 * size.length());
+    return { target, direction: obliqueDirection(this.along || new THREE.Vector3(1, 0, 0)), zoom: kStartHalfWidth / reach };
+  }
+
+  // The box of the flights and the exact flight, and the way they go.
+  frame(runs, exact) {
+    const box = new THREE.Box3();
+    box.expandByPoint(new THREE.Vector3(0, 0, 0));
+    let along = null;
+    for (const r of [...runs, ...(exact ? [exact] : [])]) {
+      const n = r.x.length;
+      for (let k = 0; k < n; k++) if (Number.isFinite(r.x[k]) && Number.isFinite(r.y[k]) && Number.isFinite(r.z[k])) box.expandByPoint(new THREE.Vector3(r.x[k], r.y[k], r.z[k]));
+      if (!along && n > 1 && Number.isFinite(r.x[n - 1]) && Number.isFinite(r.z[n - 1])) along = new THREE.Vector3(r.x[n - 1] - r.x[0], 0, r.z[n - 1] - r.z[0]);
+    }
+    if (!Number.isFinite(box.max.length()) || box.isEmpty()) return;
+    this.framed = box;
+    this.along = along;
+    const size = box.getSize(new THREE.Vector3());
+    this.scaleAxes(0.5 * Math.max(size.x, size.y, size.z, 1e-6));
   }
 
   addRun() {
@@ -276,7 +359,12 @@ export class BallisticsView extends View {
       line.line.material.color.copy(colourOf(runs[i].colour));
       line.set(runs[i].x, runs[i].y, runs[i].z);
     });
-    this.render();
+    // The first flights set where the view starts; later ones leave the
+    // view where the user has it (Reset frames the flights shown then).
+    const first = !this.framed;
+    this.frame(runs, exact);
+    if (first && this.framed) this.reset();
+    else this.render();
   }
 }
 

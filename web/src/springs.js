@@ -1,6 +1,7 @@
 // The spring-mass simulation: one run of the chosen scheme, its numbers in
 // the engine's summary table, the engine's notes, the height, energy and
-// error plots, and the playback of the motion in the 3-D view.
+// error plots, and the playback of the motion in the 3-D view. The energy
+// plot shows the energies of the schemes ticked to compare beside it.
 import { $, shared, progressShower, pictureDrawn, engineFailed } from './page.js';
 import { LatestOnly } from './engine-client.js';
 import { readValues, ranValues, fieldsOf, showAdaptiveFields } from './fields.js';
@@ -15,7 +16,7 @@ let plots = null;
 let columns = null;
 let view = null;
 let viewWords = null; // the 3-D view's text alternative
-export let lastSpring = null; // {result, values, scheme}
+export let lastSpring = null; // {result, values, scheme, run, compared}
 
 let after = () => {};
 export function setUpSprings(onShown) {
@@ -44,24 +45,32 @@ export function checkedSpringScheme() {
   return box ? box.value : startSpringScheme;
 }
 
+// The schemes ticked to compare energies with the chosen one (not itself),
+// in the scheme table's order.
+export function comparedSpringSchemes(scheme = checkedSpringScheme()) {
+  return [...document.querySelectorAll('#s-compare input:checked')].map((box) => box.value).filter((name) => name !== scheme);
+}
+
 export function recomputeSpring() {
   const scheme = checkedSpringScheme();
-  showAdaptiveFields('s', parametersOfSpring(), [scheme]);
+  const compared = comparedSpringSchemes(scheme);
+  showAdaptiveFields('s', parametersOfSpring(), [scheme, ...compared]);
   const values = readValues('s', parametersOfSpring());
   springs.submit(
-    () => shared.client.request('study', { model: 'spring', values, schemes: [scheme] }, progressShower('Computing')),
-    (result) => showSpring(result, values, scheme),
+    () => shared.client.request('study', { model: 'spring', values, schemes: [scheme, ...compared] }, progressShower('Computing')),
+    (result) => showSpring(result, values, scheme, compared),
     engineFailed,
   );
 }
 
-function showSpring(result, values, scheme) {
+function showSpring(result, values, scheme, compared) {
   const ran = ranValues('s', parametersOfSpring(), result);
-  showAdaptiveFields('s', parametersOfSpring(), [scheme]);
+  showAdaptiveFields('s', parametersOfSpring(), [scheme, ...compared]);
   if (!ran) return after(null);
-  const run = result.runs[0];
+  const run = result.runs.find((r) => r.scheme === scheme);
+  const others = result.runs.filter((r) => r !== run);
   const s = shared.schemeByName[run.scheme];
-  lastSpring = { result, values, scheme };
+  lastSpring = { result, values, scheme, run, compared };
   $('s-table').tBodies[0].replaceChildren(tableRow(columns, run.readable, shared.schemeByName));
   showLines($('s-warnings'), [...precisionLines(result.runs, shared.schemeByName), ...result.notes.map((n) => n.text)]);
 
@@ -75,12 +84,17 @@ function showSpring(result, values, scheme) {
   ]);
   // E and E + W_damping: the damping's work added back, what is left of
   // the change is the integrator's own drift.
+  // Each scheme compared: its E beside the chosen one's.
   const balance = energyBalance(run);
-  a = align([thin(run.t, run.energy), thin(run.t, balance), thin(ex.t, ex.energy)]);
+  a = align([thin(run.t, run.energy), thin(run.t, balance), thin(ex.t, ex.energy), ...others.map((r) => thin(r.t, r.energy))]);
   plots.energy.show(a.xs, [
     { ...runLine, label: `E, ${s.title}`, values: a.ys[0] },
     { label: `E + W_damping, ${s.title}`, colour: s.colour, dash: [2, 2], width: 2, marker: null, values: a.ys[1] },
     { ...exactLine, label: 'E, exact', values: a.ys[2] },
+    ...others.map((r, i) => {
+      const o = shared.schemeByName[r.scheme];
+      return { label: `E, ${o.title}`, colour: o.colour, marker: o.marker, values: a.ys[3 + i] };
+    }),
   ]);
   a = align([thin(run.t, run.height_error, 1500, true)]);
   plots.error.show(a.xs, [{ ...runLine, values: a.ys[0] }]);
@@ -120,7 +134,7 @@ export function setSpringView(v) {
 // interpolates), and the exact height there.
 export function setPlayTime(t) {
   if (!lastSpring) return;
-  const run = lastSpring.result.runs[0];
+  const { run } = lastSpring;
   const n = run.t.length;
   const end = run.t[n - 1] || 0;
   playTime = Math.min(Math.max(t, 0), end);
@@ -157,7 +171,7 @@ export function play() {
   if (!lastSpring || playing) return;
   const v = speed();
   if (v === null) return;
-  const run = lastSpring.result.runs[0];
+  const { run } = lastSpring;
   const end = run.t[run.t.length - 1] || 0;
   if (playTime >= end) setPlayTime(0);
   playing = true;

@@ -11,7 +11,7 @@ import { $, shared, metrics, simulations } from './page.js';
 import { EngineClient, LatestOnly } from './engine-client.js';
 import { tableColumns, fillHead, tableRow } from './tables.js';
 import { Plot } from './plots.js';
-import { studySeries, workSeries, toleranceSeries, schemesForSweep } from './studyseries.js';
+import { studySeries, workSeries, toleranceSeries, schemesForSweep, kDoubleDash } from './studyseries.js';
 
 // The page's words for the engine's quantities and sweeps.
 const kQuantityWords = { at_time: 'the error at T', landing: 'the landing point' };
@@ -34,6 +34,30 @@ let latest = () => null; // the model's last run: {values, schemes}
 const simulationOf = (model) => Object.values(simulations).find((s) => s.model === model);
 const shown = (model) => simulations[shared.active].model === model;
 
+// The legend of the studies' lines: solid single precision, dashed double
+// (the dashes the plots draw).
+function lineKey() {
+  const key = document.createElement('span');
+  key.className = 'line-key';
+  const sample = (precision, dash, words) => {
+    const item = document.createElement('span');
+    item.className = 'line-sample';
+    item.dataset.precision = precision;
+    const svg = document.createElementNS('http://www.w3.org/2000/svg', 'svg');
+    svg.setAttribute('width', '32');
+    svg.setAttribute('height', '10');
+    svg.setAttribute('aria-hidden', 'true');
+    const line = document.createElementNS('http://www.w3.org/2000/svg', 'line');
+    for (const [k, v] of Object.entries({ x1: 1, y1: 5, x2: 31, y2: 5, stroke: '#333', 'stroke-width': 2 })) line.setAttribute(k, String(v));
+    if (dash) line.setAttribute('stroke-dasharray', dash.join(' '));
+    svg.append(line);
+    item.append(svg, ` ${words}`);
+    return item;
+  };
+  key.append('Lines: ', sample('single', null, 'solid: single precision'), ', ', sample('double', kDoubleDash, 'dashed: double precision'), '.');
+  return key;
+}
+
 // `lastRun(model)` gives the values and schemes a study of `model` takes
 // ({values, schemes, every}: `every` for a study of every scheme, which
 // then takes those that fit its sweep).
@@ -50,6 +74,7 @@ export function setUpStudies(lastRun) {
       work: new Plot($(`${prefix}-work-plot`), { title: 'Work against precision', xLabel: error, yLabel: 'evaluations', logX: true, logY: true }),
       tolerance: new Plot($(`${prefix}-tol-plot`), { title: 'Tolerance proportionality', xLabel: 'rtol', yLabel: error, logX: true, logY: true }),
     };
+    for (const id of [`${prefix}-conv-plot`, `${prefix}-work-plot`]) $(id).closest('figure').querySelector('figcaption').append(' ', lineKey());
     const quantity = $(`${prefix}-quantity`);
     if (quantity) for (const q of settings.quantities) quantity.append(new Option(kQuantityWords[q] || q, q));
     for (const w of settings.sweeps) $(`${prefix}-sweep`).append(new Option(kSweepWords[w] || w, w));
@@ -170,6 +195,8 @@ export function runStudy(model) {
     },
     (result) => {
       studying = null;
+      // What the study was asked, for its CSV's settings line.
+      result.asked = { values: run.values, schemes, settings };
       showStudy(model, result, run.values);
     },
     (error) => {
@@ -193,6 +220,7 @@ function showStudy(model, result, values) {
       progress.textContent = result.problem.text;
     }
     table.replaceChildren();
+    $(`${prefix}-conv-t`).textContent = '';
     for (const plot of Object.values(shown)) plot.clear();
     last[model] = null;
     return;
@@ -200,6 +228,7 @@ function showStudy(model, result, values) {
   if ($(`${prefix}-quantity-msg`)) $(`${prefix}-quantity-msg`).textContent = '';
   last[model] = result;
   progress.textContent = studyLine(result, values);
+  $(`${prefix}-conv-t`).textContent = tRule(model, result, values);
   table.replaceChildren(...result.rows.map((r) => tableRow(columns, r.readable, shared.schemeByName)));
   for (const [plot, series] of [
     [shown.step, studySeries(result, shared.schemeByName)],
@@ -210,6 +239,14 @@ function showStudy(model, result, values) {
     else plot.clear();
   }
   metrics.studies++;
+}
+
+// How the study's T follows the time step (the engine's rule: a whole
+// number of steps, three quarters of the exact flight or the spring's 4 s).
+function tRule(model, result, values) {
+  if (result.quantity === 'landing') return 'T = n·dt: not used here; the landing point is measured wherever each run lands.';
+  const how = model === 'flight' ? `the whole steps of dt that fit in three quarters of the way to the ${result.judge || 'exact'} landing (10 when it never lands), so T moves with dt` : 'the whole steps of dt in 4 s: a dt that does not divide 4 s is refused';
+  return `T = n·dt: ${how}; here n = ${result.at_steps} steps of dt = ${values.dt} s, T = ${result.at.toPrecision(6)} s.`;
 }
 
 // What the study measured and how its orders are read; what the errors

@@ -21,6 +21,9 @@ function groupsOf(rows, schemeByName) {
 
 const positive = (v) => (Number.isFinite(v) && v > 0 ? v : null);
 
+// The dashes of a double-precision line (a single-precision one is solid).
+export const kDoubleDash = [6, 4];
+
 // A group's line: its scheme's colour and marker, dashed in double
 // precision, hollow where the row is at the floor.
 function line(g, values, hollow) {
@@ -28,7 +31,7 @@ function line(g, values, hollow) {
     label: `${g.scheme.title} (${g.precision})`,
     colour: g.scheme.colour,
     marker: g.scheme.marker,
-    dash: g.precision === 'single' ? undefined : [6, 4],
+    dash: g.precision === 'single' ? undefined : kDoubleDash,
     values,
     hollow,
   };

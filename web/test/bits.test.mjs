@@ -378,7 +378,10 @@ test("the page's CSV download is pbsim-study's CSV", async () => {
   for (let i = 0; i < 200 && !readdirSync(folder).includes('pbsim-flight.csv'); i++) await new Promise((r) => setTimeout(r, 50));
   // The same text but for the last digits of doubles the closed forms and
   // hypot compute (the page's C library is not glibc): those within 4 ulp.
-  const downloaded = readFileSync(file, 'utf8');
+  // Its first line records the settings, as a comment; the rest is pbsim-study's.
+  const [settings, ...rest] = readFileSync(file, 'utf8').split('\n');
+  assert.match(settings, /^# pbsim [0-9.]+ flight, settings: .*\bdt=0\.02\b.*, schemes=euler midpoint rk4$/);
+  const downloaded = rest.join('\n');
   const printed = study(['flight', '--dt', '0.02', '--csv', '-']);
   assert.equal(downloaded.split('\n')[0], printed.split('\n')[0]);
   const [a, b] = [csvRows(downloaded), csvRows(printed)];
@@ -397,7 +400,7 @@ test("the page's CSV download is pbsim-study's CSV", async () => {
   rmSync(file);
   await page.click('#download-csv');
   for (let i = 0; i < 200 && !readdirSync(folder).includes('pbsim-flight.csv'); i++) await new Promise((r) => setTimeout(r, 50));
-  const quadratic = readFileSync(file, 'utf8');
+  const quadratic = readFileSync(file, 'utf8').split('\n').filter((l) => !l.startsWith('#')).join('\n');
   const printedQuadratic = study(['flight', '--dt', '0.02', '--drag', 'quadratic', '--csv', '-']);
   assert.equal(quadratic.split('\n')[0], printedQuadratic.split('\n')[0]);
   assert.match(quadratic.split('\n')[0], /reference_x,reference_y,reference_z/);

@@ -64,11 +64,12 @@ test("the panels' fields are the engine's parameters and run options, with their
     // with the engine's start-up values (and choices).
     assert.deepEqual(
       shown.filter(isOption).map((f) => [f.name, f.value, f.id, f.options]),
-      options.map((o) => [o.name, String(o.startUp), `${s.prefix}-${o.name}`, o.options]),
+      // An optional one (the spring's until) starts empty: not given.
+      options.map((o) => [o.name, o.startUp === null ? '' : String(o.startUp), `${s.prefix}-${o.name}`, o.options]),
       `${s.model}: the run's options`,
     );
     const address = new URLSearchParams((await page.evaluate(() => location.hash)).slice(1));
-    for (const p of [...parameters, ...options]) assert.equal(address.get(`${s.prefix}.${p.name}`), String(p.startUp), `${s.model}: the address key of ${p.name}`);
+    for (const p of [...parameters, ...options]) assert.equal(address.get(`${s.prefix}.${p.name}`), p.startUp === null ? '' : String(p.startUp), `${s.model}: the address key of ${p.name}`);
   }
   // Reset brings every field back to its start-up value.
   let before = await type(page, '#b-mass', '2000');
@@ -90,7 +91,7 @@ test("the panels' fields are the engine's parameters and run options, with their
     const options = await engine('runOptions', s.model);
     assert.deepEqual(
       (await fields(s.panel)).filter((f) => f.name !== 'drag').map((f) => [f.name, f.value]),
-      [...parameters, ...options].map((p) => [p.name, String(p.startUp)]),
+      [...parameters, ...options].map((p) => [p.name, p.startUp === null ? '' : String(p.startUp)]),
       `${s.model}: fields after Reset`,
     );
     if (s.model === 'flight') assert.equal(await page.$eval('#b-drag', (e) => e.value), (await engine('dragLaws')).startUp, 'the drag law after Reset');
@@ -121,7 +122,7 @@ test('the tables show every summary field the engine describes, each cell as the
       else assert.deepEqual([c.heading], c.fields.map((f) => summary.find((x) => x.name === f).heading), `${s.model}: heading of ${c.fields.join(', ')}`);
     }
     // The row of each scheme shown, against the script's run of the same values.
-    const values = await page.evaluate((prefix) => Object.fromEntries([...document.querySelectorAll(`#${prefix === 'b' ? 'ballistics' : 'spring'}-panel .field[data-name] input`)].map((i) => [i.id.slice(prefix.length + 1), Number(i.value)])), s.prefix);
+    const values = await page.evaluate((prefix) => Object.fromEntries([...document.querySelectorAll(`#${prefix === 'b' ? 'ballistics' : 'spring'}-panel .field[data-name] input`)].filter((i) => i.value !== '').map((i) => [i.id.slice(prefix.length + 1), Number(i.value)])), s.prefix);
     const rows = (await bodyRows(s.table)).filter((r) => r[0].scheme !== 'exact');
     assert.ok(rows.length > 0, `${s.model}: rows`);
     for (const row of rows) {

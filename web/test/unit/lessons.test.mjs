@@ -56,7 +56,7 @@ test("rtol, atol and the landing rule: taken at the engine's start-up values, re
   let count = 0;
   for (const model of ['flight', 'spring']) {
     const options = engine.runOptions(model);
-    assert.deepEqual(options.map((o) => o.name), model === 'flight' ? ['rtol', 'atol', 'landing'] : ['rtol', 'atol']);
+    assert.deepEqual(options.map((o) => o.name), model === 'flight' ? ['rtol', 'atol', 'landing'] : ['rtol', 'atol', 'until']);
     const startUp = Object.fromEntries(options.map((o) => [o.name, o.startUp]));
     for (const [entry, ask] of Object.entries(entryPoints)) assert.equal(ask(model, startUp), null, `${model} ${entry}: the start-up options ${JSON.stringify(startUp)}`);
     for (const [args, parameter, says, only] of cases) {
