@@ -212,12 +212,10 @@ test('springs: float32 heights bit for bit, steps and stops, doubles within a fe
 // ground point on the interpolant and tolerances of one's own too (pbsim-study
 // --landing, --rtol, --atol).
 //
-// One call is not the engine's arithmetic: the step controller's factor
-// safety·norm^(-1/(q+1)) is the C library's pow, and musl's and glibc's
-// round about one pow in 1700 differently (measured on 2e6 arguments).
-// There an adaptive run's next h is an ulp off and the runs part: up to
-// that step every column is bit for bit, the first difference is that h,
-// within 2 ulp, and both runs end the same way.
+// The step controller's factor safety·norm^(-1/(q+1)) is computed in the
+// basic operations only (musl's and glibc's pow round about one argument in
+// 1700 apart), so an adaptive run is the same bits in WebAssembly: a run that
+// parted from the native one would fail here at the step where it parts.
 test('the double-only schemes: states, steps and h bit for bit with pbsim-study and the native engine, the landing on the interpolant too', async () => {
   const table = await page.evaluate(() => window.pbsimEngine.schemes());
   const doubles = table.filter((s) => !s.single).map((s) => s.name);
@@ -274,6 +272,7 @@ test('the double-only schemes: states, steps and h bit for bit with pbsim-study 
       const printed = Object.fromEntries(columns.filter((c) => c.kind !== 'double').map((c) => [c.name, printedRows.map((r) => (r[c.name] === '' ? null : Number(r[c.name])))]));
       sameColumns(run, printed, columns.filter((c) => c.kind !== 'double'), `${what} against pbsim-study`, scale);
     }
+    assert.equal(parted, -1, `${what}: parts from the native run at point ${parted}`);
     if (parted < 0) {
       runs.whole++;
       for (const f of summaryBits) if (f in native) assert.equal(run[f], native[f], `${what}: ${f}`);

@@ -42,8 +42,9 @@ const kJst4 = `0   |
 1/2 | 0 0 1/2
     | 0 0 0 1`;
 
+// A downloaded CSV's rows by column, after its leading "# ..." settings line.
 function csvRows(text) {
-  const [head, ...lines] = text.trim().split('\n');
+  const [head, ...lines] = text.trim().split('\n').filter((l) => !l.startsWith('#'));
   const names = head.split(',');
   return lines.map((l) => Object.fromEntries(l.split(',').map((v, i) => [names[i], v])));
 }
