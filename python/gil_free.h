@@ -8,6 +8,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -22,6 +23,23 @@
 
 namespace py = pybind11;
 
+// How long a thread that handed work over, or finished it, keeps looking
+// for the answer or the next job before it sleeps: waking a sleeping thread
+// takes tens of µs on an idle machine, more than a whole adaptive flight,
+// so calls in a loop hand over without sleeping.
+constexpr std::chrono::microseconds kEngineSpin{2000};
+
+// Spins (yielding) until ready() or the spin time is over; whether ready().
+template <class Ready>
+bool spinUntil(Ready ready) {
+  const auto end = std::chrono::steady_clock::now() + kEngineSpin;
+  while (!ready()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
 // Threads kept for the engine's runs: a run takes an idle one, or a new one
 // when all are busy, so that a short run does not pay for starting a thread
 // (about 30 µs, ten times a whole adaptive flight). The pool is never
@@ -35,6 +53,7 @@ class EngineThreads {
   void run(std::function<void()> job) {
     std::lock_guard<std::mutex> lock(mutex_);
     jobs_.push_back(std::move(job));
+    queued_.fetch_add(1, std::memory_order_release);
     if (idle_ > 0) {
       wake_.notify_one();
     } else {
@@ -47,10 +66,16 @@ class EngineThreads {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
       ++idle_;
-      wake_.wait(lock, [this] { return !jobs_.empty(); });
+      if (jobs_.empty()) {
+        lock.unlock();
+        spinUntil([this] { return queued_.load(std::memory_order_acquire) > 0; });
+        lock.lock();
+        wake_.wait(lock, [this] { return !jobs_.empty(); });
+      }
       --idle_;
       std::function<void()> job = std::move(jobs_.front());
       jobs_.pop_front();
+      queued_.fetch_sub(1, std::memory_order_relaxed);
       lock.unlock();
       job();
       lock.lock();
@@ -59,7 +84,8 @@ class EngineThreads {
   std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> jobs_;
-  int idle_ = 0;
+  int idle_ = 0;                // threads waiting for a job, spinning or asleep
+  std::atomic<int> queued_{0};  // jobs_.size(), for the spinning threads to read
 };
 
 // work(cancel) -> result, with `custom` set when Python code runs inside.
@@ -78,6 +104,7 @@ auto runEngine(bool custom, Work&& work) -> decltype(work(nullptr)) {
   std::mutex mutex;
   std::condition_variable finished;
   bool done = false;
+  std::atomic<bool> answered{false};  // done, for the spin to read
   std::optional<py::error_already_set> interrupt;
   {
     py::gil_scoped_release release;
@@ -89,8 +116,12 @@ auto runEngine(bool custom, Work&& work) -> decltype(work(nullptr)) {
       }
       std::lock_guard<std::mutex> lock(mutex);
       done = true;
+      answered.store(true, std::memory_order_release);
       finished.notify_one();
     });
+    spinUntil([&] { return answered.load(std::memory_order_acquire); });
+    // Taken once even after the spin saw the answer: the job has let go of
+    // `mutex` and `finished` before this frame ends.
     std::unique_lock<std::mutex> lock(mutex);
     while (!finished.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; })) {
       if (interrupt) continue;
