@@ -114,6 +114,33 @@ inline std::optional<Problem> toleranceProblem(const Tolerances& t) {
 // An rtol below this is finer than double precision resolves.
 constexpr double kSmallestRtol = 100 * 2.220446049250313e-16;
 
+// The warning about an rtol finer than double precision resolves, or an
+// empty string.
+inline std::string rtolWarning(double rtol) {
+  if (!(rtol < kSmallestRtol)) return "";
+  char shown[32];
+  std::snprintf(shown, sizeof shown, "%g", rtol);
+  return "rtol " + std::string(shown) +
+         " is below what double precision can hold (about 2.2e-14): the steps shrink until "
+         "rounding, not the tolerance, limits the error";
+}
+
+// A user's embedded pair of `tableau` and the second weight row `bHat`; when
+// it has no problem(), both rows' orders by the order conditions (the step
+// control's exponent takes the lower).
+inline std::shared_ptr<EmbeddedPair> userPair(const ButcherTableau& tableau,
+                                              std::vector<double> bHat) {
+  auto pair = std::make_shared<EmbeddedPair>();
+  pair->tableau = tableau;
+  pair->bHat = std::move(bHat);
+  if (!pair->problem().empty()) return pair;
+  ButcherTableau second = tableau;
+  second.b = pair->bHat;
+  pair->order = ::algebraicOrder(tableau);
+  pair->embeddedOrder = ::algebraicOrder(second);
+  return pair;
+}
+
 // How a run integrates: exactly one of builtin, tableau, embedded and
 // custom is set; an adaptive scheme (a built-in pair or a user's) is
 // controlled by `tolerances`; `landing` places a flight's ground point.
@@ -165,14 +192,7 @@ struct RunScheme {
   }
   // A warning about settings that run but cannot do what they ask, or an
   // empty string: an rtol finer than double precision resolves.
-  std::string warning() const {
-    if (!adaptive() || !(tolerances.rtol < kSmallestRtol)) return "";
-    char rtol[32];
-    std::snprintf(rtol, sizeof rtol, "%g", tolerances.rtol);
-    return "rtol " + std::string(rtol) +
-           " is below what double precision can hold (about 2.2e-14): the steps shrink "
-           "until rounding, not the tolerance, limits the error";
-  }
+  std::string warning() const { return adaptive() ? rtolWarning(tolerances.rtol) : ""; }
   // A tableau's algebraic order by the order conditions (orderconditions.h),
   // or nothing: a built-in scheme's order is its table's, a user's step has
   // none to read. The tableau must have no problem().

@@ -384,8 +384,7 @@ ConvergenceStudy study(const Case& c, const std::vector<RunScheme>& schemes,
           progress(name + ", level " + std::to_string(lv + 1) + " of " +
                    std::to_string(settings.rtolLevels));
         RunScheme at = s;
-        // Each a decimal as a user would type it (1e-07, not 1.0000000000000001e-07).
-        at.tolerances.rtol = decimal(settings.rtolStart / std::pow(10.0, lv));
+        at.tolerances.rtol = levelRtol(settings, lv);
         at.tolerances.atol = decimal(at.tolerances.rtol * ratio);
         const AdaptiveLevel r = adaptiveLevel(c, at, settings.at, settings.quantity, cancel);
         const double resolution = std::fmax(64 * DBL_EPSILON * r.size, 10 * judgeError(c));
@@ -478,6 +477,19 @@ std::optional<ConvergenceSweep> sweepNamed(const std::string& name) {
        {ConvergenceSweep::Auto, ConvergenceSweep::Step, ConvergenceSweep::Tolerance})
     if (name == sweepName(s)) return s;
   return std::nullopt;
+}
+
+double levelRtol(const ConvergenceSettings& settings, int level) {
+  return decimal(settings.rtolStart / std::pow(10.0, level));
+}
+
+Tolerances coarsestTolerances(const ConvergenceSettings& settings) {
+  const Tolerances scheme;
+  return {settings.rtolStart, settings.rtolStart * scheme.atol / scheme.rtol};
+}
+
+std::string finestRtolWarning(const ConvergenceSettings& settings) {
+  return rtolWarning(levelRtol(settings, settings.rtolLevels - 1));
 }
 
 int maxConvergenceLevels(float dt, double at) {

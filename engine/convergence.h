@@ -71,6 +71,15 @@ struct ConvergenceSettings {
   double rtolStart = 1e-4;
 };
 
+// An adaptive scheme's rtol at `level` (0: the coarsest), the decimal a user
+// types (1e-07, not 1.0000000000000001e-07).
+double levelRtol(const ConvergenceSettings& settings, int level);
+// The coarsest level's tolerances: rtolStart, atol in the proportion of the
+// schemes' own defaults.
+Tolerances coarsestTolerances(const ConvergenceSettings& settings = {});
+// The warning about the finest level's rtol (rtolWarning), or "".
+std::string finestRtolWarning(const ConvergenceSettings& settings);
+
 // What a study of this case needs before it runs: nothing, or the reason it
 // cannot run. The resolved T is stored back into settings.at.
 std::optional<Problem> prepareConvergence(const FlightCase& c, ConvergenceSettings& settings);

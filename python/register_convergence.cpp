@@ -77,9 +77,7 @@ py::dict convergence(const std::string& model, const py::dict& values, const py:
   }
   // The coarsest level's tolerances: the study's first rtol, and atol in
   // the proportion of the schemes' own defaults (as pbsim-study takes them).
-  const Tolerances scheme;
-  const Tolerances coarsest = toleranceArguments(
-      rtol, atol, {settings.rtolStart, settings.rtolStart * scheme.atol / scheme.rtol});
+  const Tolerances coarsest = toleranceArguments(rtol, atol, coarsestTolerances(settings));
   settings.rtolStart = coarsest.rtol;
   if (which == Model::Spring && !landing.is_none())
     throw py::type_error("landing applies to the flight only");
@@ -151,15 +149,7 @@ py::dict convergence(const std::string& model, const py::dict& values, const py:
   out["landing"] = landingName(rule);
   // The finest tolerance, when double precision cannot hold it: the
   // engine's warning for a scheme run at it.
-  std::string warning;
-  if (anyAdaptive) {
-    RunScheme finest(&kSchemes[0]);
-    for (const RunScheme& r : runSchemes)
-      if (r.adaptive()) finest = r;
-    finest.tolerances.rtol = settings.rtolStart * std::pow(10.0, 1 - settings.rtolLevels);
-    warning = finest.warning();
-  }
-  out["warning"] = warning;
+  out["warning"] = anyAdaptive ? finestRtolWarning(settings) : std::string();
   return out;
 }
 

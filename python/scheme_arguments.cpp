@@ -109,14 +109,9 @@ std::shared_ptr<ButcherTableau> makeTableau(std::vector<std::vector<double>> a,
 std::shared_ptr<EmbeddedPair> makePair(std::vector<std::vector<double>> a, std::vector<double> b,
                                        std::vector<double> bHat, std::vector<double> c,
                                        std::string name) {
-  auto pair = std::make_shared<EmbeddedPair>();
-  pair->tableau = *makeTableau(std::move(a), std::move(b), std::move(c), std::move(name));
-  pair->bHat = std::move(bHat);
+  auto pair = userPair(*makeTableau(std::move(a), std::move(b), std::move(c), std::move(name)),
+                       std::move(bHat));
   if (const std::string p = pair->problem(); !p.empty()) throw py::value_error(p);
-  ButcherTableau second = pair->tableau;
-  second.b = pair->bHat;
-  pair->order = algebraicOrder(pair->tableau);
-  pair->embeddedOrder = algebraicOrder(second);
   return pair;
 }
 

@@ -8,7 +8,6 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <csignal>
 #include <iostream>
 #include <map>
@@ -276,12 +275,8 @@ ConvergenceSettings convergenceSettings(const ConvergenceValues& c, const Output
   settings.quantity = wordOf("quantity", quantityWords(), c.quantity, quantityNamed);
   if (settings.rtolLevels < 1) fail("--rtol-levels must be at least 1");
   settings.rtolStart = o.tolerances.rtol;
-  // The finest level's tolerance must still be one double precision resolves.
-  const double finest = settings.rtolStart * std::pow(10.0, 1 - settings.rtolLevels);
-  if (settings.rtolLevels > 1 && finest < kSmallestRtol)
-    std::cerr << "pbsim-study: warning: the finest rtol, " << finest
-              << ", is below what double precision can hold (about 2.2e-14): there the steps "
-                 "shrink until rounding, not the tolerance, limits the error\n";
+  if (const std::string w = finestRtolWarning(settings); !w.empty())
+    std::cerr << "pbsim-study: warning: at the finest level, " << w << '\n';
   return settings;
 }
 
@@ -396,14 +391,6 @@ void setupSpring(CLI::App& app) {
 
 const char* const kCoarsestTolerance =
     ", at the coarsest level; each level divides rtol and atol by 10";
-
-// A study's coarsest tolerances: the engine's first rtol, with atol in the
-// proportion of the schemes' own defaults.
-Tolerances coarsestTolerances() {
-  const ConvergenceSettings settings;
-  const Tolerances scheme;
-  return {settings.rtolStart, settings.rtolStart * scheme.atol / scheme.rtol};
-}
 
 void setupConvergence(CLI::App& app) {
   CLI::App* conv = app.add_subcommand(

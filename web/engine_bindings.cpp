@@ -228,16 +228,8 @@ std::optional<RunScheme> ownScheme(const val& o, std::optional<Problem>& problem
   if (given(o, "bHat")) {
     const auto bHat = numbersOf(o["bHat"]);
     if (!bHat) return fail("bHat must be a list of numbers");
-    auto pair = std::make_shared<EmbeddedPair>();
-    pair->tableau = t;
-    pair->bHat = *bHat;
+    auto pair = userPair(t, *bHat);
     if (const std::string p = pair->problem(); !p.empty()) return fail(p);
-    // Each weight row's order by the order conditions: the step control's
-    // exponent takes the lower.
-    ButcherTableau second = t;
-    second.b = pair->bHat;
-    pair->order = algebraicOrder(t);
-    pair->embeddedOrder = algebraicOrder(second);
     s.embedded = pair;
   } else {
     if (const std::string p = t.problem(); !p.empty()) return fail(p);

@@ -5,7 +5,7 @@
 // This one sets the page up from the engine's tables and wires its controls.
 import { installScriptEngine } from './engine-client.js';
 import { BallisticsView, SpringView } from './scene.js';
-import { plotColour, markerGlyph } from './plots.js';
+import { schemeToggle, kindGroup } from './toggles.js';
 import { startFlightSchemes, startSpringScheme, fieldValue, settingsInAddress, shownInAddress, addressOf, pastedSettings, settingsLine } from './address.js';
 import { $, shared, simulations, setTables, status, inputStarts, download } from './page.js';
 import { focusableWhileScrolling } from './alternative.js';
@@ -88,44 +88,15 @@ function fillAllStartUp() {
   fillStudySettings();
 }
 
-function schemeToggle(scheme, type, group) {
-  const label = document.createElement('label');
-  const input = document.createElement('input');
-  input.type = type;
-  input.name = group;
-  input.value = scheme.name;
-  input.id = `${group}-${scheme.name}`;
-  const glyph = document.createElement('span');
-  glyph.textContent = markerGlyph[scheme.marker] || '';
-  glyph.style.color = plotColour(scheme.colour);
-  glyph.setAttribute('aria-hidden', 'true');
-  label.append(input, glyph, scheme.title);
-  label.title = `${scheme.kind}, order ${scheme.order}, ${scheme.evaluations} evaluations per step${scheme.adaptive ? ' (an accepted one)' : ''}`;
-  // A scheme without single-precision arithmetic runs in its default, double.
-  if (!scheme.single) {
-    const tag = document.createElement('span');
-    tag.className = 'tag';
-    tag.textContent = scheme.defaultPrecision;
-    tag.title = scheme.precisionNote;
-    label.append(' ', tag);
-    label.title += `; ${scheme.precisionNote}`;
-  }
-  return label;
-}
-
 // The schemes' toggles under the kind of each (explicit, implicit,
 // adaptive), in the scheme table's order.
 function schemeToggles(container, type, group) {
   const kinds = [...new Set(shared.tables.schemes.map((s) => s.kind))];
   for (const kind of kinds) {
-    const div = document.createElement('div');
-    div.className = 'kind';
-    div.dataset.kind = kind;
-    const name = document.createElement('span');
-    name.className = 'kind-name';
-    name.textContent = kind;
-    div.append(name, ...shared.tables.schemes.filter((s) => s.kind === kind).map((s) => schemeToggle(s, type, group)));
-    container.append(div);
+    const toggles = shared.tables.schemes
+      .filter((s) => s.kind === kind)
+      .map((s) => schemeToggle(s, type, group, `${s.kind}, order ${s.order}, ${s.evaluations} evaluations per step${s.adaptive ? ' (an accepted one)' : ''}`));
+    container.append(kindGroup(kind, toggles));
   }
 }
 

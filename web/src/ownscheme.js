@@ -6,7 +6,7 @@
 // (the engine's, by the order conditions) stands beside the measured one.
 import { $, shared } from './page.js';
 import { EngineClient } from './engine-client.js';
-import { cssColour, markerGlyph } from './plots.js';
+import { schemeToggle, kindGroup } from './toggles.js';
 import { parseTableau, setOwnScheme, removeOwnScheme } from './tableau.js';
 
 // The page's look for a user's scheme: the engine's table gives the
@@ -33,37 +33,9 @@ function say(text, bad = false) {
   $('own-tableau').setAttribute('aria-invalid', bad ? 'true' : 'false');
 }
 
-function toggle(entry, type, group) {
-  const label = document.createElement('label');
-  const input = document.createElement('input');
-  input.type = type;
-  input.name = group;
-  input.value = entry.name;
-  input.id = `${group}-${entry.name}`;
-  const glyph = document.createElement('span');
-  glyph.textContent = markerGlyph[entry.marker] || '';
-  glyph.style.color = cssColour(entry.colour);
-  glyph.setAttribute('aria-hidden', 'true');
-  label.append(input, glyph, entry.title);
-  label.title = `${entry.kind}, algebraic order ${entry.order}, ${entry.evaluations} stages`;
-  if (!entry.single) {
-    const tag = document.createElement('span');
-    tag.className = 'tag';
-    tag.textContent = entry.defaultPrecision;
-    tag.title = entry.precisionNote;
-    label.append(' ', tag);
-  }
-  return label;
-}
-
 function group(container, entry, type, name) {
-  const div = document.createElement('div');
-  div.className = 'kind own';
-  div.dataset.kind = kOwnKind;
-  const title = document.createElement('span');
-  title.className = 'kind-name';
-  title.textContent = kOwnKind;
-  div.append(title, toggle(entry, type, name));
+  const title = `${entry.kind}, algebraic order ${entry.order}, ${entry.evaluations} stages`;
+  const div = kindGroup(kOwnKind, [schemeToggle(entry, type, name, title)], 'kind own');
   container.append(div);
   return div.querySelector('input');
 }
