@@ -28,6 +28,7 @@
 
 #include "ballisticssetup.h"
 #include "ballisticssim.h"
+#include "columns.h"
 #include "parameters.h"
 #include "schemes.h"
 #include "springmasssetup.h"
@@ -592,6 +593,11 @@ TEST_F(StudyCli, RefusalsSayWhatIsWrong) {
       {{"convergence", "spring", "--sweep", "rtol", "--schemes", "rk4,dopri5"},
        "rk4 steps with a fixed dt: it has no rtol"},
       {{"convergence", "flight", "--rtol-levels", "0"}, "--rtol-levels must be at least 1"},
+      {{"stability", "spring", "--ks", "0"}, "--ks must be greater than 0"},
+      {{"stability", "spring", "--kd", "-1"}, "--kd must be 0 or more"},
+      {{"stability", "spring", "--gravity", "0"}, "--gravity must not be 0"},
+      {{"stability", "spring", "--mass", "0"}, "--mass"},
+      {{"stability"}, "A subcommand is required"},
   };
   for (const Case& c : cases) {
     const Result r = run(c.args);
@@ -1047,6 +1053,55 @@ TEST_F(StudyCli, ImplicitSchemesShowTheirOrders) {
   ASSERT_EQ(rows["backward-euler"].size(), 5u);
   EXPECT_NEAR(fittedSlope(rows["backward-euler"], "h"), 1.0, 0.15);
   EXPECT_NEAR(fittedSlope(rows["implicit-midpoint"], "h"), 2.0, 0.1);
+}
+
+// The stiff spring's stability limits as CSV, judged against closed forms
+// worked by hand, and the readable table naming its bounds.
+TEST_F(StudyCli, StabilityCsvOfTheStiffSpringAgreesWithClosedForms) {
+  const Result r = run({"stability", "spring", "--ks", "10000", "--mass", "1", "--kd", "1", "--dt",
+                        "0.01", "--csv", "-"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  std::string names;
+  for (const Field<StabilityRow>& f : kStabilityFields)
+    names += (names.empty() ? "" : ",") + std::string(f.name);
+  std::map<std::string, Row> rows;
+  for (const Row& row : parseCsv(r.out, names)) rows[row.at("scheme")] = row;
+  // The default schemes: every fixed-step one.
+  EXPECT_EQ(rows.size(), 7u);
+  // k = 1e4, c = 1: Euler 2a/(a²+ω²) = kd/ks; symplectic Euler's eigenvalue
+  // -1 at h²k + 2hc - 4 = 0.
+  const std::map<std::string, double> closed{
+      {"euler", 1e-4}, {"symplectic-euler", (-1.0 + std::sqrt(4e4 + 1)) / 1e4}};
+  for (const std::string s : {"euler", "midpoint", "rk4", "symplectic-euler", "verlet"}) {
+    SCOPED_TRACE(s);
+    ASSERT_TRUE(rows.count(s));
+    const Row& row = rows[s];
+    EXPECT_EQ(row.at("kind"), "explicit");
+    const double measured = num(row, "measured_dt"), theory = num(row, "theory_dt");
+    EXPECT_LT(std::fabs(measured / theory - 1.0), 0.01);
+    EXPECT_LT(std::fabs(num(row, "relative_difference")), 0.01);
+    if (closed.count(s)) {
+      EXPECT_NEAR(theory, closed.at(s), 1e-6 * closed.at(s));
+    }
+    // dt 0.01 lies between midpoint's limit (3.5e-3) and RK4's (2.8e-2).
+    EXPECT_EQ(row.at("unstable_at_dt"), s == "euler" || s == "midpoint" ? "1" : "0");
+  }
+  EXPECT_EQ(rows["verlet"].at("bound"), "spectral radius = 1");
+  EXPECT_EQ(rows["rk4"].at("bound"), "|R(hλ)| = 1");
+  for (const std::string s : {"backward-euler", "implicit-midpoint"}) {
+    SCOPED_TRACE(s);
+    EXPECT_EQ(rows[s].at("measured_dt"), "");
+    EXPECT_EQ(rows[s].at("theory_dt"), "");
+    EXPECT_EQ(rows[s].at("unstable_at_dt"), "0");
+    EXPECT_GT(num(rows[s], "searched_to"), 1e3);
+  }
+  const Result table = run({"stability", "spring", "--ks", "10000", "--mass", "1", "--kd", "1",
+                            "--schemes", "rk4,dopri5"});
+  ASSERT_EQ(table.status, 0) << table.err;
+  EXPECT_NE(table.out.find("|R(hλ)| = 1"), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("dopri5: not applicable"), std::string::npos) << table.out;
+  EXPECT_NE(table.out.find("a = 0.5 1/s"), std::string::npos) << table.out;
 }
 
 }  // namespace
