@@ -66,17 +66,6 @@ def test_dopri5s_interpolated_landing_is_at_least_as_close_as_scipys():
     assert ours < 1e-8
 
 
-def test_the_interpolated_landing_follows_the_schemes_order_the_linear_one_does_not():
-    # RK4 at dt 0.1: the straight line through the last step misses by thousands of times
-    # the path's own error; the interpolant by no more than it.
-    linear = pbsim.flight(scheme="rk4")
-    cubic = pbsim.flight(scheme="rk4", landing="interpolated")
-    assert linear.landing_miss > 1000 * linear.max_path_error
-    assert cubic.landing_miss < 10 * cubic.max_path_error
-    # The points before the ground point are the same flight.
-    np.testing.assert_array_equal(linear.z[:-1], cubic.z[:-1])
-
-
 def test_a_pair_written_out_is_the_built_in_pair():
     # Bogacki-Shampine 3(2) from its paper's coefficients, as a user types it.
     own = pbsim.EmbeddedTableau(
